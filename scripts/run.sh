@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# The main job: installs what is needed, builds, and processes the built-in demo signal
+# (or the files and options given, passed on to `marovex process`).
+set -euo pipefail
+here="$(cd "$(dirname "$0")/.." && pwd)"
+cd "$here"
+bash scripts/deps.sh
+bash scripts/build.sh build -DMAROVEX_TESTS=OFF -DMAROVEX_BENCH=OFF
+if [ -x build/bin/marovex ]; then
+  exec build/bin/marovex process "$@"
+else
+  exec build/bin/marovex-kernel-demo "$@"
+fi
