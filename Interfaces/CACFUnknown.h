@@ -9,28 +9,41 @@
 
 class CACFUnknown {
 public:
+    // Reference count 0; the controlling unknown is the object's own inner unknown; one more live object.
     CACFUnknown();
     CACFUnknown(const CACFUnknown&) = delete;
     CACFUnknown& operator=(const CACFUnknown&) = delete;
+    // One live object fewer.
     virtual ~CACFUnknown();
 
+    // Called by the host once after creation; returns 0 unless a subclass does more.
     virtual ACFRESULT InitializeInstance(IACFUnknown* outer);
+    // Called when the last reference goes, before the memory is reclaimed; does nothing here.
     virtual void FinalRelease();
+    // Destroys the object.
     virtual void ReclaimMemory();
+    // IID_IACFUnknown gives the inner unknown with one reference added; any other identifier gives
+    // ACF_E_NOINTERFACE and a null output. A null output pointer gives ACF_E_FAIL.
+    // Threading: any thread.
     virtual ACFRESULT InternalQueryInterface(const acfIID& iid, void** out);
+    // Atomic increment; returns the new count. Threading: any thread.
     virtual uint32_t InternalAddRef();
+    // Atomic decrement; at 0 runs FinalRelease and ReclaimMemory. Returns the new count.
+    // Threading: any thread; the object must not be used after the call that brings it to 0.
     virtual uint32_t InternalRelease();
 
     // The controlling unknown: the own inner unknown unless the object is aggregated.
     IACFUnknown* GetOuterUnknown() const { return mOuterUnknown; }
     IACFUnknown* GetInnerUnknown() { return &mInnerUnknown; }
 
+    // Number of live CACFUnknown objects (0 means the module may be unloaded). Threading: any thread.
     static int32_t GetActiveObjectCount();
 
     // Number of live CACFUnknown objects in the process.
     static std::atomic<int32_t> m_ActiveObjects;
 
 protected:
+    // The object's own IACFUnknown: forwards to the owner's Internal... operations.
     class PrivateUnknown : public IACFUnknown {
     public:
         explicit PrivateUnknown(CACFUnknown* owner) : mOwner(owner) {}
