@@ -1,0 +1,10 @@
+# The algorithm records, the private-block reset, the process functions and the demo signal.
+marovex_add_test(test_kernel_records
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_alg_records.cpp
+  LIBS tandrel_kernel)
+marovex_add_test(test_kernel_process
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_alg_process.cpp
+  LIBS tandrel_kernel)
+marovex_add_test(test_kernel_demo_signal
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_demo_signal.cpp
+  LIBS tandrel_kernel marovex_demo_signal)
