@@ -7,6 +7,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libsndfile1-dev libcli11-dev nlohmann-json3-dev libfmt-dev
   clang libclang-rt-14-dev
+  locales
 )
 
 missing=()
