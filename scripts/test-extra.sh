@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# Extra test builds, run by scripts/test.sh after the sanitizer build:
+#   1. a ThreadSanitizer build of the threaded test programs (every test labelled "threads"),
+#   2. a libFuzzer build of the state-chunk fuzzer, run for a bounded number of inputs.
+# Prints every command it runs; exits non-zero if any step fails.
+set -euo pipefail
+here="$(cd "$(dirname "$0")/.." && pwd)"
+cd "$here"
+jobs="$(nproc)"
+fuzz_runs="${MAROVEX_FUZZ_RUNS:-1000000}"
+fuzz_seconds="${MAROVEX_FUZZ_SECONDS:-180}"
+
+run() {
+  echo "+ $*" >&2
+  "$@"
+}
+
+# Test programs whose marovex_add_test(...) call carries the label "threads".
+threaded_targets() {
+  awk '
+    /marovex_add_test\(/ { name = $0; sub(/.*marovex_add_test\(/, "", name); sub(/[ )].*/, "", name); inblock = 1 }
+    inblock && /LABELS[^)]*threads/ { print name }
+    /\)/ { inblock = 0 }
+  ' tests/*/*.cmake | sort -u
+}
+
+# Threaded tests that are not labelled, as "program:test-name regex"; each is used when its program
+# is declared.
+unlabelled=("test_params_unknown:ManyThreads")
+
+echo "== thread sanitizer: threaded tests"
+mapfile -t targets < <(threaded_targets)
+if [ "${#targets[@]}" -eq 0 ]; then
+  echo "no test program is labelled threads" >&2
+  exit 1
+fi
+patterns=()
+for entry in "${unlabelled[@]}"; do
+  program="${entry%%:*}"
+  if grep -qs "marovex_add_test(${program}\b" tests/*/*.cmake; then
+    targets+=("$program")
+    patterns+=("${entry#*:}")
+  fi
+done
+run cmake -S . -B build-tsan -DMAROVEX_TSAN=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMAROVEX_BENCH=OFF >/dev/null
+run cmake --build build-tsan -j "$jobs" --target "${targets[@]}"
+export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1"
+run ctest --test-dir build-tsan -L threads -j "$jobs" --output-on-failure --no-tests=error
+for pattern in "${patterns[@]}"; do
+  run ctest --test-dir build-tsan -R "$pattern" -j "$jobs" --output-on-failure --no-tests=error
+done
+unset TSAN_OPTIONS
+
+echo "== fuzzing: state chunk (at most $fuzz_runs inputs or $fuzz_seconds s)"
+run cmake -S . -B build-fuzz -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DMAROVEX_FUZZ=ON \
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMAROVEX_BENCH=OFF >/dev/null
+run cmake --build build-fuzz -j "$jobs" --target chunk_fuzz
+# New inputs go to a scratch corpus in the build folder; the checked-in seeds are only read.
+mkdir -p build-fuzz/chunk-corpus
+ASAN_OPTIONS="detect_leaks=1:abort_on_error=1" UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
+  run build-fuzz/tests/chunk_fuzz -runs="$fuzz_runs" -max_total_time="$fuzz_seconds" -max_len=4096 \
+  -print_final_stats=1 build-fuzz/chunk-corpus tests/fuzz/corpus
+echo "== extra tests passed"
