@@ -24,31 +24,16 @@ threaded_targets() {
   ' tests/*/*.cmake | sort -u
 }
 
-# Threaded tests that are not labelled, as "program:test-name regex"; each is used when its program
-# is declared.
-unlabelled=("test_params_unknown:ManyThreads")
-
 echo "== thread sanitizer: threaded tests"
 mapfile -t targets < <(threaded_targets)
 if [ "${#targets[@]}" -eq 0 ]; then
   echo "no test program is labelled threads" >&2
   exit 1
 fi
-patterns=()
-for entry in "${unlabelled[@]}"; do
-  program="${entry%%:*}"
-  if grep -qs "marovex_add_test(${program}\b" tests/*/*.cmake; then
-    targets+=("$program")
-    patterns+=("${entry#*:}")
-  fi
-done
 run cmake -S . -B build-tsan -DMAROVEX_TSAN=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMAROVEX_BENCH=OFF >/dev/null
 run cmake --build build-tsan -j "$jobs" --target "${targets[@]}"
 export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1"
 run ctest --test-dir build-tsan -L threads -j "$jobs" --output-on-failure --no-tests=error
-for pattern in "${patterns[@]}"; do
-  run ctest --test-dir build-tsan -R "$pattern" -j "$jobs" --output-on-failure --no-tests=error
-done
 unset TSAN_OPTIONS
 
 echo "== fuzzing: state chunk (at most $fuzz_runs inputs or $fuzz_seconds s)"

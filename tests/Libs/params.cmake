@@ -5,7 +5,8 @@ marovex_add_test(test_params_string
   LIBS aaxlib_params)
 marovex_add_test(test_params_unknown
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_params_unknown.cpp
-  LIBS aaxlib_params Threads::Threads)
+  LIBS aaxlib_params Threads::Threads
+  LABELS threads)
 marovex_add_test(test_params_delegates
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_params_delegates.cpp
   LIBS aaxlib_params)
