@@ -1,0 +1,60 @@
+// Host property map wrapper.
+#include "AAX_VPropertyMap.h"
+
+#include "AAX_UIDs.h"
+
+namespace {
+
+// Makes the host component through the host's factory and returns its version-1 interface (one
+// reference), or null.
+void* CreateHostComponent(IACFUnknown* host, const acfCLSID& classID, const acfIID& iid) {
+    if (host == nullptr) return nullptr;
+    IACFComponentFactory* factory = nullptr;
+    if (host->QueryInterface(IID_IACFComponentFactory, reinterpret_cast<void**>(&factory)) != ACF_OK ||
+        factory == nullptr) {
+        return nullptr;
+    }
+    void* made = nullptr;
+    if (factory->CreateComponent(classID, nullptr, iid, &made) != ACF_OK) made = nullptr;
+    factory->Release();
+    return made;
+}
+
+}  // namespace
+
+AAX_VPropertyMap::AAX_VPropertyMap(IACFUnknown* host)
+    : mIPropertyMap(static_cast<AAX_IACFPropertyMap*>(
+          CreateHostComponent(host, AAXCompID_PropertyMap, IID_IAAXPropertyMapV1))),
+      mIPropertyMapV2(nullptr) {
+    if (mIPropertyMap != nullptr &&
+        mIPropertyMap->QueryInterface(IID_IAAXPropertyMapV2, reinterpret_cast<void**>(&mIPropertyMapV2)) != ACF_OK) {
+        mIPropertyMapV2 = nullptr;
+    }
+}
+
+AAX_VPropertyMap::~AAX_VPropertyMap() {
+    if (mIPropertyMapV2 != nullptr) mIPropertyMapV2->Release();
+    if (mIPropertyMap != nullptr) mIPropertyMap->Release();
+}
+
+AAX_CBoolean AAX_VPropertyMap::GetProperty(AAX_EProperty property, AAX_CPropertyValue* value) const {
+    return mIPropertyMap ? mIPropertyMap->GetProperty(property, value) : 0;
+}
+
+AAX_Result AAX_VPropertyMap::AddProperty(AAX_EProperty property, AAX_CPropertyValue value) {
+    return mIPropertyMap ? mIPropertyMap->AddProperty(property, value) : AAX_ERROR_NULL_OBJECT;
+}
+
+AAX_Result AAX_VPropertyMap::RemoveProperty(AAX_EProperty property) {
+    return mIPropertyMap ? mIPropertyMap->RemoveProperty(property) : AAX_ERROR_NULL_OBJECT;
+}
+
+AAX_CBoolean AAX_VPropertyMap::GetPointerProperty(AAX_EProperty property, const void** value) const {
+    return mIPropertyMapV2 ? mIPropertyMapV2->GetPointerProperty(property, value) : 0;
+}
+
+AAX_Result AAX_VPropertyMap::AddPointerProperty(AAX_EProperty property, const void* value) {
+    return mIPropertyMapV2 ? mIPropertyMapV2->AddPointerProperty(property, value) : AAX_ERROR_UNIMPLEMENTED;
+}
+
+IACFUnknown* AAX_VPropertyMap::GetIUnknown() const { return mIPropertyMap; }

@@ -1,0 +1,359 @@
+// The Marovex host library: loads a plug-in module through its seven entry points, records what the
+// module describes, and runs instances of it the way a workstation does (data model, audio thread,
+// packets, meters, parameters, state, editor object).
+//
+// The library never includes the plug-in's own code; everything it knows of the plug-in comes across
+// the boundary through the shared interfaces. No function of this header throws: failures are
+// reported through a `std::string* error` output (may be null) and a false / null result.
+// Problems the plug-in causes (a packet for an undeclared field, an oversized packet, a write past a
+// buffer, an unbalanced touch ...) are written to standard error as "marovex: ..." lines.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "AAX.h"
+#include "ACFBase.h"
+#include "AAX_IComponentDescriptor.h"
+
+class AAX_IACFEffectParameters;
+class AAX_IACFEffectGUI;
+
+// ---------------------------------------------------------------------------------------------
+// What a module describes (a copy of every description call, in call order).
+
+// Kind of an algorithm context field, as declared through the component descriptor.
+enum class MarovexFieldKind : int32_t {
+    Reserved,       // AddReservedField (option = field type)
+    AudioIn,        // AddAudioIn
+    AudioOut,       // AddAudioOut
+    BufferLength,   // AddAudioBufferLength
+    SampleRate,     // AddSampleRate
+    Clock,          // AddClock
+    SideChainIn,    // AddSideChainIn
+    DataInPort,     // AddDataInPort (size = packet size, option = port type)
+    PrivateData,    // AddPrivateData (size = data size, option = options)
+    Meters,         // AddMeters (meterIDs)
+    TemporaryData,  // AddTemporaryData (size = element size)
+};
+
+// Readable name of a field kind ("data-in port", "private data", ...).
+const char* MarovexFieldKindName(MarovexFieldKind kind);
+
+struct MarovexField {
+    AAX_CFieldIndex index = 0;
+    MarovexFieldKind kind = MarovexFieldKind::Reserved;
+    uint32_t size = 0;
+    int32_t option = 0;
+    std::vector<AAX_CTypeID> meterIDs;
+};
+
+struct MarovexProperty {
+    AAX_EProperty id = 0;
+    AAX_CPropertyValue value = 0;
+};
+
+// A property map as it stood when it was handed over: properties in the order they were first added
+// (adding an existing identifier again replaces its value in place; removing drops it).
+struct MarovexPropertyMap {
+    std::vector<MarovexProperty> properties;
+    std::vector<std::pair<AAX_EProperty, const void*>> pointerProperties;
+
+    // True and the value when the identifier is present.
+    bool Get(AAX_EProperty id, AAX_CPropertyValue* value) const;
+};
+
+struct MarovexNativeProcess {
+    AAX_CProcessProc proc = nullptr;
+    MarovexPropertyMap properties;
+    AAX_CInstanceInitProc instanceInit = nullptr;
+    AAX_CBackgroundProc background = nullptr;
+};
+
+// A DSP module procedure (recorded only; this host runs native procedures). Symbol names that the
+// plug-in passed as null are recorded as empty texts.
+struct MarovexDspProcess {
+    std::string file;
+    std::string entrySymbol;
+    std::string instanceInitSymbol;
+    std::string backgroundSymbol;
+    MarovexPropertyMap properties;
+};
+
+struct MarovexComponentDescription {
+    std::vector<MarovexField> fields;  // in declaration order
+    std::vector<MarovexNativeProcess> nativeProcesses;
+    std::vector<MarovexDspProcess> dspProcesses;
+
+    // The input stem format (property 51) of the first native procedure, else of the first DSP
+    // procedure; 0 when neither declares one.
+    int32_t StemFormat() const;
+    // The declaration of a field index, or null.
+    const MarovexField* FindField(AAX_CFieldIndex index) const;
+};
+
+struct MarovexMeterDescription {
+    AAX_CTypeID id = 0;
+    std::string name;
+    MarovexPropertyMap properties;
+};
+
+struct MarovexResource {
+    AAX_EResourceType type = AAX_eResourceType_None;
+    std::string info;
+};
+
+struct MarovexProcPtr {
+    AAX_CProcPtrID id = 0;
+    void* proc = nullptr;
+};
+
+struct MarovexEffectDescription {
+    std::string effectID;  // as passed to AddEffect
+    std::vector<std::string> names;
+    std::vector<uint32_t> categories;
+    std::vector<std::pair<uint32_t, std::string>> categoryBypassParameters;
+    std::vector<MarovexComponentDescription> components;  // one per AddComponent, in order
+    std::vector<MarovexProcPtr> procPtrs;
+    std::vector<MarovexResource> resources;
+    std::vector<MarovexMeterDescription> meters;
+    MarovexPropertyMap properties;  // SetProperties
+
+    // The factory procedure registered under an identifier (0 data model, 1 editor), or null.
+    void* FindProcPtr(AAX_CProcPtrID id) const;
+    // The first component whose StemFormat() equals the given one, or null.
+    const MarovexComponentDescription* FindComponent(int32_t stemFormat) const;
+};
+
+struct MarovexModuleDescription {
+    std::vector<MarovexEffectDescription> effects;  // one per successful AddEffect
+    std::string manufacturerName;
+    std::vector<std::string> packageNames;
+    uint32_t packageVersion = 0;
+    bool packageVersionSet = false;
+    MarovexPropertyMap properties;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Modules.
+
+// How the host behaves while a module registers. The refusals make the host's component factory
+// decline to create that kind of description object (a host that lacks them), for checking how a
+// module copes.
+struct MarovexLoadOptions {
+    bool refuseCollections = false;
+    bool refuseEffectDescriptors = false;
+    bool refuseComponentDescriptors = false;
+    bool refusePropertyMaps = false;
+    bool refuseHostServices = false;
+    // Plug-in traces are always recorded (Traces()); this also prints them on standard error as
+    // "marovex: plug-in trace: <text>".
+    bool echoTraces = true;
+};
+
+// The seven exported entry points of a module.
+struct MarovexEntryPoints {
+    ACFRESULT (*registerPlugin)(IACFUnknown* host, IACFPluginDefinition** out) = nullptr;
+    ACFRESULT (*registerComponent)(IACFUnknown* host, uint32_t index, IACFComponentDefinition** out) = nullptr;
+    ACFRESULT (*getClassFactory)(IACFUnknown* host, const _acfUID& classID, const _acfUID& interfaceID,
+                                 void** out) = nullptr;
+    ACFRESULT (*canUnloadNow)(IACFUnknown* host) = nullptr;
+    ACFRESULT (*startup)(IACFUnknown* host) = nullptr;
+    ACFRESULT (*shutdown)(IACFUnknown* host) = nullptr;
+    ACFRESULT (*getSDKVersion)(uint64_t* version) = nullptr;
+};
+
+class MarovexHostFactory;  // the host object handed to the entry points (internal)
+
+// One loaded module. Threading: load, register and destroy on one thread; the const queries may be
+// called from any non-audio thread.
+class MarovexModule {
+public:
+    // dlopen, find the seven entry points, ACFStartup(host) and ACFRegisterPlugin(host, &definition),
+    // recording the whole description. Null (and the reason in *error) on any failure.
+    static std::shared_ptr<MarovexModule> Load(const std::string& path, std::string* error,
+                                               const MarovexLoadOptions& options = {});
+    // The first half of Load: dlopen, entry points, ACFStartup. Register() completes it.
+    static std::shared_ptr<MarovexModule> Open(const std::string& path, std::string* error,
+                                               const MarovexLoadOptions& options = {});
+    // ACFRegisterPlugin and recording. On failure the result code is in *result (when given) and
+    // Description() holds what the module described before it failed (package information ...).
+    bool Register(std::string* error, AAX_Result* result = nullptr);
+
+    // Releases the plug-in definition, checks that ACFCanUnloadNow answers 0 (says so on standard
+    // error if not, and then keeps the code mapped), calls ACFShutdown and dlclose.
+    ~MarovexModule();
+    MarovexModule(const MarovexModule&) = delete;
+    MarovexModule& operator=(const MarovexModule&) = delete;
+
+    const std::string& Path() const;
+    // The description recorded by the last Register() (complete even when registration failed).
+    const MarovexModuleDescription& Description() const;
+    // The first effect of the description, or null.
+    const MarovexEffectDescription* Effect() const;
+    // What the most recent collection object made by the host recorded, also for registrations the
+    // caller made directly through Entries().registerPlugin.
+    MarovexModuleDescription LastCollection() const;
+
+    // The raw entry points and the host object to pass to them.
+    const MarovexEntryPoints& Entries() const;
+    IACFUnknown* HostUnknown() const;
+    // ACFGetSDKVersion's answer (0 when it failed).
+    uint64_t SDKVersion() const;
+
+    // ACFCanUnloadNow(host): the module's count of live component objects.
+    int32_t LiveObjectCount() const;
+    // How many host-services objects the module asked the host's factory for.
+    int32_t HostServicesCreated() const;
+    // Every trace the module sent, in order.
+    std::vector<std::string> Traces() const;
+
+private:
+    MarovexModule();
+    struct Impl;
+    std::unique_ptr<Impl> mImpl;
+    friend class MarovexInstance;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Instances.
+
+struct MarovexParameterInfo {
+    std::string id;
+    std::string name;
+    AAX_EParameterType type = AAX_eParameterType_Continuous;
+    bool automatable = false;
+    int32_t steps = 0;
+    double defaultNormalized = 0.0;
+    std::string defaultText;  // the default value as the parameter shows it
+    double normalized = 0.0;  // current value
+    std::string valueText;    // current value as the parameter shows it
+};
+
+class MarovexGui;
+
+// One running plug-in instance: its data model, one algorithm context laid out from the component's
+// declared fields, and the host's own audio thread (denormals flushed to zero) that runs the
+// component's native process procedure.
+//
+// Packets the plug-in posts reach the audio thread through a fixed-capacity single-producer,
+// single-consumer ring of fixed-size slots (kPacketRingSlots slots, each as large as the largest
+// declared packet plus the 4 bytes of tolerance, at least 8); the audio thread copies them into the
+// context's data-port buffers before each block, without locks or allocation. Posting threads take
+// a lock among themselves, so the ring always has one producer. Should the ring fill up before the
+// audio thread empties it, a packet waits in its port's pre-allocated overflow slot, where a newer
+// packet of the same field replaces it (only a field's latest bytes reach the context anyway), and
+// goes into the ring before the next block: no packet posted before a block is lost to it.
+//
+// Threading: Process, the parameter, state and editor calls come from non-audio threads; Process is
+// not re-entrant (one caller at a time), and neither are the state calls (the plug-in does not lock
+// its chunk handling). The instance must be destroyed before its last module
+// reference goes (it holds one itself).
+class MarovexInstance {
+public:
+    // Slots in the packet ring: one full dispatch posts one packet per declared data port (eleven
+    // for Marovex, two of them coefficient blocks), so 256 slots (about 10 KB with 32-byte payloads)
+    // hold over twenty dispatches that no block has consumed yet; the overflow slots cover the rest.
+    static constexpr uint32_t kPacketRingSlots = 256;
+
+    // Creates the data model through procedure 0, initialises it with the host object, lays out the
+    // context of the component with that stem format, resets the private data and starts the audio
+    // thread. sampleRate > 0, 1 <= maxBlock <= 1 << 20.
+    static std::unique_ptr<MarovexInstance> Create(const std::shared_ptr<MarovexModule>& module,
+                                                   int32_t stemFormat, float sampleRate, int32_t maxBlock,
+                                                   std::string* error);
+    // Stops the audio thread, uninitialises and releases the data model, and checks that the plug-in
+    // dropped every reference to the host's objects.
+    ~MarovexInstance();
+    MarovexInstance(const MarovexInstance&) = delete;
+    MarovexInstance& operator=(const MarovexInstance&) = delete;
+
+    int32_t StemFormat() const;
+    int32_t InputChannels() const;
+    int32_t OutputChannels() const;
+    float SampleRate() const;
+    int32_t MaxBlock() const;
+
+    // Processes `frames` samples (any count; split into blocks of at most MaxBlock()): before each
+    // block GenerateCoefficients, then the audio thread delivers pending packets and runs the process
+    // procedure. in[c] / out[c] for every channel; they may be the same buffers. Blocks the caller
+    // until the audio is done. False (and *error) on bad arguments or a stopped audio thread.
+    bool Process(const float* const* in, float* const* out, int32_t frames, std::string* error);
+
+    // Meters, in the order the component declared them. Value: the tap after the latest block;
+    // peak: the largest since creation or the last ClearMeterPeaks. 0 for an unknown index.
+    int32_t MeterCount() const;
+    AAX_CTypeID MeterID(int32_t index) const;
+    float MeterValue(int32_t index = 0) const;
+    float MeterPeak(int32_t index = 0) const;
+    void ClearMeterPeaks();
+
+    // Parameters, through the data model's host interface.
+    int32_t ParameterCount() const;
+    bool GetParameterInfo(int32_t index, MarovexParameterInfo* info, std::string* error) const;
+    bool FindParameterInfo(const std::string& id, MarovexParameterInfo* info, std::string* error) const;
+    bool GetParameterValue(const std::string& id, double* normalized, std::string* error) const;
+    // SetParameterNormalizedValue; the host answers the plug-in's set request at once, so the new
+    // value is in place (and its packet due) when this returns. Open editors hear of the accepted
+    // value through ParameterUpdated, on the calling thread.
+    bool SetParameter(const std::string& id, double normalized, std::string* error);
+    // GetParameterValueFromString, then SetParameterNormalizedValue.
+    bool SetParameterFromText(const std::string& id, const std::string& text, std::string* error);
+
+    // State: the whole chunk record (56-byte header in host byte order with type code, plug-in's
+    // version and name, the three unused fields zero; then the data).
+    bool SaveState(std::vector<uint8_t>* record, std::string* error);
+    // Rejects a record shorter than the header or whose size disagrees with its header before the
+    // plug-in sees it.
+    bool LoadState(const std::vector<uint8_t>& record, std::string* error);
+    bool CompareState(const std::vector<uint8_t>& record, bool* equal, std::string* error);
+    bool SaveStateFile(const std::string& path, std::string* error);
+    bool LoadStateFile(const std::string& path, std::string* error);
+    // The size checks LoadState applies.
+    static bool CheckStateRecord(const uint8_t* data, size_t size, std::string* error);
+
+    // The editor object made through procedure 1 and initialised; null (and *error) on failure.
+    std::unique_ptr<MarovexGui> CreateGui(std::string* error);
+
+    // Diagnostics.
+    AAX_IACFEffectParameters* EffectParameters() const;  // the data model (one reference held)
+    // The host object the data model was initialised with (controller, automation delegate,
+    // transport); for checking how the host treats calls a plug-in makes.
+    IACFUnknown* HostObject() const;
+    int32_t OpenTouchCount() const;                      // touches not yet released
+    bool IsRegisteredParameter(const std::string& id) const;
+    uint32_t AudioThreadMxcsr() const;                   // MXCSR as the audio thread set it
+    uint64_t PacketsDelivered() const;                   // packets copied into the context so far
+    uint64_t BlocksProcessed() const;
+    int32_t ProblemCount() const;                        // misbehaviour reports so far
+
+private:
+    MarovexInstance();
+    struct Impl;
+    std::unique_ptr<Impl> mImpl;
+    friend class MarovexGui;
+    friend class InstanceHost;
+};
+
+// An editor object of an instance, initialised with a host object that also answers the data model's
+// interface. Destruction uninitialises and releases it. Must not outlive its instance.
+// Threading: the user-interface thread.
+class MarovexGui {
+public:
+    ~MarovexGui();
+    MarovexGui(const MarovexGui&) = delete;
+    MarovexGui& operator=(const MarovexGui&) = delete;
+
+    AAX_IACFEffectGUI* Interface() const;
+    AAX_Result InitializeResult() const;
+
+private:
+    MarovexGui();
+    struct Impl;
+    std::unique_ptr<Impl> mImpl;
+    friend class MarovexInstance;
+};

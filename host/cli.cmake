@@ -1,0 +1,30 @@
+# The marovex program: info, process and state show on top of the host library.
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(CLI_SNDFILE REQUIRED IMPORTED_TARGET GLOBAL sndfile)
+find_package(fmt REQUIRED)
+find_package(nlohmann_json REQUIRED)
+find_package(CLI11 REQUIRED)
+
+# Everything but main(), so that the tests can reach the file formats directly.
+add_library(marovex_cli_core STATIC
+  ${CMAKE_CURRENT_LIST_DIR}/cli/AudioFiles.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/cli/Envelope.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/cli/InfoCommand.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/cli/PluginSession.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/cli/ProcessCommand.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/cli/Progress.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/cli/StateCommand.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/cli/StateFile.cpp)
+target_include_directories(marovex_cli_core PUBLIC ${CMAKE_CURRENT_LIST_DIR}/cli)
+target_link_libraries(marovex_cli_core
+  PUBLIC marovex_host marovex_preset marovex_demo_signal aax_interfaces PkgConfig::CLI_SNDFILE
+         fmt::fmt nlohmann_json::nlohmann_json CLI11::CLI11
+  PRIVATE marovex_warnings)
+
+add_executable(marovex ${CMAKE_CURRENT_LIST_DIR}/cli/main.cpp)
+target_link_libraries(marovex PRIVATE marovex_cli_core marovex_warnings)
+set_target_properties(marovex PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${MAROVEX_BIN_DIR})
+# The program loads the module from beside itself by default: building it builds the module.
+if(TARGET Marovex)
+  add_dependencies(marovex Marovex)
+endif()

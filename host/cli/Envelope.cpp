@@ -1,0 +1,64 @@
+#include "Envelope.h"
+
+#include <charconv>
+#include <cmath>
+
+#include "CliError.h"
+
+namespace marovex::cli {
+
+namespace {
+
+// A whole-text decimal number, independent of the locale.
+bool ParseNumber(std::string_view text, double* value) {
+    if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+    if (text.empty()) return false;
+    const char* end = text.data() + text.size();
+    const auto result = std::from_chars(text.data(), end, *value);
+    return result.ec == std::errc() && result.ptr == end && std::isfinite(*value);
+}
+
+}  // namespace
+
+Envelope Envelope::Parse(std::string_view text) {
+    Envelope envelope;
+    const std::string whole(text);
+    size_t start = 0;
+    while (true) {
+        const size_t comma = text.find(',', start);
+        const std::string_view point = text.substr(start, comma == std::string_view::npos ? text.npos : comma - start);
+        const size_t colon = point.find(':');
+        if (colon == std::string_view::npos) {
+            throw UsageError("envelope point '" + std::string(point) + "' in '" + whole +
+                             "' is not TIME:VALUE");
+        }
+        EnvelopePoint p;
+        if (!ParseNumber(point.substr(0, colon), &p.seconds) || p.seconds < 0.0) {
+            throw UsageError("envelope time '" + std::string(point.substr(0, colon)) + "' in '" + whole +
+                             "' is not a number of seconds, 0 or more");
+        }
+        if (!ParseNumber(point.substr(colon + 1), &p.value) || p.value < 0.0 || p.value > 1.0) {
+            throw UsageError("envelope value '" + std::string(point.substr(colon + 1)) + "' in '" + whole +
+                             "' is not a normalized value from 0 to 1");
+        }
+        if (!envelope.mPoints.empty() && p.seconds < envelope.mPoints.back().seconds) {
+            throw UsageError("envelope times in '" + whole + "' must not go backwards");
+        }
+        envelope.mPoints.push_back(p);
+        if (comma == std::string_view::npos) break;
+        start = comma + 1;
+    }
+    return envelope;
+}
+
+double Envelope::ValueAt(double seconds) const {
+    // The last point at or before the time; before the first point, the first value.
+    size_t i = 0;
+    while (i + 1 < mPoints.size() && mPoints[i + 1].seconds <= seconds) ++i;
+    const EnvelopePoint& a = mPoints[i];
+    if (seconds <= a.seconds || i + 1 == mPoints.size()) return a.value;
+    const EnvelopePoint& b = mPoints[i + 1];
+    return a.value + (b.value - a.value) * ((seconds - a.seconds) / (b.seconds - a.seconds));
+}
+
+}  // namespace marovex::cli

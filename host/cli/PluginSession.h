@@ -1,0 +1,56 @@
+// Loading the plug-in module and running one instance of it for the marovex program, and addressing
+// its parameters by identifier or index.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "MarovexHost.h"
+
+namespace marovex::cli {
+
+class PluginSession {
+public:
+    // Loads the module at `path` and creates an instance of the component with `stemFormat`. Throws a
+    // CliError saying why when either fails.
+    PluginSession(const std::string& path, int32_t stemFormat, float sampleRate, int32_t maxBlock);
+    ~PluginSession();
+    PluginSession(const PluginSession&) = delete;
+    PluginSession& operator=(const PluginSession&) = delete;
+
+    MarovexModule& Module() { return *mModule; }
+    MarovexInstance& Instance() { return *mInstance; }
+
+    // Every parameter of the fresh instance, in index order.
+    const std::vector<MarovexParameterInfo>& Parameters() const { return mParameters; }
+
+    // The identifier of a parameter given by identifier or by index ("3"). Throws a CliError listing
+    // the identifiers when there is no such parameter.
+    std::string Resolve(const std::string& idOrIndex) const;
+
+    // Sets a parameter through the host's normal update path from a normalized number 0 to 1 or from a
+    // text the parameter parses ("on" for the bypass). Throws a CliError listing the identifiers when
+    // the value is neither.
+    void SetFromText(const std::string& id, const std::string& value);
+    // Sets a normalized value. Throws a CliError when the host refuses it.
+    void Set(const std::string& id, double normalized);
+    // Hands a value to the data model's SetParameterNormalizedValue as it stands, as the editor does
+    // when it applies a preset: the parameter clamps values outside 0 to 1 and ignores a NaN. Throws a
+    // CliError when the data model answers with an error.
+    void SetAsEditor(const std::string& id, double normalized);
+    double Get(const std::string& id) const;
+
+    // "MasterBypassID, InGain, ..." for messages.
+    std::string IdentifierList() const;
+
+private:
+    std::shared_ptr<MarovexModule> mModule;
+    std::unique_ptr<MarovexInstance> mInstance;
+    std::vector<MarovexParameterInfo> mParameters;
+};
+
+// A whole-text decimal number in the classic notation (independent of the locale).
+bool ParseDecimal(const std::string& text, double* value);
+
+}  // namespace marovex::cli

@@ -1,0 +1,13 @@
+# The marovex program: its file formats in-process, and the built program run as a user would.
+find_package(nlohmann_json REQUIRED)
+if(TARGET marovex)
+  marovex_add_test(test_cli_units
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_cli_units.cpp
+    LIBS marovex_cli_core PkgConfig::CLI_SNDFILE)
+
+  marovex_add_test(test_cli_program
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_cli_program.cpp
+    LIBS tandrel_kernel marovex_preset PkgConfig::CLI_SNDFILE nlohmann_json::nlohmann_json)
+  target_compile_definitions(test_cli_program PRIVATE MAROVEX_CLI_PROGRAM="$<TARGET_FILE:marovex>")
+  add_dependencies(test_cli_program marovex)
+endif()

@@ -1,0 +1,611 @@
+// The marovex program run as a user runs it: spawned from here on files made here, its output compared
+// bit for bit with the kernel run in-process, its saved files read back, and its failures checked for
+// exit status, message and the files they leave.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sndfile.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <xmmintrin.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "MarovexPresetText.h"
+#include "Tandrel_Alg.h"
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// ---------------------------------------------------------------------------------------------------
+// Audio files
+
+struct Audio {
+    int channels = 0;
+    int sampleRate = 0;
+    int format = 0;
+    std::vector<float> samples;  // interleaved
+    int64_t Frames() const { return channels ? int64_t(samples.size()) / channels : 0; }
+};
+
+void WriteAudio(const std::string& path, const Audio& a) {
+    SF_INFO info = {};
+    info.format = a.format;
+    info.channels = a.channels;
+    info.samplerate = a.sampleRate;
+    SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
+    ASSERT_NE(f, nullptr) << path << ": " << sf_strerror(nullptr);
+    EXPECT_EQ(sf_writef_float(f, a.samples.data(), a.Frames()), a.Frames());
+    sf_close(f);
+}
+
+Audio ReadAudio(const std::string& path) {
+    Audio a;
+    SF_INFO info = {};
+    SNDFILE* f = sf_open(path.c_str(), SFM_READ, &info);
+    if (f == nullptr) {
+        ADD_FAILURE() << "cannot read " << path;
+        return a;
+    }
+    a.channels = info.channels;
+    a.sampleRate = info.samplerate;
+    a.format = info.format;
+    a.samples.resize(size_t(info.frames) * size_t(info.channels));
+    EXPECT_EQ(sf_readf_float(f, a.samples.data(), info.frames), info.frames);
+    sf_close(f);
+    return a;
+}
+
+// Bit-for-bit equality, reporting the first difference.
+::testing::AssertionResult SameBits(const std::vector<float>& a, const std::vector<float>& b) {
+    if (a.size() != b.size()) {
+        return ::testing::AssertionFailure() << "sizes " << a.size() << " and " << b.size();
+    }
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (std::memcmp(&a[i], &b[i], sizeof(float)) != 0) {
+            return ::testing::AssertionFailure() << "sample " << i << ": " << a[i] << " vs " << b[i];
+        }
+    }
+    return ::testing::AssertionSuccess();
+}
+
+// A test signal with a quiet part, a loud part that drives the detector, and a silent tail in which the
+// filters decay into the denormal range (where flush-to-zero decides the result).
+Audio TestSignal(int channels, int sampleRate, int frames, uint32_t seed) {
+    Audio a;
+    a.channels = channels;
+    a.sampleRate = sampleRate;
+    a.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+    a.samples.resize(size_t(frames) * channels);
+    uint32_t state = seed;
+    const auto noise = [&state] {
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        return float(int32_t(state)) * (1.0f / 2147483648.0f);
+    };
+    for (int n = 0; n < frames; ++n) {
+        const double t = double(n) / sampleRate;
+        const bool loud = n >= frames * 4 / 10 && n < frames * 7 / 10;
+        const bool silent = n >= frames - 2000;
+        for (int c = 0; c < channels; ++c) {
+            float x = float(0.4 * std::sin(2.0 * M_PI * (220.0 + 110.0 * c) * t)) + 0.15f * noise();
+            if (loud) x = float(0.6 * std::sin(2.0 * M_PI * 90.0 * t + c)) + 0.35f * noise();
+            a.samples[size_t(n) * channels + c] = silent ? 0.0f : x;
+        }
+    }
+    return a;
+}
+
+// ---------------------------------------------------------------------------------------------------
+// The kernel in-process, fed by hand as the host feeds it
+
+struct Settings {
+    int32_t bypass = 0;
+    float inGain = 0.5f, freqW = 0.5f, width = 1.0f, freqA = 0.5f, action = 1.0f, dyn = 1.0f, adj = 0.5f,
+          outGain = 0.5f;
+};
+
+// The first-order low-pass block of a frequency parameter: corner v * k1 + k0 Hz.
+STandrel_FilterCoefs Coefs(float v, float k1, float k0, float sampleRate) {
+    const float h = ((v * k1 + k0) * 6.2831855f / sampleRate) * 0.5f;
+    const float s = float(std::sin(double(h)));
+    const float c = float(std::cos(double(h)));
+    return {s, s, 0.0f, 1.0f / (s + c), s - c, 0.0f};
+}
+
+// Runs the kernel over `in` block by block with the settings in force at each block's start, on this
+// thread with flush-to-zero and denormals-are-zero set, as the host's audio thread runs.
+std::vector<float> Reference(const Audio& in, int block, const std::function<Settings(double)>& settingsAt) {
+    const unsigned savedCsr = _mm_getcsr();
+    _mm_setcsr(savedCsr | 0x8040u);
+    const int ch = in.channels;
+    const float sr = float(in.sampleRate);
+    STandrel_Alg_PrivateData priv;
+    std::memset(&priv, 0xA5, sizeof priv);
+    EXPECT_EQ(Tandrel_ResetFieldData(eTandrelField_PrivateData, &priv, sizeof priv), -20025);
+    std::vector<std::vector<float>> inBuf(ch), outBuf(ch);
+    std::vector<float> out(in.samples.size());
+    for (int64_t start = 0; start < in.Frames(); start += block) {
+        int32_t n = int32_t(std::min<int64_t>(block, in.Frames() - start));
+        Settings s = settingsAt(double(start) / in.sampleRate);
+        STandrel_FilterCoefs w = Coefs(s.freqW, 900.0f, 100.0f, sr);
+        STandrel_FilterCoefs a = Coefs(s.freqA, 5000.0f, 1000.0f, sr);
+        float* ins[2];
+        float* outs[2];
+        for (int c = 0; c < ch; ++c) {
+            inBuf[c].resize(size_t(n));
+            outBuf[c].resize(size_t(n));
+            for (int32_t i = 0; i < n; ++i) inBuf[c][i] = in.samples[size_t(start + i) * ch + c];
+            ins[c] = inBuf[c].data();
+            outs[c] = outBuf[c].data();
+        }
+        float meter = 0.0f;
+        float* meters[1] = {&meter};
+        float rate = sr;
+        STandrel_Alg_Context ctx{&s.bypass, &s.inGain, &s.freqW, &s.width, &s.freqA, &s.action, &s.dyn, &s.adj,
+                                 &s.outGain, ins, outs, &n, &rate, meters, &w, &a, &priv};
+        STandrel_Alg_Context* contexts[1] = {&ctx};
+        if (ch == 1) Tandrel_AlgorithmProcessFunction<1, 1>(contexts, contexts + 1);
+        else Tandrel_AlgorithmProcessFunction<2, 2>(contexts, contexts + 1);
+        for (int c = 0; c < ch; ++c) {
+            for (int32_t i = 0; i < n; ++i) out[size_t(start + i) * ch + c] = outBuf[c][i];
+        }
+    }
+    _mm_setcsr(savedCsr);
+    return out;
+}
+
+std::vector<float> Reference(const Audio& in, int block, const Settings& settings) {
+    return Reference(in, block, [&](double) { return settings; });
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Running the program
+
+struct RunResult {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string ReadText(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+class CliProgram : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/marovex-cli-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        mRoot = pattern;
+        mDir = mRoot / "work";
+        fs::create_directory(mDir);
+    }
+    void TearDown() override { fs::remove_all(mRoot); }
+
+    std::string P(const std::string& name) const { return (mDir / name).string(); }
+
+    // Runs marovex with `args` in the work folder; standard output and error are captured in files
+    // outside it.
+    RunResult Marovex(const std::vector<std::string>& args) {
+        std::vector<std::string> all = {MAROVEX_CLI_PROGRAM};
+        all.insert(all.end(), args.begin(), args.end());
+        std::vector<char*> argv;
+        for (std::string& a : all) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        const std::string outPath = (mRoot / "stdout").string();
+        const std::string errPath = (mRoot / "stderr").string();
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addchdir_np(&actions, mDir.c_str());
+        pid_t pid = -1;
+        RunResult run;
+        const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        if (spawned != 0) {
+            ADD_FAILURE() << "cannot start " << argv[0];
+            return run;
+        }
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        run.out = ReadText(outPath);
+        run.err = ReadText(errPath);
+        return run;
+    }
+
+    // Every name in the work folder, sorted.
+    std::vector<std::string> Names() const {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(mDir)) names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    fs::path mRoot;
+    fs::path mDir;
+};
+
+#define EXPECT_RUN(run, expected) EXPECT_EQ((run).status, expected) << "stderr: " << (run).err
+
+const std::vector<std::string> kStereoSets = {"--set", "1=0.7",       "--set", "FreqW=0.2",  "--set", "Width=0.35",
+                                              "--set", "FreqA=0.8",   "--set", "Action=0.3", "--set", "Dyn=0.6",
+                                              "--set", "Adj=0.375",   "--set", "OutGain=0.45"};
+Settings StereoSettings() {
+    Settings s;
+    s.inGain = 0.7f;
+    s.freqW = 0.2f;
+    s.width = 0.35f;
+    s.freqA = 0.8f;
+    s.action = 0.3f;
+    s.dyn = 0.6f;
+    s.adj = 0.375f;
+    s.outGain = 0.45f;
+    return s;
+}
+
+std::vector<std::string> Concat(std::vector<std::string> a, const std::vector<std::string>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------------
+// Processing
+
+TEST_F(CliProgram, StereoAndMonoFilesMatchTheKernelBitForBit) {
+    const Audio stereo = TestSignal(2, 48000, 9000, 1u);
+    WriteAudio(P("stereo.wav"), stereo);
+    const RunResult s = Marovex(Concat({"process", "stereo.wav", "stereo-out.wav", "--block", "300", "--quiet"}, kStereoSets));
+    EXPECT_RUN(s, 0);
+    const Audio sOut = ReadAudio(P("stereo-out.wav"));
+    EXPECT_EQ(sOut.channels, 2);
+    EXPECT_EQ(sOut.sampleRate, 48000);
+    EXPECT_EQ(sOut.format, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
+    const std::vector<float> expected = Reference(stereo, 300, StereoSettings());
+    EXPECT_TRUE(SameBits(sOut.samples, expected));
+    // These settings drive the output past full scale: --quiet drops the summary, not the warning.
+    const auto beyond = std::count_if(expected.begin(), expected.end(), [](float x) { return std::fabs(x) > 1.0f; });
+    ASSERT_GT(beyond, 0);
+    EXPECT_EQ(s.err.rfind("warning: the output clips: " + std::to_string(beyond) + " samples beyond full scale", 0), 0u)
+        << s.err;
+    EXPECT_EQ(s.err.find("marovex:"), std::string::npos) << s.err;
+
+    const Audio mono = TestSignal(1, 44100, 7000, 2u);
+    WriteAudio(P("mono.wav"), mono);
+    const RunResult m = Marovex({"process", "mono.wav", "mono-out.wav", "--set", "InGain=0.6", "--set", "FreqA=0.1",
+                           "--set", "Action=0.2", "--set", "Dyn=0.3", "--set", "7=0.25", "--set", "OutGain=0.55",
+                           "--set", "FreqW=1"});
+    EXPECT_RUN(m, 0);
+    EXPECT_NE(m.err.find("marovex: 7000 frames at 44100 Hz"), std::string::npos) << m.err;
+    EXPECT_NE(m.err.find("mono"), std::string::npos);
+    Settings ms;
+    ms.inGain = 0.6f;
+    ms.freqA = 0.1f;
+    ms.action = 0.2f;
+    ms.dyn = 0.3f;
+    ms.adj = 0.25f;
+    ms.outGain = 0.55f;
+    ms.freqW = 1.0f;
+    const Audio mOut = ReadAudio(P("mono-out.wav"));
+    EXPECT_EQ(mOut.channels, 1);
+    EXPECT_EQ(mOut.sampleRate, 44100);
+    EXPECT_TRUE(SameBits(mOut.samples, Reference(mono, 512, ms)));
+}
+
+TEST_F(CliProgram, AutomationTakesEffectAtBlockBoundaries) {
+    const Audio in = TestSignal(2, 48000, 12000, 3u);
+    WriteAudio(P("in.wav"), in);
+    const RunResult r = Marovex({"process", "in.wav", "out.wav", "--block", "256", "--set", "Action=0.4", "--automate",
+                           "OutGain=0:0.5,0.1:0.25", "--automate", "FreqA=0.05:0,0.2:1", "--automate",
+                           "MasterBypassID=0:0,0.15:0,0.15:1,0.2:1,0.2:0"});
+    EXPECT_RUN(r, 0);
+    const auto at = [](double t) {
+        Settings s;
+        s.action = 0.4f;
+        s.outGain = float(t >= 0.1 ? 0.25 : 0.5 + (0.25 - 0.5) * (t / 0.1));
+        s.freqA = float(t <= 0.05 ? 0.0 : t >= 0.2 ? 1.0 : (t - 0.05) / 0.15);
+        s.bypass = (t >= 0.15 && t < 0.2) ? 1 : 0;
+        return s;
+    };
+    EXPECT_TRUE(SameBits(ReadAudio(P("out.wav")).samples, Reference(in, 256, at)));
+}
+
+TEST_F(CliProgram, BypassGivesTheInputBackUnchanged) {
+    const Audio in = TestSignal(2, 48000, 3000, 4u);
+    WriteAudio(P("in.wav"), in);
+    EXPECT_RUN(Marovex({"process", "in.wav", "out.wav", "--set", "MasterBypassID=on", "--set", "InGain=1"}), 0);
+    EXPECT_TRUE(SameBits(ReadAudio(P("out.wav")).samples, in.samples));
+
+    // 16-bit samples survive reading as floats and writing back as 16 bits.
+    Audio pcm = TestSignal(1, 22050, 3000, 5u);
+    pcm.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    WriteAudio(P("in16.wav"), pcm);
+    EXPECT_RUN(Marovex({"process", "in16.wav", "out16.wav", "--bits", "16", "--set", "0=1"}), 0);
+    const Audio a = ReadAudio(P("in16.wav"));
+    const Audio b = ReadAudio(P("out16.wav"));
+    EXPECT_EQ(b.format, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+    EXPECT_TRUE(SameBits(a.samples, b.samples));
+}
+
+TEST_F(CliProgram, OutputKeepsLengthChannelsRateAndTheInputsFormat) {
+    Audio flac = TestSignal(2, 32000, 2500, 6u);
+    flac.format = SF_FORMAT_FLAC | SF_FORMAT_PCM_24;
+    WriteAudio(P("take.flac"), flac);
+    EXPECT_RUN(Marovex({"process", "take.flac", "-q"}), 0);
+    const Audio out = ReadAudio(P("take-marovex.flac"));
+    EXPECT_EQ(out.format, SF_FORMAT_FLAC | SF_FORMAT_PCM_24);
+    EXPECT_EQ(out.channels, 2);
+    EXPECT_EQ(out.sampleRate, 32000);
+    EXPECT_EQ(out.Frames(), 2500);
+
+    Audio wav = TestSignal(1, 48000, 1000, 7u);
+    wav.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    WriteAudio(P("v.wav"), wav);
+    EXPECT_RUN(Marovex({"process", "v.wav", "-q"}), 0);
+    EXPECT_EQ(ReadAudio(P("v-marovex.wav")).format, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
+    EXPECT_RUN(Marovex({"process", "v.wav", "v24.wav", "--bits", "24", "-q"}), 0);
+    const Audio v24 = ReadAudio(P("v24.wav"));
+    EXPECT_EQ(v24.format, SF_FORMAT_WAV | SF_FORMAT_PCM_24);
+    EXPECT_EQ(v24.Frames(), 1000);
+    EXPECT_EQ(Names(), (std::vector<std::string>{"take-marovex.flac", "take.flac", "v-marovex.wav", "v.wav", "v24.wav"}));
+}
+
+TEST_F(CliProgram, TheDemoIsProcessedWithoutAnInputAndItsOutputRemade) {
+    const RunResult first = Marovex({"process", "--quiet"});
+    EXPECT_RUN(first, 0);
+    const RunResult second = Marovex({"process"});
+    EXPECT_RUN(second, 0);
+    EXPECT_NE(second.err.find("-> marovex-demo.wav"), std::string::npos) << second.err;
+    const Audio demo = ReadAudio(P("marovex-demo.wav"));
+    EXPECT_EQ(demo.channels, 2);
+    EXPECT_EQ(demo.sampleRate, 48000);
+    EXPECT_EQ(demo.Frames(), 288000);
+    EXPECT_EQ(Names(), std::vector<std::string>{"marovex-demo.wav"});
+}
+
+// ---------------------------------------------------------------------------------------------------
+// State and presets
+
+TEST_F(CliProgram, SavedStateAndPresetReproduceTheOutput) {
+    const Audio in = TestSignal(2, 48000, 6000, 8u);
+    WriteAudio(P("in.wav"), in);
+    EXPECT_RUN(Marovex(Concat({"process", "in.wav", "a.wav", "--save-state", "s.state", "--save-preset", "p.mrv"},
+                              kStereoSets)),
+               0);
+    EXPECT_EQ(ReadText(mDir / "p.mrv"),
+              "Marovex 010000\nInGain 0.6999999881\nFreqW 0.2000000030\nWidth 0.3499999940\nFreqA 0.8000000119\n"
+              "Action 0.3000000119\nDyn 0.6000000238\nAdj 0.3750000000\nOutGain 0.4499999881\n");
+    EXPECT_RUN(Marovex({"process", "in.wav", "b.wav", "--load-state", "s.state"}), 0);
+    EXPECT_RUN(Marovex({"process", "in.wav", "c.wav", "--preset", "p.mrv"}), 0);
+    const Audio a = ReadAudio(P("a.wav"));
+    EXPECT_TRUE(SameBits(a.samples, Reference(in, 512, StereoSettings())));
+    EXPECT_TRUE(SameBits(ReadAudio(P("b.wav")).samples, a.samples));
+    EXPECT_TRUE(SameBits(ReadAudio(P("c.wav")).samples, a.samples));
+
+    // --set comes after --load-state and --preset.
+    EXPECT_RUN(Marovex({"process", "in.wav", "d.wav", "--load-state", "s.state", "--preset", "p.mrv", "--set",
+                        "OutGain=0.5"}),
+               0);
+    Settings louder = StereoSettings();
+    louder.outGain = 0.5f;
+    EXPECT_TRUE(SameBits(ReadAudio(P("d.wav")).samples, Reference(in, 512, louder)));
+
+    // The state file holds the eight continuous parameters, never the bypass.
+    const RunResult show = Marovex({"state", "show", "s.state", "--json"});
+    EXPECT_RUN(show, 0);
+    const nlohmann::json json = nlohmann::json::parse(show.out);
+    EXPECT_EQ(json["chunkType"], "elck");
+    EXPECT_EQ(json["name"], "Complete Controls State");
+    EXPECT_EQ(json["dataSize"], 144);
+    ASSERT_EQ(json["entries"].size(), 8u);
+    EXPECT_EQ(json["entries"][0]["id"], "InGain");
+    EXPECT_EQ(json["entries"][0]["type"], "double");
+    EXPECT_EQ(json["entries"][0]["value"].get<double>(), double(0.7f));
+    EXPECT_EQ(json["entries"][6]["id"], "Adj");
+    EXPECT_EQ(json["entries"][6]["value"].get<double>(), 0.375);
+    EXPECT_EQ(show.out.find("MasterBypassID"), std::string::npos);
+    const RunResult table = Marovex({"state", "show", "s.state"});
+    EXPECT_RUN(table, 0);
+    EXPECT_NE(table.out.find("OutGain     double  0.44999998807907104"), std::string::npos) << table.out;
+}
+
+TEST_F(CliProgram, PresetsLoadLikeTheEditorsLoad) {
+    const Audio in = TestSignal(1, 48000, 2000, 9u);
+    WriteAudio(P("in.wav"), in);
+    // Another first word, misspelt identifiers and a value above 1 (clamped by the parameter).
+    std::ofstream(P("odd.mrv")) << "Other 010000\nIngain 0.25\nx 0.5\ny 1\nz 0.5\nq 1.5\nr 1\ns 0.5\nt 0.5\n";
+    EXPECT_RUN(Marovex({"process", "in.wav", "out.wav", "--preset", "odd.mrv", "--save-preset", "back.mrv"}), 0);
+    Settings s;
+    s.inGain = 0.25f;
+    EXPECT_TRUE(SameBits(ReadAudio(P("out.wav")).samples, Reference(in, 512, s)));
+    EXPECT_EQ(ReadText(mDir / "back.mrv"),
+              "Marovex 010000\nInGain 0.2500000000\nFreqW 0.5000000000\nWidth 1.0000000000\nFreqA 0.5000000000\n"
+              "Action 1.0000000000\nDyn 1.0000000000\nAdj 0.5000000000\nOutGain 0.5000000000\n");
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Failures
+
+TEST_F(CliProgram, FailuresExitOneAndLeaveNoOutputBehind) {
+    WriteAudio(P("in.wav"), TestSignal(2, 48000, 1000, 10u));
+    Audio three = TestSignal(1, 48000, 300, 11u);
+    three.channels = 3;
+    three.samples.resize(900);
+    WriteAudio(P("three.wav"), three);
+    std::ofstream(P("garbage.state")) << "this is not a state";
+    std::ofstream(P("seven.mrv")) << "Marovex 010000\nInGain 0.1\nFreqW 0.2\nWidth 0.3\nFreqA 0.4\nAction 0.5\n"
+                                     "Dyn 0.6\nAdj 0.7\n";
+    std::ofstream(P("old.mrv")) << "Marovex 9000\nInGain 0.1\nFreqW 0.2\nWidth 0.3\nFreqA 0.4\nAction 0.5\n"
+                                   "Dyn 0.6\nAdj 0.7\nOutGain 0.8\n";
+    std::ofstream(P("long.mrv")) << "Marovex 010000\nInGain 0.1\nFreqW 0.2\nWidth 0.3\nFreqA 0.4\nAction 0.5\n"
+                                    "Dyn 0.6\nAdj 0.7\nOutGain 0.8\n"
+                                 << std::string(20000, '\n');
+    // A real state file cut by one byte.
+    EXPECT_RUN(Marovex({"process", "in.wav", "tmp.wav", "--save-state", "full.state", "-q"}), 0);
+    std::string full = ReadText(mDir / "full.state");
+    std::ofstream(P("cut.state"), std::ios::binary) << full.substr(0, full.size() - 1);
+    fs::remove(P("tmp.wav"));
+    fs::remove(P("full.state"));
+    const std::vector<std::string> before = Names();
+
+    struct Case {
+        std::vector<std::string> args;
+        std::string message;
+    };
+    const std::vector<Case> cases = {
+        {{"process", "missing.wav", "out.wav"}, "error: cannot open 'missing.wav': no such file"},
+        {{"process", "three.wav", "out.wav"}, "error: 'three.wav' has 3 channels"},
+        {{"process", "in.wav", "out.wav", "--set", "Loudness=0.5"}, "error: unknown parameter 'Loudness'"},
+        {{"process", "in.wav", "out.wav", "--set", "9=0.5"}, "error: unknown parameter '9'"},
+        {{"process", "in.wav", "out.wav", "--set", "InGain=loud"}, "error: cannot set InGain to 'loud'"},
+        {{"process", "in.wav", "out.wav", "--set", "InGain=1.5"}, "error: cannot set InGain to '1.5'"},
+        {{"process", "in.wav", "out.wav", "--set", "MasterBypassID=On"}, "error: cannot set MasterBypassID"},
+        {{"process", "in.wav", "out.wav", "--automate", "Gain=0:1"}, "error: unknown parameter 'Gain'"},
+        {{"process", "in.wav", "out.wav", "--load-state", "garbage.state"}, "error: 'garbage.state': corrupt state file"},
+        {{"process", "in.wav", "out.wav", "--load-state", "cut.state"}, "error: 'cut.state': corrupt state file"},
+        {{"process", "in.wav", "out.wav", "--load-state", "none.state"}, "error: cannot open 'none.state'"},
+        {{"process", "in.wav", "out.wav", "--preset", "seven.mrv"},
+         "error: 'seven.mrv' is not a valid preset: fewer than ten items"},
+        {{"process", "in.wav", "out.wav", "--preset", "old.mrv"},
+         "error: 'old.mrv' is not a valid preset: format number 9000 below 10000"},
+        {{"process", "in.wav", "out.wav", "--preset", "long.mrv"},
+         "error: 'long.mrv' is not a valid preset: it is longer than the 10007 bytes a preset may hold"},
+        {{"process", "in.wav", "out.wav", "--save-state", "no/such/dir/s.state"}, "error: cannot create a file"},
+        {{"process", "in.wav", "out.wav", "--plugin", "/no/such/Marovex.so"}, "error: cannot load the plug-in module"},
+        {{"state", "show", "garbage.state"}, "error: 'garbage.state': corrupt state file"},
+        {{"state", "show", "cut.state"}, "error: 'cut.state': corrupt state file: the header gives"},
+    };
+    for (const Case& c : cases) {
+        // Each failing run would also have saved a state and a preset.
+        std::vector<std::string> args = c.args;
+        if (args[0] == "process") {
+            if (std::find(args.begin(), args.end(), "--save-state") == args.end()) {
+                args = Concat(args, {"--save-state", "saved.state"});
+            }
+            args = Concat(args, {"--save-preset", "saved.mrv"});
+        }
+        const RunResult r = Marovex(args);
+        EXPECT_EQ(r.status, 1) << c.args[2] << "\n" << r.err;
+        EXPECT_EQ(r.err.rfind(c.message, 0), 0u) << r.err;
+        EXPECT_EQ(Names(), before) << c.message;
+    }
+    // The identifiers are listed for an unknown one.
+    const RunResult unknown = Marovex({"process", "in.wav", "out.wav", "--set", "Loudness=0.5"});
+    EXPECT_NE(unknown.err.find("0 MasterBypassID, 1 InGain, 2 FreqW, 3 Width, 4 FreqA, 5 Action, 6 Dyn, 7 Adj, "
+                               "8 OutGain"),
+              std::string::npos)
+        << unknown.err;
+}
+
+TEST_F(CliProgram, UsageErrorsExitTwo) {
+    WriteAudio(P("in.wav"), TestSignal(1, 48000, 100, 12u));
+    const std::vector<std::vector<std::string>> cases = {
+        {},
+        {"mix"},
+        {"process", "in.wav", "out.wav", "--loud"},
+        {"process", "in.wav", "out.wav", "extra.wav"},
+        {"process", "in.wav", "out.wav", "--block", "0"},
+        {"process", "in.wav", "out.wav", "--block", "many"},
+        {"process", "in.wav", "out.wav", "--bits", "12"},
+        {"process", "in.wav", "out.wav", "--set", "InGain"},
+        {"process", "in.wav", "out.wav", "--set", "=0.5"},
+        {"process", "in.wav", "out.wav", "--automate", "OutGain=0:0.5,1"},
+        {"process", "in.wav", "out.wav", "--automate", "OutGain=1:0.5,0:0.2"},
+        {"process", "in.wav", "out.flac"},
+        {"process", "in.wav", "out.wav", "--save-state", "x", "--save-preset", "x"},
+        {"state", "show"},
+        {"state"},
+    };
+    for (const auto& args : cases) {
+        const RunResult r = Marovex(args);
+        EXPECT_EQ(r.status, 2) << (args.empty() ? "" : args.back()) << "\n" << r.err;
+        EXPECT_EQ(r.err.rfind("error: ", 0), 0u) << r.err;
+        EXPECT_EQ(Names(), std::vector<std::string>{"in.wav"});
+    }
+    const RunResult help = Marovex({"process", "--help"});
+    EXPECT_RUN(help, 0);
+    EXPECT_NE(help.out.find("--automate"), std::string::npos);
+}
+
+TEST_F(CliProgram, AnExistingOutputIsReplacedOnlyWithOverwrite) {
+    WriteAudio(P("in.wav"), TestSignal(1, 48000, 500, 13u));
+    std::ofstream(P("out.wav")) << "keep";
+    std::ofstream(P("p.mrv")) << "keep too";
+    const RunResult refused = Marovex({"process", "in.wav", "out.wav"});
+    EXPECT_RUN(refused, 1);
+    EXPECT_EQ(refused.err, "error: the output 'out.wav' already exists (use --overwrite to replace it)\n");
+    EXPECT_EQ(ReadText(mDir / "out.wav"), "keep");
+    const RunResult presetRefused = Marovex({"process", "in.wav", "new.wav", "--save-preset", "p.mrv"});
+    EXPECT_RUN(presetRefused, 1);
+    EXPECT_EQ(ReadText(mDir / "p.mrv"), "keep too");
+    EXPECT_FALSE(fs::exists(P("new.wav")));
+    // The default output is an output like any other.
+    std::ofstream(P("in-marovex.wav")) << "keep";
+    EXPECT_RUN(Marovex({"process", "in.wav"}), 1);
+    EXPECT_EQ(ReadText(mDir / "in-marovex.wav"), "keep");
+
+    EXPECT_RUN(Marovex({"process", "in.wav", "out.wav", "--save-preset", "p.mrv", "--overwrite", "-q"}), 0);
+    EXPECT_EQ(ReadAudio(P("out.wav")).Frames(), 500);
+    EXPECT_EQ(ReadText(mDir / "p.mrv").rfind("Marovex 010000\n", 0), 0u);
+    EXPECT_EQ(Names(), (std::vector<std::string>{"in-marovex.wav", "in.wav", "out.wav", "p.mrv"}));
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Information
+
+TEST_F(CliProgram, InfoShowsTheDescriptionAndTheParameterTable) {
+    const RunResult r = Marovex({"info", "--json"});
+    EXPECT_RUN(r, 0);
+    const nlohmann::json json = nlohmann::json::parse(r.out);
+    EXPECT_EQ(json["manufacturer"], "Halvik");
+    EXPECT_EQ(json["packageNames"], (std::vector<std::string>{"Marovex Plug-In", "Mrv", "Mrv"}));
+    const nlohmann::json& effect = json["effects"][0];
+    EXPECT_EQ(effect["id"], "Mrv");
+    EXPECT_EQ(effect["names"], (std::vector<std::string>{"Marovex", "Mrv", "Mrv", "Mv"}));
+    ASSERT_EQ(effect["components"].size(), 2u);
+    EXPECT_EQ(effect["components"][0]["stemFormat"], 0x10002);
+    EXPECT_EQ(effect["components"][1]["stemFormat"], 1);
+    EXPECT_EQ(effect["components"][0]["fields"].size(), 17u);
+    EXPECT_EQ(effect["components"][1]["dspProcesses"][0]["file"], "Marovex_MM_TI.dll");
+    EXPECT_EQ(effect["meters"][0]["id"], "mGR1");
+    EXPECT_EQ(effect["meters"][0]["name"], "GR1");
+
+    const nlohmann::json& params = json["parameters"];
+    ASSERT_EQ(params.size(), 9u);
+    const char* ids[9] = {"MasterBypassID", "InGain", "FreqW", "Width", "FreqA", "Action", "Dyn", "Adj", "OutGain"};
+    const double defaults[9] = {0.0, 0.5, 0.5, 1.0, 0.5, 1.0, 1.0, 0.5, 0.5};
+    for (int i = 0; i < 9; ++i) {
+        EXPECT_EQ(params[i]["index"], i);
+        EXPECT_EQ(params[i]["id"], ids[i]);
+        EXPECT_EQ(params[i]["default"].get<double>(), defaults[i]) << ids[i];
+        EXPECT_EQ(params[i]["steps"], i == 0 ? 2 : i == 7 ? 9 : 131) << ids[i];
+        EXPECT_EQ(params[i]["type"], i == 0 ? "discrete" : "continuous");
+        EXPECT_EQ(params[i]["defaultText"], i == 0 ? "bypass" : defaults[i] == 1.0 ? "1.00" : "0.50");
+    }
+    EXPECT_EQ(params[0]["name"], "Master Bypass");
+
+    const RunResult text = Marovex({"info"});
+    EXPECT_RUN(text, 0);
+    EXPECT_NE(text.out.find("    7  Adj              Adj              continuous  0.5000     9  0.50"),
+              std::string::npos)
+        << text.out;
+}
