@@ -1,5 +1,6 @@
 # Effect data model: mutex, packet dispatcher, effect parameters base, chunk parser, host wrappers.
 add_library(aaxlib_model STATIC
+  ${CMAKE_CURRENT_LIST_DIR}/source/AAX_CUIDs.cpp
   ${CMAKE_CURRENT_LIST_DIR}/source/AAX_CMutex.cpp
   ${CMAKE_CURRENT_LIST_DIR}/source/AAX_CPacketDispatcher.cpp
   ${CMAKE_CURRENT_LIST_DIR}/source/AAX_IEffectParameters.cpp

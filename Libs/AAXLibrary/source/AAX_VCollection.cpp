@@ -1,33 +1,15 @@
 // Host collection wrapper.
 #include "AAX_VCollection.h"
 
+#include "AAX_CUIDs.h"
 #include "AAX_UIDs.h"
 #include "AAX_VEffectDescriptor.h"
 #include "AAX_VPropertyMap.h"
 
-namespace {
-
-// Makes the host component through the host's factory and returns its version-1 interface (one
-// reference), or null.
-void* CreateHostComponent(IACFUnknown* host, const acfCLSID& classID, const acfIID& iid) {
-    if (host == nullptr) return nullptr;
-    IACFComponentFactory* factory = nullptr;
-    if (host->QueryInterface(IID_IACFComponentFactory, reinterpret_cast<void**>(&factory)) != ACF_OK ||
-        factory == nullptr) {
-        return nullptr;
-    }
-    void* made = nullptr;
-    if (factory->CreateComponent(classID, nullptr, iid, &made) != ACF_OK) made = nullptr;
-    factory->Release();
-    return made;
-}
-
-}  // namespace
-
 AAX_VCollection::AAX_VCollection(IACFUnknown* host)
     : mHost(host),
       mICollection(static_cast<AAX_IACFCollection*>(
-          CreateHostComponent(host, AAXCompID_AAXCollection, IID_IAAXCollectionV1))) {
+          AAX_CreateHostComponent(host, AAXCompID_AAXCollection, IID_IAAXCollectionV1))) {
     if (mHost != nullptr) mHost->AddRef();
 }
 

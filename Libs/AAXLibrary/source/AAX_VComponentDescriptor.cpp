@@ -1,25 +1,11 @@
 // Host component descriptor wrapper.
 #include "AAX_VComponentDescriptor.h"
 
+#include "AAX_CUIDs.h"
 #include "AAX_UIDs.h"
 #include "AAX_VPropertyMap.h"
 
 namespace {
-
-// Makes the host component through the host's factory and returns its version-1 interface (one
-// reference), or null.
-void* CreateHostComponent(IACFUnknown* host, const acfCLSID& classID, const acfIID& iid) {
-    if (host == nullptr) return nullptr;
-    IACFComponentFactory* factory = nullptr;
-    if (host->QueryInterface(IID_IACFComponentFactory, reinterpret_cast<void**>(&factory)) != ACF_OK ||
-        factory == nullptr) {
-        return nullptr;
-    }
-    void* made = nullptr;
-    if (factory->CreateComponent(classID, nullptr, iid, &made) != ACF_OK) made = nullptr;
-    factory->Release();
-    return made;
-}
 
 IACFUnknown* UnknownOf(AAX_IPropertyMap* properties) { return properties ? properties->GetIUnknown() : nullptr; }
 
@@ -28,7 +14,7 @@ IACFUnknown* UnknownOf(AAX_IPropertyMap* properties) { return properties ? prope
 AAX_VComponentDescriptor::AAX_VComponentDescriptor(IACFUnknown* host)
     : mHost(host),
       mIComponentDescriptor(static_cast<AAX_IACFComponentDescriptor*>(
-          CreateHostComponent(host, AAXCompID_ComponentDescriptor, IID_IAAXComponentDescriptorV1))),
+          AAX_CreateHostComponent(host, AAXCompID_ComponentDescriptor, IID_IAAXComponentDescriptorV1))),
       mIComponentDescriptorV2(nullptr) {
     if (mHost != nullptr) mHost->AddRef();
     if (mIComponentDescriptor != nullptr &&

@@ -1,26 +1,12 @@
 // Host effect descriptor wrapper.
 #include "AAX_VEffectDescriptor.h"
 
+#include "AAX_CUIDs.h"
 #include "AAX_UIDs.h"
 #include "AAX_VComponentDescriptor.h"
 #include "AAX_VPropertyMap.h"
 
 namespace {
-
-// Makes the host component through the host's factory and returns its version-1 interface (one
-// reference), or null.
-void* CreateHostComponent(IACFUnknown* host, const acfCLSID& classID, const acfIID& iid) {
-    if (host == nullptr) return nullptr;
-    IACFComponentFactory* factory = nullptr;
-    if (host->QueryInterface(IID_IACFComponentFactory, reinterpret_cast<void**>(&factory)) != ACF_OK ||
-        factory == nullptr) {
-        return nullptr;
-    }
-    void* made = nullptr;
-    if (factory->CreateComponent(classID, nullptr, iid, &made) != ACF_OK) made = nullptr;
-    factory->Release();
-    return made;
-}
 
 IACFUnknown* UnknownOf(AAX_IPropertyMap* properties) { return properties ? properties->GetIUnknown() : nullptr; }
 
@@ -29,7 +15,7 @@ IACFUnknown* UnknownOf(AAX_IPropertyMap* properties) { return properties ? prope
 AAX_VEffectDescriptor::AAX_VEffectDescriptor(IACFUnknown* host)
     : mHost(host),
       mIEffectDescriptor(static_cast<AAX_IACFEffectDescriptor*>(
-          CreateHostComponent(host, AAXCompID_EffectDescriptor, IID_IAAXEffectDescriptorV1))),
+          AAX_CreateHostComponent(host, AAXCompID_EffectDescriptor, IID_IAAXEffectDescriptorV1))),
       mIEffectDescriptorV2(nullptr) {
     if (mHost != nullptr) mHost->AddRef();
     if (mIEffectDescriptor != nullptr &&

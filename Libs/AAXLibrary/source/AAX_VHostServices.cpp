@@ -1,22 +1,14 @@
 #include "AAX_VHostServices.h"
 
+#include "AAX_CUIDs.h"
 #include "AAX_UIDs.h"
 
 AAX_VHostServices::AAX_VHostServices(IACFUnknown* host) : mIHostServices(nullptr), mIHostServicesV2(nullptr) {
     if (host == nullptr) {
         return;
     }
-    void* factoryPtr = nullptr;
-    if (host->QueryInterface(IID_IACFComponentFactory, &factoryPtr) != ACF_OK || factoryPtr == nullptr) {
-        return;
-    }
-    auto* factory = static_cast<IACFComponentFactory*>(factoryPtr);
-    void* v1 = nullptr;
-    if (factory->CreateComponent(AAXCompID_HostServices, nullptr, IID_IAAXHostServicesV1, &v1) == ACF_OK &&
-        v1 != nullptr) {
-        mIHostServices = static_cast<AAX_IACFHostServices*>(v1);
-    }
-    factory->Release();
+    mIHostServices = static_cast<AAX_IACFHostServices*>(
+        AAX_CreateHostComponent(host, AAXCompID_HostServices, IID_IAAXHostServicesV1));
     void* v2 = nullptr;
     if (mIHostServices != nullptr && mIHostServices->QueryInterface(IID_IAAXHostServicesV2, &v2) == ACF_OK &&
         v2 != nullptr) {

@@ -1,30 +1,12 @@
 // Host property map wrapper.
 #include "AAX_VPropertyMap.h"
 
+#include "AAX_CUIDs.h"
 #include "AAX_UIDs.h"
-
-namespace {
-
-// Makes the host component through the host's factory and returns its version-1 interface (one
-// reference), or null.
-void* CreateHostComponent(IACFUnknown* host, const acfCLSID& classID, const acfIID& iid) {
-    if (host == nullptr) return nullptr;
-    IACFComponentFactory* factory = nullptr;
-    if (host->QueryInterface(IID_IACFComponentFactory, reinterpret_cast<void**>(&factory)) != ACF_OK ||
-        factory == nullptr) {
-        return nullptr;
-    }
-    void* made = nullptr;
-    if (factory->CreateComponent(classID, nullptr, iid, &made) != ACF_OK) made = nullptr;
-    factory->Release();
-    return made;
-}
-
-}  // namespace
 
 AAX_VPropertyMap::AAX_VPropertyMap(IACFUnknown* host)
     : mIPropertyMap(static_cast<AAX_IACFPropertyMap*>(
-          CreateHostComponent(host, AAXCompID_PropertyMap, IID_IAAXPropertyMapV1))),
+          AAX_CreateHostComponent(host, AAXCompID_PropertyMap, IID_IAAXPropertyMapV1))),
       mIPropertyMapV2(nullptr) {
     if (mIPropertyMap != nullptr &&
         mIPropertyMap->QueryInterface(IID_IAAXPropertyMapV2, reinterpret_cast<void**>(&mIPropertyMapV2)) != ACF_OK) {
