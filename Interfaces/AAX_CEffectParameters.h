@@ -7,9 +7,10 @@
 //
 // Threading, for every host-called operation below unless its comment says otherwise: the host calls
 // it on one of its non-audio threads, never on the audio thread. The data model holds no lock of its
-// own; the dispatcher's lock orders the packet state between UpdateParameterNormalizedValue (and its
-// relative form) and GenerateCoefficients, which may run on different threads. Everything else
-// (parameters, parser, counters) must not be called from two threads at once.
+// own; the dispatcher's lock orders the parameter values and packet state between
+// UpdateParameterNormalizedValue (and its relative form) and GenerateCoefficients, which may run on
+// different threads. Everything else (parameters, parser, counters) must not be called from two
+// threads at once.
 // No operation lets an exception reach the host.
 #pragma once
 
@@ -94,9 +95,10 @@ public:
     AAX_Result ReleaseParameter(AAX_CParamID id) override;
     // Does nothing; 0.
     AAX_Result UpdateParameterTouch(AAX_CParamID id, AAX_CBoolean touchState) override;
-    // The host's answer to a set request (or its own automation): stores the value, marks the
-    // parameter's packet dirty (under the dispatcher's lock; may wait for a running dispatch) and
-    // counts one change.
+    // The host's answer to a set request (or its own automation): stores the value and marks the
+    // parameter's packet dirty, both under the dispatcher's lock (it may wait for a running dispatch
+    // on another thread, and PostCurrentValue reaches the host with the lock held), then counts one
+    // change.
     AAX_Result UpdateParameterNormalizedValue(AAX_CParamID id, double value, AAX_EUpdateSource source) override;
     // current + delta, clamped to 0..1, then UpdateParameterNormalizedValue.
     AAX_Result UpdateParameterNormalizedRelative(AAX_CParamID id, double delta) override;

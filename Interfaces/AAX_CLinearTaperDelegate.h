@@ -43,6 +43,10 @@ public:
         const T constrained = ConstrainRealValue(realValue);
         const double minValue = static_cast<double>(mMinValue);
         const double maxValue = static_cast<double>(mMaxValue);
+        if (maxValue == minValue) {
+            // A range of a single value sits at 0 instead of dividing 0 by 0 (NaN still passes).
+            return static_cast<double>(constrained) - minValue;
+        }
         return (static_cast<double>(constrained) - minValue) / (maxValue - minValue);
     }
 

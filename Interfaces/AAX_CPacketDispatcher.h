@@ -139,14 +139,38 @@ public:
 
     // Runs the handler of every dirty packet in ascending byte order of parameter identifier and
     // posts each packet whose handler succeeded as 8 bytes; every visited dirty packet is clean
-    // afterwards. Returns the result of the last post, 0 when nothing was posted, or -20004 (posting
-    // nothing) when no controller is attached. Threading: any non-audio thread, under the lock.
+    // afterwards. Returns 0 when every post succeeded or nothing was posted; otherwise the result of
+    // the last post that failed, so a refused packet is reported even when later posts succeed.
+    // Returns -20004 (posting nothing) when no controller is attached.
+    // Threading: any non-audio thread, under the lock.
     AAX_Result Dispatch();
 
     // The default handler: the parameter's current value as a 32-bit int (bool), float, int32 or
     // double, in the host's byte order. Returns 0, or -20004 when the parameter is missing or no
     // accessor works (the packet is then unchanged).
     AAX_Result GenerateSingleValuePacket(const char* parameterID, AAX_CPacket& packet);
+
+    // Holds the dispatcher's lock for its lifetime. The data model stores a parameter's new value and
+    // marks its packet dirty under one guard, so a dispatch on another thread never reads a value
+    // while it is being written. Re-entrant like every dispatcher operation: a guard made on the
+    // thread that already holds the lock neither blocks nor releases it.
+    // Threading: any non-audio thread; it may block while another thread dispatches.
+    class Guard {
+    public:
+        explicit Guard(AAX_CPacketDispatcher& dispatcher)
+            : mMutex(dispatcher.mLockGuard), mLocked(dispatcher.mLockGuard.Lock()) {}
+        ~Guard() {
+            if (mLocked) {
+                mMutex.Unlock();
+            }
+        }
+        Guard(const Guard&) = delete;
+        Guard& operator=(const Guard&) = delete;
+
+    private:
+        AAX_CMutex& mMutex;
+        bool mLocked;
+    };
 
 private:
     typedef std::pair<AAX_CPacket*, AAX_IPacketHandler*> Registration;

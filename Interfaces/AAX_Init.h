@@ -14,12 +14,14 @@ class AAX_ICollection;
 
 #define AAX_EXPORT extern "C" __attribute__((visibility("default")))
 
-// Builds the plug-in definition from the effect's description and hands it back in *out.
-// Threading: the host's registration thread.
+// Builds the plug-in definition from the effect's description and hands it back in *out (a null
+// out is answered with -20004 after describing). Threading: the host's registration thread.
 AAX_EXPORT ACFRESULT ACFRegisterPlugin(IACFUnknown* host, IACFPluginDefinition** out);
-// Offers no component definitions: *out becomes null, result 0.
+// Offers no component definitions: *out becomes null, result 0 (-20004 when out is null).
+// Threading: the host's registration thread.
 AAX_EXPORT ACFRESULT ACFRegisterComponent(IACFUnknown* host, uint32_t index, IACFComponentDefinition** out);
-// Offers no class factory: *out becomes null, result -20009.
+// Offers no class factory: *out becomes null, result -20009 (-20004 when out is null).
+// Threading: any thread.
 AAX_EXPORT ACFRESULT ACFGetClassFactory(IACFUnknown* host, const _acfUID& classID, const _acfUID& interfaceID,
                                         void** out);
 // The number of live component objects; 0 means the module may be unloaded. Threading: any thread.
@@ -28,7 +30,8 @@ AAX_EXPORT ACFRESULT ACFCanUnloadNow(IACFUnknown* host);
 AAX_EXPORT ACFRESULT ACFStartup(IACFUnknown* host);
 // Drops the host's services. Threading: module unload, after every object is released.
 AAX_EXPORT ACFRESULT ACFShutdown(IACFUnknown* host);
-// Writes the interface version this module was built against. Threading: any thread.
+// Writes the interface version this module was built against (-20004 when version is null).
+// Threading: any thread.
 AAX_EXPORT ACFRESULT ACFGetSDKVersion(uint64_t* version);
 
 // The counterparts (they may throw; the exports above catch).

@@ -2,8 +2,9 @@
 //
 // The wrapper creates its host object through the host's component factory. Construction never
 // fails: a missing host interface stays null; then each operation returns -20004 (version 1
-// missing) or -20009 (AddTemporaryData without version 2). Property maps made by NewPropertyMap
-// belong to this wrapper and live until it is destroyed; destruction releases the host object.
+// missing, AddTemporaryData included) or -20009 (AddTemporaryData on a host object without
+// version 2). Property maps made by NewPropertyMap belong to this wrapper and live until it is
+// destroyed; destruction releases the host object.
 // Threading: the thread that describes the module.
 #pragma once
 

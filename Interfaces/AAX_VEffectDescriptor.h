@@ -2,9 +2,10 @@
 //
 // The wrapper creates its host object through the host's component factory. Construction never
 // fails: a missing host interface stays null; then each operation returns -20004 (version 1
-// missing) or -20009 (AddControlMIDINode without version 2). Component descriptors and property maps
-// made by NewComponentDescriptor / NewPropertyMap belong to this wrapper and live until it is
-// destroyed; destruction releases the host object.
+// missing, AddControlMIDINode included) or -20009 (AddControlMIDINode on a host object without
+// version 2). Component descriptors and property maps made by NewComponentDescriptor /
+// NewPropertyMap belong to this wrapper and live until it is destroyed; destruction releases the
+// host object.
 // Threading: the thread that describes the module.
 #pragma once
 

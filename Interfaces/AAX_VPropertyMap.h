@@ -1,9 +1,10 @@
 // Wraps a host property map (versions 1 and 2) behind AAX_IPropertyMap.
 //
 // The wrapper creates its host object through the host's component factory. Construction never
-// fails: a missing host interface stays null. Then AddProperty and RemoveProperty return -20004
-// (version 1 missing), AddPointerProperty returns -20009 (version 2 missing), and the getters answer
-// 0 (false) and write nothing. Destruction releases what was obtained.
+// fails: a missing host interface stays null. Without version 1, AddProperty, RemoveProperty and
+// AddPointerProperty return -20004; with version 1 but not version 2, AddPointerProperty returns
+// -20009. The getters answer 0 (false) and write nothing when their interface is missing.
+// Destruction releases what was obtained.
 // Threading: the thread that describes the module.
 #pragma once
 

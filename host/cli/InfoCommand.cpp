@@ -112,6 +112,34 @@ ordered_json DescriptionJson(const MarovexModule& module) {
     return json;
 }
 
+// One declared context field: its kind and what the declaration says of it.
+std::string FieldText(const MarovexField& f) {
+    std::string text = MarovexFieldKindName(f.kind);
+    switch (f.kind) {
+        case MarovexFieldKind::DataInPort:
+            text += fmt::format(", {}-byte packets, port type {}", f.size, f.option);
+            break;
+        case MarovexFieldKind::PrivateData:
+            text += fmt::format(", {} bytes, options {}", f.size, f.option);
+            break;
+        case MarovexFieldKind::Meters: {
+            std::vector<std::string> ids;
+            for (AAX_CTypeID id : f.meterIDs) ids.push_back(CodeText(id));
+            text += " " + Join(ids);
+            break;
+        }
+        case MarovexFieldKind::Reserved:
+            text += fmt::format(", field type {}", f.option);
+            break;
+        case MarovexFieldKind::TemporaryData:
+            text += fmt::format(", {}-byte elements", f.size);
+            break;
+        default:
+            break;
+    }
+    return text;
+}
+
 void PrintDescription(const MarovexModule& module) {
     const MarovexModuleDescription& d = module.Description();
     fmt::print("module        {}\n", module.Path());
@@ -122,15 +150,17 @@ void PrintDescription(const MarovexModule& module) {
         for (uint32_t c : e.categories) categories.push_back(std::to_string(c));
         fmt::print("effect        {}: {}; category {}\n", e.effectID, Join(e.names), Join(categories));
         for (const MarovexComponentDescription& c : e.components) {
-            fmt::print("component     {}: {} context fields", LayoutName(c.StemFormat()), c.fields.size());
+            fmt::print("component     {}: {} context fields\n", LayoutName(c.StemFormat()), c.fields.size());
+            for (const MarovexField& f : c.fields) fmt::print("  field {:>3}   {}\n", f.index, FieldText(f));
             for (const MarovexNativeProcess& p : c.nativeProcesses) {
-                fmt::print("; native process [{}]", PropertiesText(p.properties));
+                fmt::print("  native      [{}]\n", PropertiesText(p.properties));
             }
-            for (const MarovexDspProcess& p : c.dspProcesses) fmt::print("; DSP module {} ({})", p.file, p.entrySymbol);
-            fmt::print("\n");
+            for (const MarovexDspProcess& p : c.dspProcesses) {
+                fmt::print("  DSP module  {} ({}) [{}]\n", p.file, p.entrySymbol, PropertiesText(p.properties));
+            }
         }
         for (const MarovexMeterDescription& m : e.meters) {
-            fmt::print("meter         '{}' {}\n", FourCharText(m.id), m.name);
+            fmt::print("meter         '{}' {} [{}]\n", FourCharText(m.id), m.name, PropertiesText(m.properties));
         }
         for (const MarovexResource& r : e.resources) fmt::print("resource      {}: {}\n", int(r.type), r.info);
         std::vector<std::string> procs;

@@ -160,13 +160,23 @@ TEST_F(DispatcherTest, OnlyPacketsMarkedDirtyArePostedAgainWithTheCurrentValue) 
     EXPECT_EQ(host.controller.posts[0].bytes, FloatPacket(0.125f));
 }
 
-TEST_F(DispatcherTest, DispatchReportsTheLastPostsResult) {
+TEST_F(DispatcherTest, RefusedPostIsReportedEvenWhenLaterPostsSucceed) {
     host.controller.postResultByField[1] = -5;  // InGain, posted before MasterBypassID, OutGain, Width
-    EXPECT_EQ(dispatcher.Dispatch(), AAX_SUCCESS);  // later successful posts overwrite the failure
-    host.controller.postResultByField[3] = -6;  // Width is posted last
+    EXPECT_EQ(dispatcher.Dispatch(), -5);       // later successful posts do not hide the refusal
+    EXPECT_EQ(host.controller.posts.size(), 9u);  // the other packets were still posted
+    // The refused packet is clean like every visited one: nothing is posted again without a change.
+    EXPECT_EQ(dispatcher.Dispatch(), AAX_SUCCESS);
+    EXPECT_EQ(host.controller.posts.size(), 9u);
+
+    host.controller.postResultByField[3] = -6;  // Width is posted last: the last refusal is reported
     for (const char* id : kIDs) dispatcher.SetDirty(id, true);
     EXPECT_EQ(dispatcher.Dispatch(), -6);
     EXPECT_EQ(host.controller.posts.size(), 18u);
+
+    host.controller.postResultByField.clear();
+    for (const char* id : kIDs) dispatcher.SetDirty(id, true);
+    EXPECT_EQ(dispatcher.Dispatch(), AAX_SUCCESS);
+    EXPECT_EQ(host.controller.posts.size(), 27u);
 }
 
 TEST_F(DispatcherTest, WithoutControllerNothingIsPostedAndPacketsStayDirty) {
@@ -255,6 +265,27 @@ TEST(Dispatcher, HandlerMayCallBackIntoTheDispatcherOnItsThread) {
     dispatcher.Dispatch();
     EXPECT_EQ(owner.calls, (std::vector<std::string>{"first", "second"}));
     EXPECT_EQ(host.controller.Fields(), (std::vector<AAX_CFieldIndex>{0, 1}));
+}
+
+TEST(Dispatcher, GuardLetsItsOwnThreadUseTheDispatcher) {
+    fakehost::Host host;
+    AAX_VController controller(&host);
+    AAX_CPacketDispatcher dispatcher;
+    dispatcher.Initialize(&controller, nullptr);
+    HandlerOwner owner;
+    const AAX_CPacketHandler<HandlerOwner> handler(&owner, &HandlerOwner::WithID);
+    {
+        const AAX_CPacketDispatcher::Guard outer(dispatcher);
+        EXPECT_EQ(dispatcher.RegisterPacket("Dyn", 6, &handler), AAX_SUCCESS);
+        {
+            const AAX_CPacketDispatcher::Guard inner(dispatcher);  // nested: neither blocks nor takes
+            EXPECT_EQ(dispatcher.Dispatch(), AAX_SUCCESS);
+        }
+        EXPECT_EQ(dispatcher.SetDirty("Dyn", true), AAX_SUCCESS);
+        EXPECT_EQ(dispatcher.Dispatch(), AAX_SUCCESS);
+    }
+    EXPECT_EQ(host.controller.Fields(), (std::vector<AAX_CFieldIndex>{6, 6}));
+    EXPECT_EQ(owner.calls, (std::vector<std::string>{"Dyn", "Dyn"}));
 }
 
 TEST(Mutex, OwnerRelockReturnsFalseWithoutBlockingAndOneUnlockReleases) {

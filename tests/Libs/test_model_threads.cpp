@@ -1,9 +1,11 @@
-// The dispatcher's lock across threads: the mutex excludes other threads, and packets marked dirty on
-// one thread while another dispatches are each posted whole, at most once per dispatch, in order,
-// and never lost. Run under ThreadSanitizer by scripts/test-extra.sh (label "threads").
+// The dispatcher's lock across threads: the mutex and the dispatcher's guard exclude other threads,
+// packets marked dirty on one thread while another dispatches are each posted whole, at most once
+// per dispatch, in order, and never lost, and the data model's updates may race its dispatches.
+// Run under ThreadSanitizer by scripts/test-extra.sh (label "threads").
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cmath>
 #include <cstring>
 #include <map>
 #include <set>
@@ -11,8 +13,12 @@
 #include <thread>
 #include <vector>
 
+#include "AAX_CEffectParameters.h"
+#include "AAX_CLinearTaperDelegate.h"
 #include "AAX_CMutex.h"
+#include "AAX_CNumberDisplayDelegate.h"
 #include "AAX_CPacketDispatcher.h"
+#include "AAX_CParameter.h"
 #include "AAX_VController.h"
 #include "Libs/test_model_fake_host.h"
 
@@ -28,6 +34,20 @@ struct FieldValueHandler {
 
 constexpr const char* kIDs[] = {"MasterBypassID", "InGain", "FreqW", "Width", "FreqA",
                                 "Action",         "Dyn",    "Adj",   "OutGain"};
+
+// A data model with one float parameter, "Gain", posted by the default handler to field 1.
+class OneParameter : public AAX_CEffectParameters {
+public:
+    AAX_Result EffectInit() override {
+        mParameterManager.AddParameter(new AAX_CParameter<float>("Gain", AAX_CString("Gain"), 0.0f,
+                                                                 AAX_CLinearTaperDelegate<float, 0>(0.0f, 1.0f),
+                                                                 AAX_CNumberDisplayDelegate<float, 2, 0>(), true));
+        const AAX_CPacketHandler<AAX_CPacketDispatcher> single(&mPacketDispatcher,
+                                                               &AAX_CPacketDispatcher::GenerateSingleValuePacket);
+        mPacketDispatcher.RegisterPacket("Gain", 1, &single);
+        return AAX_SUCCESS;
+    }
+};
 
 }  // namespace
 
@@ -110,4 +130,81 @@ TEST(DispatcherThreads, MarkingDirtyWhileAnotherThreadDispatches) {
     std::set<AAX_CFieldIndex> seen;
     for (size_t i = 0; i < host.controller.posts.size() && seen.size() < 9; ++i) seen.insert(host.controller.posts[i].field);
     EXPECT_EQ(seen.size(), 9u);
+}
+
+TEST(DispatcherThreads, GuardKeepsOtherThreadsOutUntilTheOutermostGuardEnds) {
+    fakehost::Host host;
+    AAX_VController controller(&host);
+    AAX_CPacketDispatcher dispatcher;
+    FieldValueHandler owner;
+    dispatcher.Initialize(&controller, nullptr);
+    const AAX_CPacketHandler<FieldValueHandler> handler(&owner, &FieldValueHandler::Fill);
+    dispatcher.RegisterPacket("Dyn", 6, &handler);
+
+    std::atomic<bool> started{false};
+    std::atomic<bool> dispatched{false};
+    std::thread other;
+    {
+        const AAX_CPacketDispatcher::Guard outer(dispatcher);
+        { const AAX_CPacketDispatcher::Guard inner(dispatcher); }  // must not release the outer hold
+        other = std::thread([&] {
+            started = true;
+            dispatcher.Dispatch();
+            dispatched = true;
+        });
+        while (!started.load()) std::this_thread::yield();
+        for (int i = 0; i < 1000; ++i) std::this_thread::yield();
+        // Still held: the other thread's dispatch waits, so nothing has been posted.
+        EXPECT_FALSE(dispatched.load());
+        EXPECT_TRUE(host.controller.posts.empty());
+    }
+    other.join();
+    EXPECT_TRUE(dispatched.load());
+    EXPECT_EQ(host.controller.Fields(), (std::vector<AAX_CFieldIndex>{6}));
+}
+
+// The host may answer set requests on one thread while another generates coefficients. Each value is
+// stored under the dispatcher's lock, so a dispatch reads only values that were written in full (the
+// sanitizer run checks there is no unordered access), in the order they were written, and the last
+// one always reaches the host.
+TEST(DispatcherThreads, UpdatesOnOneThreadWhileAnotherGeneratesCoefficients) {
+    fakehost::Host host;
+    OneParameter model;
+    ASSERT_EQ(model.Initialize(&host), AAX_SUCCESS);
+    constexpr int kUpdates = 4000;
+    std::atomic<bool> updatesDone{false};
+
+    std::thread updating([&] {
+        for (int i = 1; i <= kUpdates; ++i) {
+            model.UpdateParameterNormalizedValue("Gain", double(i) / kUpdates, AAX_eUpdateSource_Unspecified);
+        }
+        updatesDone = true;
+    });
+    std::thread generating([&] {
+        while (!updatesDone.load()) model.GenerateCoefficients();
+        model.GenerateCoefficients();  // after the last update
+    });
+    updating.join();
+    generating.join();
+
+    ASSERT_FALSE(host.controller.posts.empty());
+    float previous = -1.0f;
+    bool ordered = true;
+    bool written = true;
+    for (const auto& post : host.controller.posts) {
+        float value = -1.0f;
+        std::memcpy(&value, post.bytes.data(), 4);
+        // The default 0, or one of the values written: k / kUpdates rounded to float.
+        const double k = double(value) * kUpdates;
+        written = written && post.field == 1 && (value == 0.0f || value == float(std::round(k) / kUpdates));
+        ordered = ordered && value >= previous;
+        previous = value;
+    }
+    EXPECT_TRUE(written);
+    EXPECT_TRUE(ordered);
+    EXPECT_EQ(previous, 1.0f);
+    int32_t changes = 0;
+    model.GetNumberOfChanges(&changes);
+    EXPECT_EQ(changes, kUpdates);
+    model.Uninitialize();
 }

@@ -71,6 +71,15 @@ TEST(LinearTaper, ClampsAtBothEndsAndMapsLinearly) {
     EXPECT_EQ(hundredths.ConstrainRealValue(1.004f), 1.0f);
 }
 
+TEST(LinearTaper, RangeOfOneValueSitsAtZeroInsteadOfNaN) {
+    const AAX_CLinearTaperDelegate<float, 0> point(0.5f, 0.5f);
+    EXPECT_EQ(point.RealToNormalized(0.5f), 0.0);
+    EXPECT_EQ(point.RealToNormalized(3.0f), 0.0);  // clamped to the one value first
+    EXPECT_EQ(point.RealToNormalized(-std::numeric_limits<float>::infinity()), 0.0);
+    EXPECT_EQ(point.NormalizedToReal(0.7), 0.5f);
+    EXPECT_TRUE(std::isnan(point.RealToNormalized(std::numeric_limits<float>::quiet_NaN())));
+}
+
 TEST(BinaryTaper, AnyPositiveNormalizedValueIsTrue) {
     const AAX_CBinaryTaperDelegate<bool> taper;
     EXPECT_FALSE(taper.NormalizedToReal(0.0));

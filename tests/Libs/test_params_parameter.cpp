@@ -338,6 +338,14 @@ TEST(Parameter, DefaultValue) {
     p->SetNormalizedDefaultValue(0.2);
     p->SetToDefaultValue();
     EXPECT_EQ(p->GetValue(), 0.2f);
+
+    // A range of a single value: the default is taken and everything sits at normalized 0.
+    const auto fixed = MakeFloat("Fixed", 0.5f, 0.5f, 0.5f);
+    EXPECT_EQ(fixed->GetValue(), 0.5f);
+    EXPECT_EQ(fixed->GetNormalizedValue(), 0.0);
+    EXPECT_EQ(fixed->GetNormalizedDefaultValue(), 0.0);
+    fixed->SetNormalizedValue(0.8);
+    EXPECT_EQ(fixed->GetValue(), 0.5f);
 }
 
 TEST(Parameter, ReplacingTheTaper) {

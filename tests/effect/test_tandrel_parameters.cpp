@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <limits>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -217,6 +218,36 @@ TEST_F(TandrelModelTest, ErrorResultsAndWhatTheyLeaveBehind) {
     parameter->SetNumberOfSteps(0x7FFFFFFFu);
     EXPECT_EQ(model->GetParameterNumberOfSteps("Adj", &steps), AAX_SUCCESS);
     EXPECT_EQ(steps, 0x7FFFFFFF);
+}
+
+namespace {
+
+// A host string that cannot take any text: its Set throws as an allocation failure would.
+class RefusingString : public AAX_IString {
+public:
+    uint32_t Length() const override { return 0; }
+    uint32_t MaxLength() const override { return 0; }
+    const char* Get() const override { return ""; }
+    void Set(const char*) override { throw std::bad_alloc(); }
+    AAX_IString& operator=(const AAX_IString&) override { throw std::bad_alloc(); }
+    AAX_IString& operator=(const char*) override { throw std::bad_alloc(); }
+};
+
+}  // namespace
+
+TEST_F(TandrelModelTest, ExceptionsWhileWritingTextBecomeResultCodes) {
+    RefusingString text;
+    EXPECT_EQ(model->GetMasterBypassParameter(&text), ACF_E_UNEXPECTED);
+    EXPECT_EQ(model->GetParameterIDFromIndex(0, &text), ACF_E_UNEXPECTED);
+    EXPECT_EQ(model->GetParameterIDFromIndex(99, &text), ACF_E_UNEXPECTED);
+    EXPECT_EQ(model->GetParameterName("Dyn", &text), ACF_E_UNEXPECTED);
+    EXPECT_EQ(model->GetParameterNameOfLength("Dyn", &text, 8), ACF_E_UNEXPECTED);
+    EXPECT_EQ(model->GetParameterValueString("Dyn", &text, 8), ACF_E_UNEXPECTED);
+    EXPECT_EQ(model->GetParameterStringFromValue("Dyn", 0.5, &text, 8), ACF_E_UNEXPECTED);
+    // The instance is unharmed.
+    AAX_CString id;
+    EXPECT_EQ(model->GetParameterIDFromIndex(0, &id), AAX_SUCCESS);
+    EXPECT_STREQ(id.Get(), "MasterBypassID");
 }
 
 TEST_F(TandrelModelTest, MasterBypassQueryAndPreviewNotification) {

@@ -605,6 +605,20 @@ TEST_F(CliProgram, InfoShowsTheDescriptionAndTheParameterTable) {
 
     const RunResult text = Marovex({"info"});
     EXPECT_RUN(text, 0);
+    // The text shows the whole description too: every declared field, the property maps of both
+    // procedures of each component, and the meter's properties.
+    for (const char* line : {"\n  field  13   meters 'mGR1'\n",
+                             "\n  field  15   data-in port, 24-byte packets, port type 1\n",
+                             "\n  field  16   private data, 840 bytes, options 0\n",
+                             " 15='MvTm' 63=7177 62=587 54=2]\n",
+                             "\nmeter         'mGR1' GR1 [200=2 201=1 202=1]\n"}) {
+        EXPECT_NE(text.out.find(line), std::string::npos) << line << "\n" << text.out;
+    }
+    size_t fieldLines = 0;
+    for (size_t at = text.out.find("\n  field "); at != std::string::npos; at = text.out.find("\n  field ", at + 1)) {
+        ++fieldLines;
+    }
+    EXPECT_EQ(fieldLines, 34u);  // seventeen per component
     EXPECT_NE(text.out.find("    7  Adj              Adj              continuous  0.5000     9  0.50"),
               std::string::npos)
         << text.out;

@@ -166,6 +166,11 @@ TEST(ModuleExports, AnswerTheirFixedResults) {
     void* factoryOut = reinterpret_cast<void*>(0x1000);
     EXPECT_EQ(m->Entries().getClassFactory(m->HostUnknown(), IID_IACFUnknown, IID_IACFUnknown, &factoryOut), -20009);
     EXPECT_EQ(factoryOut, nullptr);
+
+    // Nowhere to write an answer: a missing object, never a crash.
+    EXPECT_EQ(m->Entries().registerComponent(m->HostUnknown(), 0, nullptr), -20004);
+    EXPECT_EQ(m->Entries().getClassFactory(m->HostUnknown(), IID_IACFUnknown, IID_IACFUnknown, nullptr), -20004);
+    EXPECT_EQ(m->Entries().getSDKVersion(nullptr), -20004);
     EXPECT_EQ(m->LiveObjectCount(), 0);
 }
 

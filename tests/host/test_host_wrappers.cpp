@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <initializer_list>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -184,6 +185,7 @@ public:
 class FakeFactory : public IACFComponentFactory, public Fake {
 public:
     bool makeCollection = true, makeEffect = true, makeComponent = true, makeMap = true, v2 = true;
+    bool throwOnCreate = false;  // a host that breaks its contract
     std::vector<Fake*> made;
 
     ACFRESULT QueryInterface(const acfIID& iid, void** out) override {
@@ -192,6 +194,7 @@ public:
     FAKE_UNKNOWN
     ACFRESULT CreateComponent(const acfCLSID& cls, IACFUnknown*, const acfIID& iid, void** out) override {
         *out = nullptr;
+        if (throwOnCreate) throw std::runtime_error("this host throws");
         IACFUnknown* unknown = nullptr;
         Fake* fake = nullptr;
         if (cls == AAXCompID_AAXCollection && makeCollection) {
@@ -250,7 +253,8 @@ TEST(DescriptionWrappers, WithoutAHostEveryOperationReportsAMissingObject) {
     EXPECT_EQ(effect.AddResourceInfo(AAX_eResourceType_PageTable, "x"), -20004);
     EXPECT_EQ(effect.AddMeterDescription(1, "x", nullptr), -20004);
     EXPECT_EQ(effect.AddComponent(nullptr), -20004);
-    EXPECT_EQ(effect.AddControlMIDINode(1, 0, "x", 1), -20009);
+    // Without a host object the version-2 calls report a missing object too, not an old host.
+    EXPECT_EQ(effect.AddControlMIDINode(1, 0, "x", 1), -20004);
     EXPECT_EQ(effect.GetIUnknown(), nullptr);
 
     AAX_VComponentDescriptor component(nullptr);
@@ -261,7 +265,7 @@ TEST(DescriptionWrappers, WithoutAHostEveryOperationReportsAMissingObject) {
     EXPECT_EQ(component.AddPrivateData(16, 840, 0), -20004);
     EXPECT_EQ(component.AddProcessProc_Native(nullptr, nullptr, nullptr, nullptr, nullptr), -20004);
     EXPECT_EQ(component.AddProcessProc_TI("x", "y", nullptr, nullptr, nullptr, nullptr), -20004);
-    EXPECT_EQ(component.AddTemporaryData(3, 4), -20009);
+    EXPECT_EQ(component.AddTemporaryData(3, 4), -20004);
 
     AAX_VPropertyMap map(nullptr);
     AAX_CPropertyValue value = 42;
@@ -272,7 +276,7 @@ TEST(DescriptionWrappers, WithoutAHostEveryOperationReportsAMissingObject) {
     EXPECT_EQ(pointer, &value);
     EXPECT_EQ(map.AddProperty(11, 1), -20004);
     EXPECT_EQ(map.RemoveProperty(11), -20004);
-    EXPECT_EQ(map.AddPointerProperty(11, nullptr), -20009);
+    EXPECT_EQ(map.AddPointerProperty(11, nullptr), -20004);
     EXPECT_EQ(map.GetIUnknown(), nullptr);
 }
 
@@ -363,6 +367,13 @@ TEST(DescriptionWrappers, AHostThatCannotMakeAnObjectGivesNullAndKeepsNothing) {
         EXPECT_EQ(effect.NewPropertyMap(), nullptr);
         host->DropCreationReferences();
     }
+    EXPECT_EQ(host->refs, 1);
+
+    // A factory that throws: the exception passes through to the entry point, and the reference to
+    // the factory taken for the creation is given back on the way.
+    host->throwOnCreate = true;
+    EXPECT_THROW(AAX_VCollection collection(host), std::runtime_error);
+    EXPECT_THROW(AAX_VPropertyMap map(host), std::runtime_error);
     EXPECT_EQ(host->refs, 1);
     host->Release();
     EXPECT_EQ(gLiveFakes, 0);

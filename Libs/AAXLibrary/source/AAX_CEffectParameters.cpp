@@ -66,7 +66,10 @@ AAX_Result AAX_CEffectParameters::Initialize(IACFUnknown* host) {
             return result;
         }
         AAX_CString bypassID;
-        GetMasterBypassParameter(&bypassID);
+        const AAX_Result bypassResult = GetMasterBypassParameter(&bypassID);
+        if (bypassResult != AAX_SUCCESS) {
+            return bypassResult;
+        }
         FilterParameterIDOnSave(bypassID.Get());
         return AAX_SUCCESS;
     });
@@ -116,8 +119,10 @@ AAX_Result AAX_CEffectParameters::GetNumberOfParameters(int32_t* numParameters) 
 
 AAX_Result AAX_CEffectParameters::GetMasterBypassParameter(AAX_IString* id) const {
     if (id == nullptr) return AAX_ERROR_NULL_OBJECT;
-    id->Set(mParameterManager.GetParameterByID(cDefaultMasterBypassID) != nullptr ? cDefaultMasterBypassID : "");
-    return AAX_SUCCESS;
+    return Guarded([&]() -> AAX_Result {
+        id->Set(mParameterManager.GetParameterByID(cDefaultMasterBypassID) != nullptr ? cDefaultMasterBypassID : "");
+        return AAX_SUCCESS;
+    });
 }
 
 AAX_Result AAX_CEffectParameters::GetParameterIsAutomatable(AAX_CParamID id, AAX_CBoolean* automatable) const {
@@ -232,9 +237,11 @@ AAX_Result AAX_CEffectParameters::GetParameterIndex(AAX_CParamID id, int32_t* in
 
 AAX_Result AAX_CEffectParameters::GetParameterIDFromIndex(int32_t index, AAX_IString* id) const {
     if (id == nullptr) return AAX_ERROR_NULL_OBJECT;
-    const AAX_IParameter* parameter = mParameterManager.GetParameter(index);
-    id->Set(parameter != nullptr ? parameter->Identifier() : "");
-    return parameter != nullptr ? AAX_SUCCESS : AAX_ERROR_INVALID_PARAMETER_ID;
+    return Guarded([&]() -> AAX_Result {
+        const AAX_IParameter* parameter = mParameterManager.GetParameter(index);
+        id->Set(parameter != nullptr ? parameter->Identifier() : "");
+        return parameter != nullptr ? AAX_SUCCESS : AAX_ERROR_INVALID_PARAMETER_ID;
+    });
 }
 
 AAX_Result AAX_CEffectParameters::GetParameterValueInfo(AAX_CParamID, int32_t, int32_t* value) const {
@@ -329,6 +336,9 @@ AAX_Result AAX_CEffectParameters::UpdateParameterTouch(AAX_CParamID, AAX_CBoolea
 AAX_Result AAX_CEffectParameters::UpdateParameterNormalizedValue(AAX_CParamID id, double value, AAX_EUpdateSource) {
     AAX_IParameter* parameter = mParameterManager.GetParameterByID(id);
     if (parameter == nullptr) return AAX_ERROR_INVALID_PARAMETER_ID;
+    // The packet handlers read parameter values under the dispatcher's lock, possibly on another
+    // thread: store the value and mark the packet dirty under the same lock.
+    const AAX_CPacketDispatcher::Guard guard(mPacketDispatcher);
     parameter->UpdateNormalizedValue(value);
     const AAX_Result result = mPacketDispatcher.SetDirty(id, true);
     // Counts past the largest int32 wrap to negative values (which GetNumberOfChanges then withholds)

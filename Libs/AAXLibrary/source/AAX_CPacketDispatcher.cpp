@@ -123,7 +123,11 @@ AAX_Result AAX_CPacketDispatcher::Dispatch() {
             handler != nullptr ? handler->Call(entry.first.c_str(), *packet) : AAX_ERROR_NULL_OBJECT;
         if (handled == AAX_SUCCESS) {
             const void* data = packet->GetRawPtr(kPostedPacketSize);
-            result = mController->PostPacket(packet->GetID(), data, kPostedPacketSize);
+            // A refused packet stays reported: a later successful post must not hide it.
+            const AAX_Result posted = mController->PostPacket(packet->GetID(), data, kPostedPacketSize);
+            if (posted != AAX_SUCCESS) {
+                result = posted;
+            }
         }
         packet->SetDirty(false);
     }

@@ -57,16 +57,18 @@ ACFRESULT AAXRegisterPlugin(IACFUnknown* host, IACFPluginDefinition** out) {
 }
 
 ACFRESULT AAXRegisterComponent(IACFUnknown*, uint32_t, IACFComponentDefinition** out) {
-    if (out != nullptr) {
-        *out = nullptr;
+    if (out == nullptr) {
+        return AAX_ERROR_NULL_OBJECT;  // nowhere to write the answer
     }
+    *out = nullptr;
     return AAX_SUCCESS;
 }
 
 ACFRESULT AAXGetClassFactory(IACFUnknown*, const _acfUID&, const _acfUID&, void** out) {
-    if (out != nullptr) {
-        *out = nullptr;
+    if (out == nullptr) {
+        return AAX_ERROR_NULL_OBJECT;  // nowhere to write the answer
     }
+    *out = nullptr;
     return AAX_ERROR_UNIMPLEMENTED;
 }
 

@@ -109,8 +109,11 @@ AAX_Result AAX_VComponentDescriptor::AddProcessProc_TI(const char* dllFileName, 
 }
 
 AAX_Result AAX_VComponentDescriptor::AddTemporaryData(AAX_CFieldIndex field, uint32_t dataElementSize) {
-    return mIComponentDescriptorV2 ? mIComponentDescriptorV2->AddTemporaryData(field, dataElementSize)
-                                   : AAX_ERROR_UNIMPLEMENTED;
+    if (mIComponentDescriptorV2 != nullptr) {
+        return mIComponentDescriptorV2->AddTemporaryData(field, dataElementSize);
+    }
+    // No host object at all is a missing object; a host object without version 2 is too old.
+    return mIComponentDescriptor ? AAX_ERROR_UNIMPLEMENTED : AAX_ERROR_NULL_OBJECT;
 }
 
 IACFUnknown* AAX_VComponentDescriptor::GetIUnknown() const { return mIComponentDescriptor; }

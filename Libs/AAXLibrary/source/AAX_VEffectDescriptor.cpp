@@ -88,8 +88,11 @@ AAX_Result AAX_VEffectDescriptor::AddMeterDescription(AAX_CTypeID meterID, const
 
 AAX_Result AAX_VEffectDescriptor::AddControlMIDINode(AAX_CTypeID nodeID, int32_t nodeType, const char* name,
                                                      uint32_t channelMask) {
-    return mIEffectDescriptorV2 ? mIEffectDescriptorV2->AddControlMIDINode(nodeID, nodeType, name, channelMask)
-                                : AAX_ERROR_UNIMPLEMENTED;
+    if (mIEffectDescriptorV2 != nullptr) {
+        return mIEffectDescriptorV2->AddControlMIDINode(nodeID, nodeType, name, channelMask);
+    }
+    // No host object at all is a missing object; a host object without version 2 is too old.
+    return mIEffectDescriptor ? AAX_ERROR_UNIMPLEMENTED : AAX_ERROR_NULL_OBJECT;
 }
 
 IACFUnknown* AAX_VEffectDescriptor::GetIUnknown() const { return mIEffectDescriptor; }

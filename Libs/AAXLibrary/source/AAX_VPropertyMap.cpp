@@ -36,7 +36,11 @@ AAX_CBoolean AAX_VPropertyMap::GetPointerProperty(AAX_EProperty property, const 
 }
 
 AAX_Result AAX_VPropertyMap::AddPointerProperty(AAX_EProperty property, const void* value) {
-    return mIPropertyMapV2 ? mIPropertyMapV2->AddPointerProperty(property, value) : AAX_ERROR_UNIMPLEMENTED;
+    if (mIPropertyMapV2 != nullptr) {
+        return mIPropertyMapV2->AddPointerProperty(property, value);
+    }
+    // No host object at all is a missing object; a host object without version 2 is too old.
+    return mIPropertyMap ? AAX_ERROR_UNIMPLEMENTED : AAX_ERROR_NULL_OBJECT;
 }
 
 IACFUnknown* AAX_VPropertyMap::GetIUnknown() const { return mIPropertyMap; }
