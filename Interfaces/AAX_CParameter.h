@@ -108,6 +108,11 @@ public:
     const AAX_IDisplayDelegate<T>* DisplayDelegate() const { return mDisplayDelegate; }
 
 private:
+    // A change request with `value` when U is the parameter's own type (a NaN is refused); every
+    // other type fails and changes nothing.
+    template <typename U>
+    bool SetIfOwnType(U value);
+
     // Routes a change through the host's automation, or applies it at once without one.
     void RequestNormalizedValue(double normalizedValue);
 

@@ -31,6 +31,10 @@ public:
     void Set(const T& value) { mValue = value; }
 
 private:
+    // Writes the value when U is the holder's own type; every other type fails.
+    template <typename U>
+    bool GetIfOwnType(U* value) const;
+
     char mIdentifier[kAAX_ParameterIdentifierMaxSize];
     T mValue;
 };

@@ -58,8 +58,9 @@ const char* AAX_CParameterValue<T>::Identifier() const {
 }
 
 template <typename T>
-bool AAX_CParameterValue<T>::GetValueAsBool(bool* value) const {
-    if constexpr (std::is_same_v<T, bool>) {
+template <typename U>
+bool AAX_CParameterValue<T>::GetIfOwnType(U* value) const {
+    if constexpr (std::is_same_v<T, U>) {
         if (value == nullptr) return false;
         *value = mValue;
         return true;
@@ -67,42 +68,26 @@ bool AAX_CParameterValue<T>::GetValueAsBool(bool* value) const {
         (void)value;
         return false;
     }
+}
+
+template <typename T>
+bool AAX_CParameterValue<T>::GetValueAsBool(bool* value) const {
+    return GetIfOwnType(value);
 }
 
 template <typename T>
 bool AAX_CParameterValue<T>::GetValueAsInt32(int32_t* value) const {
-    if constexpr (std::is_same_v<T, int32_t>) {
-        if (value == nullptr) return false;
-        *value = mValue;
-        return true;
-    } else {
-        (void)value;
-        return false;
-    }
+    return GetIfOwnType(value);
 }
 
 template <typename T>
 bool AAX_CParameterValue<T>::GetValueAsFloat(float* value) const {
-    if constexpr (std::is_same_v<T, float>) {
-        if (value == nullptr) return false;
-        *value = mValue;
-        return true;
-    } else {
-        (void)value;
-        return false;
-    }
+    return GetIfOwnType(value);
 }
 
 template <typename T>
 bool AAX_CParameterValue<T>::GetValueAsDouble(double* value) const {
-    if constexpr (std::is_same_v<T, double>) {
-        if (value == nullptr) return false;
-        *value = mValue;
-        return true;
-    } else {
-        (void)value;
-        return false;
-    }
+    return GetIfOwnType(value);
 }
 
 template <typename T>
@@ -368,49 +353,36 @@ bool AAX_CParameter<T>::GetValueAsString(AAX_CString* value) const {
 }
 
 template <typename T>
-bool AAX_CParameter<T>::SetValueWithBool(bool value) {
-    if constexpr (std::is_same_v<T, bool>) {
+template <typename U>
+bool AAX_CParameter<T>::SetIfOwnType(U value) {
+    if constexpr (std::is_same_v<T, U>) {
+        if (IsNaN(value)) return false;
         SetValue(value);
         return true;
     } else {
         (void)value;
         return false;
     }
+}
+
+template <typename T>
+bool AAX_CParameter<T>::SetValueWithBool(bool value) {
+    return SetIfOwnType(value);
 }
 
 template <typename T>
 bool AAX_CParameter<T>::SetValueWithInt32(int32_t value) {
-    if constexpr (std::is_same_v<T, int32_t>) {
-        SetValue(value);
-        return true;
-    } else {
-        (void)value;
-        return false;
-    }
+    return SetIfOwnType(value);
 }
 
 template <typename T>
 bool AAX_CParameter<T>::SetValueWithFloat(float value) {
-    if constexpr (std::is_same_v<T, float>) {
-        if (IsNaN(value)) return false;
-        SetValue(value);
-        return true;
-    } else {
-        (void)value;
-        return false;
-    }
+    return SetIfOwnType(value);
 }
 
 template <typename T>
 bool AAX_CParameter<T>::SetValueWithDouble(double value) {
-    if constexpr (std::is_same_v<T, double>) {
-        if (IsNaN(value)) return false;
-        SetValue(value);
-        return true;
-    } else {
-        (void)value;
-        return false;
-    }
+    return SetIfOwnType(value);
 }
 
 template <typename T>
