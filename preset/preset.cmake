@@ -1,5 +1,5 @@
-# The preset text: composing and scanning the ".mrv" / clipboard format, shared by the editor and the
-# marovex program.
-add_library(marovex_preset STATIC ${CMAKE_CURRENT_LIST_DIR}/MarovexPresetText.cpp)
+# The preset text and the knob readouts, shared by the editor and the marovex program.
+add_library(marovex_preset STATIC ${CMAKE_CURRENT_LIST_DIR}/MarovexPresetText.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/MarovexReadout.cpp)
 target_include_directories(marovex_preset PUBLIC ${CMAKE_CURRENT_LIST_DIR})
 target_link_libraries(marovex_preset PRIVATE marovex_warnings)

@@ -276,3 +276,20 @@ TEST(PresetLocale, ComposeAndScanIgnoreACommaDecimalPoint) {
     ExpectBodyValues(scan);
     EXPECT_EQ(after, "0,5");
 }
+
+#include "MarovexReadout.h"
+
+// The readouts the editor's label and the program show, at values whose single-precision products are
+// exact and at one that is not.
+TEST(Readout, ShowsRealUnitsAndRefusesOtherTags) {
+    EXPECT_EQ(MarovexReadoutText("FreqA", 0.25), "Xover Frequency 2250.00 Hz");
+    EXPECT_EQ(MarovexReadoutText("InGain", 0.5), "Input Gain 100.00 %");
+    EXPECT_EQ(MarovexReadoutText("Adj", 0.125), "Overall Width 25.00 %");
+    EXPECT_EQ(MarovexReadoutText("FreqW", 0.3), "Xover Frequency 370.00 Hz");
+    EXPECT_EQ(MarovexReadoutText("MasterBypassID", 1.0), "");
+    char text[8] = "keep";
+    EXPECT_FALSE(MarovexFormatReadout(8, 0.5f, text, sizeof text));
+    EXPECT_STREQ(text, "keep");
+    EXPECT_TRUE(MarovexFormatReadout(7, 1.0f, text, sizeof text));  // cut to the buffer
+    EXPECT_STREQ(text, "Output ");
+}
