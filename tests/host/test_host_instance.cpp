@@ -464,23 +464,6 @@ TEST_F(HostInstance, HostReportsUnbalancedTouchesAndUnknownParameters) {
     automation->Release();
 }
 
-TEST_F(HostInstance, EditorObjectsOpenAndCloseAroundAnInstance) {
-    auto inst = Make(AAX_eStemFormat_Stereo);
-    ASSERT_NE(inst, nullptr);
-    std::string error;
-    auto gui = inst->CreateGui(&error);
-    ASSERT_NE(gui, nullptr) << error;
-    EXPECT_EQ(gui->InitializeResult(), 0);
-    ASSERT_NE(gui->Interface(), nullptr);
-    AAX_Point size{-1.0f, -2.0f};
-    EXPECT_EQ(gui->Interface()->GetViewSize(&size), 0);  // no view yet: untouched
-    EXPECT_EQ(size.vert, -1.0f);
-    // An edit while the editor is open is pushed to it.
-    EXPECT_TRUE(inst->SetParameter("Dyn", 0.5, &error)) << error;
-    gui.reset();
-    EXPECT_EQ(inst->ProblemCount(), 0);
-}
-
 namespace {
 
 // A looping source that keeps the first `frames` of the output it is handed.
