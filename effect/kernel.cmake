@@ -3,12 +3,12 @@
 add_library(tandrel_kernel STATIC
   ${CMAKE_CURRENT_LIST_DIR}/Tandrel_AlgReset.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Tandrel_AlgProc.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/Tandrel_SineAvx2.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/Tandrel_AlgAvx2.cpp)
 target_include_directories(tandrel_kernel PUBLIC ${CMAKE_CURRENT_LIST_DIR})
 target_link_libraries(tandrel_kernel PUBLIC aax_interfaces PRIVATE marovex_warnings)
-# Only the vector sine is compiled for AVX2 and FMA; the kernel calls it only after checking the CPU
+# Only the vector part is compiled for AVX2 and FMA; the kernel runs it only after checking the CPU
 # at run time. Contraction stays off here too: its fused operations are explicit intrinsics.
-set_source_files_properties(${CMAKE_CURRENT_LIST_DIR}/Tandrel_SineAvx2.cpp PROPERTIES COMPILE_OPTIONS "-mavx2;-mfma")
+set_source_files_properties(${CMAKE_CURRENT_LIST_DIR}/Tandrel_AlgAvx2.cpp PROPERTIES COMPILE_OPTIONS "-mavx2;-mfma")
 
 # The reference evaluation of the process functions, for the tests and the benchmark only.
 add_library(tandrel_kernel_reference STATIC ${CMAKE_CURRENT_LIST_DIR}/Tandrel_AlgReference.cpp)

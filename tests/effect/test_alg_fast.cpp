@@ -2,7 +2,7 @@
 // parameter at several values, bypass, NaN, infinities, subnormals, huge values and silence in the
 // input, block lengths 1, 17, 333 and 4096 (and across the fast kernel's chunk boundaries), with
 // and without flush-to-zero. Outputs, meter and the whole private block must agree bit for bit,
-// for the registered process functions and for both forms of the waveshaper's vector stage.
+// for the registered process functions and for both ways of taking the sines.
 #include <gtest/gtest.h>
 #include <xmmintrin.h>
 
@@ -38,12 +38,12 @@ std::vector<Evaluation> FastEvaluations() {
                         channels == 1 ? Tandrel_AlgorithmProcessFunction<1, 1>(b, e)
                                       : Tandrel_AlgorithmProcessFunction<2, 2>(b, e);
                     }});
-    std::vector<std::pair<std::string, Tandrel_ShapeFunction>> shapes = {{"scalar sine", Tandrel_ShapeScalar}};
-    if (Tandrel_CpuHasAvx2Fma()) shapes.push_back({"vector sine", Tandrel_ShapeAvx2});
-    for (const auto& [name, shape] : shapes) {
-        list.push_back({name, [shape = shape](int channels, STandrel_Alg_Context* const* b, const void* e) {
-                            channels == 1 ? Tandrel_FastProcessFunction<1, 1>(b, e, shape)
-                                          : Tandrel_FastProcessFunction<2, 2>(b, e, shape);
+    std::vector<std::pair<std::string, Tandrel_SineForm>> forms = {{"library sine", Tandrel_SineForm::kLibrary}};
+    if (Tandrel_CpuHasAvx2Fma()) forms.push_back({"vector sine", Tandrel_SineForm::kVectorAvx2});
+    for (const auto& [name, form] : forms) {
+        list.push_back({name, [form = form](int channels, STandrel_Alg_Context* const* b, const void* e) {
+                            channels == 1 ? Tandrel_FastProcessFunction<1, 1>(b, e, form)
+                                          : Tandrel_FastProcessFunction<2, 2>(b, e, form);
                         }});
     }
     return list;

@@ -102,7 +102,7 @@ TEST(VectorSine, ShortAndUnalignedRunsAndTheLibraryOnlyRanges) {
 }
 
 TEST(VectorSine, RegisteredKernelUsesTheVectorFormWhereTheCpuHasIt) {
-    EXPECT_EQ(Tandrel_ChosenShape() == Tandrel_ShapeAvx2, Tandrel_CpuHasAvx2Fma());
+    EXPECT_EQ(Tandrel_ChosenSineForm() == Tandrel_SineForm::kVectorAvx2, Tandrel_CpuHasAvx2Fma());
 }
 
 }  // namespace
