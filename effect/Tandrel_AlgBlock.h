@@ -74,7 +74,9 @@ inline void SerialStage(Tandrel_BlockJob& job, int32_t start, int32_t count, flo
         const Tandrel_V4 d = reinterpret_cast<Tandrel_V4>(reinterpret_cast<Tandrel_V4i>(sum) & absMask);
         // Unity target unless d > L; a NaN compares false and also gives unity.
         const Tandrel_V4 gT = d > threshold ? threshold / d : one;
-        g = g > gT ? g * aAtt + gT * oneMinusAtt : g * aRel + gT * oneMinusRel;
+        // Attack when the old g is above the target, release otherwise: g*a + gT*(1 - a).
+        const Tandrel_V4i attack = g > gT;
+        g = g * (attack ? aAtt : aRel) + gT * (attack ? oneMinusAtt : oneMinusRel);
         const Tandrel_V4 h = one - g;
 
         // Lanes 0 and 1: z = q*h + x*g, u = z + (w_other - w_own) * kW.
