@@ -116,62 +116,20 @@ inline void ShapeGroup(float* v, __m256 m, __m256 oneMinusM) {
     _mm256_store_ps(v, _mm256_add_ps(_mm256_mul_ps(x, m), _mm256_mul_ps(s, oneMinusM)));
 }
 
-// The four passes over one chunk's buffer, pass after pass, a group of eight values at a time; Next()
-// does one group, so the work can be spread over the frames of the next chunk's serial stage.
-struct ChunkShaper {
-    float* v = nullptr;
-    int32_t groups = 0, group = 0, left = 0;  // groups per pass, next group, groups left (all passes)
-    __m256 m, oneMinusM;
-    void Start(const ChunkBuffers& b) {
-        v = b.u1, groups = b.shaped / 8, group = 0, left = 4 * groups;
-    }
-    void Next() {
-        if (left > 0) {
-            ShapeGroup(v + 8 * group, m, oneMinusM);
-            --left;
-            if (++group == groups) group = 0;
+// The four passes over v[0, count), count a multiple of 8: pass after pass over the whole buffer,
+// so that the groups of one pass are independent and keep the vector units busy.
+void ShapeBuffer(float* v, int32_t count, __m256 m, __m256 oneMinusM) {
+    for (int pass = 0; pass < 4; ++pass) {
+        for (int32_t i = 0; i < count; i += 8) {
+            ShapeGroup(v + i, m, oneMinusM);
         }
     }
-    void Finish() {
-        while (left > 0) Next();
-    }
-};
+}
 
-// Chunk k's serial stage runs while chunk k - 1 is shaped, one group per frame: the serial stage is
-// bound by the sections' feedback chain and leaves most execution units idle, which the sines use.
-// Chunk k - 1's outputs are written after chunk k's inputs have been read, and chunk k's outputs
-// after chunk k + 1's inputs, so in-place buffers stay correct.
 template <bool kStereo>
 void RunBlock(Tandrel_BlockJob& job) {
-    alignas(32) float buffers[2][2 * kTandrel_Chunk];
-    if (job.bypass != 0) {  // the outputs are the inputs: nothing to shape
-        for (int32_t start = 0; start < job.frames; start += kTandrel_Chunk) {
-            const int32_t count = job.frames - start < kTandrel_Chunk ? job.frames - start : kTandrel_Chunk;
-            const ChunkBuffers b = LayOut(buffers[0], count, job.oneChannel);
-            SerialStage<kStereo>(job, start, count, b.u1, b.u2, [] {});
-            BypassCopy<kStereo>(job, start, count);
-        }
-        return;
-    }
-    ChunkShaper shaper;
-    shaper.m = _mm256_set1_ps(job.m);
-    shaper.oneMinusM = _mm256_set1_ps(job.oneMinusM);
-    ChunkBuffers previous{};
-    int32_t previousStart = 0, previousCount = 0;
-    for (int32_t start = 0, which = 0; start < job.frames; start += kTandrel_Chunk, which ^= 1) {
-        const int32_t count = job.frames - start < kTandrel_Chunk ? job.frames - start : kTandrel_Chunk;
-        const ChunkBuffers current = LayOut(buffers[which], count, job.oneChannel);
-        SerialStage<kStereo>(job, start, count, current.u1, current.u2, [&shaper] { shaper.Next(); });
-        ZeroPadding(current, count);
-        if (previousCount > 0) {
-            shaper.Finish();
-            OutputStage<kStereo>(job, previousStart, previousCount, previous.u1, previous.u2);
-        }
-        shaper.Start(current);
-        previous = current, previousStart = start, previousCount = count;
-    }
-    shaper.Finish();
-    OutputStage<kStereo>(job, previousStart, previousCount, previous.u1, previous.u2);
+    const __m256 m = _mm256_set1_ps(job.m), oneMinusM = _mm256_set1_ps(job.oneMinusM);
+    RunChunks<kStereo>(job, [m, oneMinusM](float* v, int32_t count) { ShapeBuffer(v, count, m, oneMinusM); });
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
-// One block of the fast kernel, as handed from the process function to a block runner, and the two
-// stages every runner shares: the serial stage (frame by frame, up to the shaper's input) and the
-// output stage (sum/difference and output gain). Included by the portable runner and by the AVX2
-// runner. The stage functions sit in an unnamed namespace on purpose: each translation unit gets
+// One block of the fast kernel, as handed from the process function to a block runner, and what
+// every runner shares: the serial stage (frame by frame, up to the shaper's input), the output
+// stage (sum/difference and output gain), the bypass copy and the chunk loop. Included by the
+// portable runner and by the AVX2 runner. The stage functions sit in an unnamed namespace on purpose: each translation unit gets
 // its own copy, compiled with its own flags, so the linker can never hand the portable path a copy
 // that was compiled for AVX2.
 #pragma once
@@ -44,12 +44,9 @@ inline Tandrel_V4 SplatV4(float v) { return Tandrel_V4{v, v, v, v}; }
 
 // The serial stage for frames [start, start + count) of the block: input gain, the four sections,
 // detector, gain smoothing, blend, low-band width and meter, each in the reference's operation
-// order; the shaper's inputs go to u1[n - start] and u2[n - start]. `perFrame` runs once per frame
-// (the AVX2 runner puts the previous chunk's sines there, to use the execution units that the
-// sections' feedback chain leaves idle). Reads each input frame before any output is written.
-template <bool kStereo, typename PerFrame>
-inline void SerialStage(Tandrel_BlockJob& job, int32_t start, int32_t count, float* u1, float* u2,
-                        PerFrame&& perFrame) {
+// order; the shaper's inputs go to u1[n - start] and u2[n - start].
+template <bool kStereo>
+inline void SerialStage(Tandrel_BlockJob& job, int32_t start, int32_t count, float* u1, float* u2) {
     const Tandrel_V4 gIn = SplatV4(job.gIn), kW = SplatV4(job.kW), threshold = SplatV4(job.threshold);
     const Tandrel_V4 aAtt = SplatV4(job.aAtt), aRel = SplatV4(job.aRel), oneMinusAtt = SplatV4(job.oneMinusAtt),
                      oneMinusRel = SplatV4(job.oneMinusRel), one = SplatV4(1.0f);
@@ -87,7 +84,6 @@ inline void SerialStage(Tandrel_BlockJob& job, int32_t start, int32_t count, flo
         u2[n] = u[1];
 
         meter = meter <= h ? h : meter;  // a larger or NaN tap is left alone
-        perFrame();
     }
     job.x1 = x1, job.x2 = x2, job.y1 = y1, job.y2 = y2, job.g = g, job.meter = meter;
 }
@@ -137,24 +133,31 @@ inline void BypassCopy(const Tandrel_BlockJob& job, int32_t start, int32_t count
     }
 }
 
-// Shaper input buffers of one chunk: channel 1 at [0, padded), channel 2 at [padded, 2 * padded),
-// or both at [0, padded) when one channel serves both. Padding frames hold 0 (a sine of 0 is quick).
-struct ChunkBuffers {
-    float* u1;
-    float* u2;
-    int32_t padded;  // count rounded up to a whole group of eight
-    int32_t shaped;  // floats to shape: padded or 2 * padded
-};
-
-inline ChunkBuffers LayOut(float* buffer, int32_t count, bool oneChannel) {
-    const int32_t padded = (count + 7) & ~7;
-    return ChunkBuffers{buffer, oneChannel ? buffer : buffer + padded, padded, oneChannel ? padded : 2 * padded};
-}
-
-inline void ZeroPadding(const ChunkBuffers& b, int32_t count) {
-    for (int32_t n = count; n < b.padded; ++n) {
-        b.u1[n] = 0.0f;
-        b.u2[n] = 0.0f;
+// Runs a whole block, chunk by chunk: the serial stage into a buffer on the stack, then (unless
+// bypassed) `shape(v, count)`, the four waveshaper passes over v[0, count) in place, and the output
+// stage. Each chunk's inputs are all read before its outputs are written, so in-place buffers
+// work. Channel 1 sits at [0, padded) of the buffer and channel 2 at [padded, 2 * padded), or
+// both at [0, padded) when one channel serves both; padded is the chunk length rounded up to a
+// multiple of 8, and the padding holds zeros, so `shape` may work in whole groups of eight.
+template <bool kStereo, typename Shape>
+inline void RunChunks(Tandrel_BlockJob& job, Shape&& shape) {
+    alignas(32) float buffer[2 * kTandrel_Chunk];
+    for (int32_t start = 0; start < job.frames; start += kTandrel_Chunk) {
+        const int32_t count = job.frames - start < kTandrel_Chunk ? job.frames - start : kTandrel_Chunk;
+        const int32_t padded = (count + 7) & ~7;
+        float* u1 = buffer;
+        float* u2 = job.oneChannel ? buffer : buffer + padded;
+        SerialStage<kStereo>(job, start, count, u1, u2);
+        if (job.bypass != 0) {  // after every state and meter update of these frames
+            BypassCopy<kStereo>(job, start, count);
+            continue;
+        }
+        for (int32_t n = count; n < padded; ++n) {
+            u1[n] = 0.0f;
+            u2[n] = 0.0f;
+        }
+        shape(buffer, job.oneChannel ? padded : 2 * padded);
+        OutputStage<kStereo>(job, start, count, u1, u2);
     }
 }
 

@@ -16,9 +16,8 @@
 // the reference's, bit for bit.
 //
 // Two block runners share the stages: a portable one that takes each sine from the library's sinf,
-// and one for CPUs with AVX2 and FMA (Tandrel_AlgAvx2.cpp) that computes eight sines at a time and
-// interleaves one chunk's sines with the next chunk's serial stage. Which one runs is decided once,
-// when the module loads.
+// and one for CPUs with AVX2 and FMA (Tandrel_AlgAvx2.cpp) that computes eight sines at a time.
+// Which one runs is decided once, when the module loads.
 #include <cmath>
 #include <cstring>
 
@@ -56,27 +55,6 @@ void ShapeWithLibrary(float* v, int32_t count, float m, float oneMinusM) {
             x = x * m + std::sin(x * kTandrel_HalfPi) * oneMinusM;
         }
         v[i] = x;
-    }
-}
-
-// The portable block runner: per chunk, the serial stage, the shaper with the library's sinf and
-// the output stage (or the bypass copy).
-template <bool kStereo>
-void RunBlockWithLibrarySine(Tandrel_BlockJob& job) {
-    alignas(32) float buffer[2 * kTandrel_Chunk];
-    for (int32_t start = 0; start < job.frames; start += kTandrel_Chunk) {
-        const int32_t count = job.frames - start < kTandrel_Chunk ? job.frames - start : kTandrel_Chunk;
-        const ChunkBuffers b = LayOut(buffer, count, job.oneChannel);
-        SerialStage<kStereo>(job, start, count, b.u1, b.u2, [] {});
-        if (job.bypass != 0) {  // after every state and meter update of these frames
-            BypassCopy<kStereo>(job, start, count);
-            continue;
-        }
-        ShapeWithLibrary(b.u1, count, job.m, job.oneMinusM);
-        if (!job.oneChannel) {
-            ShapeWithLibrary(b.u2, count, job.m, job.oneMinusM);
-        }
-        OutputStage<kStereo>(job, start, count, b.u1, b.u2);
     }
 }
 
@@ -121,7 +99,7 @@ void ProcessContext(const STandrel_Alg_Context& ctx, Tandrel_SineForm form) {
     if (form == Tandrel_SineForm::kVectorAvx2) {
         Tandrel_RunBlockAvx2(job, kStereo);
     } else {
-        RunBlockWithLibrarySine<kStereo>(job);
+        RunChunks<kStereo>(job, [&job](float* v, int32_t count) { ShapeWithLibrary(v, count, job.m, job.oneMinusM); });
     }
 
     const float meter = job.meter[0];
