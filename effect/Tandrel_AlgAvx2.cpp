@@ -29,7 +29,25 @@ constexpr double kS1 = -0x1.555545995a603p-3, kS2 = 0x1.1107605230bc4p-7, kS3 = 
 constexpr double kC0 = 1.0, kC1 = -0x1.ffffffd0c621cp-2, kC2 = 0x1.55553e1068f19p-5,
                  kC3 = -0x1.6c087e89a359dp-10, kC4 = 0x1.99343027bf8c3p-16;
 constexpr int kTinyBits = 0x39800000;   // |y| below 2^-12: the result is y
+constexpr int kSmallBits = 0x3F400000;  // |y| below 0.75: no reduction (n = 0)
 constexpr int kLargeBits = 0x42F00000;  // |y| from 120 up, infinities and NaN: the library's sinf
+
+// The sine polynomial on x (double), fused where the library fuses:
+// x + x^3*S1 + x^7*(S2 + x^2*S3).
+inline __m256d SinePolynomial(__m256d x, __m256d x2) {
+    const __m256d x3 = _mm256_mul_pd(x, x2);
+    const __m256d s1 = _mm256_fmadd_pd(x2, _mm256_set1_pd(kS3), _mm256_set1_pd(kS2));
+    const __m256d x7 = _mm256_mul_pd(x3, x2);
+    const __m256d s = _mm256_fmadd_pd(x3, _mm256_set1_pd(kS1), x);
+    return _mm256_fmadd_pd(x7, s1, s);
+}
+
+// Sine of four floats below 0.75 in magnitude (widened to double): the polynomial on x itself,
+// as the library evaluates that range (the same as a reduction with n = 0).
+inline __m256d SineLanesSmall(__m128 y) {
+    const __m256d x = _mm256_cvtps_pd(y);
+    return SinePolynomial(x, _mm256_mul_pd(x, x));
+}
 
 // Sine of four floats (widened to double), before the final rounding to float.
 inline __m256d SineLanes(__m128 y) {
@@ -43,13 +61,8 @@ inline __m256d SineLanes(__m128 y) {
         _mm256_set1_pd(0x1p-24)));
     const __m256d xr = _mm256_fnmadd_pd(nd, _mm256_set1_pd(kHalfPi), x);
     const __m256d x2 = _mm256_mul_pd(xr, xr);
-    // Sine polynomial.
-    const __m256d x3 = _mm256_mul_pd(xr, x2);
-    const __m256d s1 = _mm256_fmadd_pd(x2, _mm256_set1_pd(kS3), _mm256_set1_pd(kS2));
-    const __m256d x7 = _mm256_mul_pd(x3, x2);
-    const __m256d s = _mm256_fmadd_pd(x3, _mm256_set1_pd(kS1), xr);
-    const __m256d sine = _mm256_fmadd_pd(x7, s1, s);
-    // Cosine polynomial.
+    const __m256d sine = SinePolynomial(xr, x2);
+    // Cosine polynomial: (C0 + x^2*C1) + x^4*C2 + x^6*(C3 + x^2*C4).
     const __m256d x4 = _mm256_mul_pd(x2, x2);
     const __m256d c2 = _mm256_fmadd_pd(x2, _mm256_set1_pd(kC4), _mm256_set1_pd(kC3));
     const __m256d c1 = _mm256_fmadd_pd(x2, _mm256_set1_pd(kC1), _mm256_set1_pd(kC0));
@@ -75,8 +88,14 @@ inline __m256 Sine8(__m256 y) {
     if (_mm256_testc_si256(tiny, _mm256_set1_epi32(-1))) {
         return y;  // all eight lanes tiny, as in silence
     }
-    const __m128 lo = _mm256_cvtpd_ps(SineLanes(_mm256_castps256_ps128(y)));
-    const __m128 hi = _mm256_cvtpd_ps(SineLanes(_mm256_extractf128_ps(y, 1)));
+    __m128 lo, hi;
+    if (_mm256_testc_si256(_mm256_cmpgt_epi32(_mm256_set1_epi32(kSmallBits), bits), _mm256_set1_epi32(-1))) {
+        lo = _mm256_cvtpd_ps(SineLanesSmall(_mm256_castps256_ps128(y)));  // all eight below 0.75
+        hi = _mm256_cvtpd_ps(SineLanesSmall(_mm256_extractf128_ps(y, 1)));
+    } else {
+        lo = _mm256_cvtpd_ps(SineLanes(_mm256_castps256_ps128(y)));
+        hi = _mm256_cvtpd_ps(SineLanes(_mm256_extractf128_ps(y, 1)));
+    }
     __m256 result = _mm256_blendv_ps(_mm256_set_m128(hi, lo), y, _mm256_castsi256_ps(tiny));
     int largeMask = _mm256_movemask_ps(_mm256_castsi256_ps(large));
     if (largeMask != 0) {
