@@ -1,7 +1,8 @@
 // Speed of the mono and stereo process functions, the fast evaluation that the plug-in runs against
-// the reference evaluation (one plain pass per sample), over block sizes, sample rates and two signals:
-// "drive", the demo mix whose bursts make the detector act, and "decay", a short burst followed by
-// silence, in which the recursive sections decay into subnormal numbers. Each case runs with the
+// the reference evaluation (one plain pass per sample), over block sizes, sample rates and three
+// signals: "drive", the demo mix whose bursts make the detector act, "loud", the same mix 12 dB
+// louder (so that most waveshaper arguments need the sine's full argument reduction), and "decay",
+// a short burst followed by silence, in which the recursive sections decay into subnormal numbers. Each case runs with the
 // floating-point unit's flush-to-zero and denormals-are-zero modes off and on (most hosts set them).
 // Counters, from the thread's CPU time over the timed loop: ns_per_frame, and x_realtime, seconds
 // of audio at the case's sample rate processed per second of CPU time (the real-time factor).
@@ -26,7 +27,7 @@ namespace {
 constexpr unsigned kFlushToZero = 0x8000;      // MXCSR bit 15
 constexpr unsigned kDenormalsAreZero = 0x0040;  // MXCSR bit 6
 
-enum class Signal { kDrive, kDecay };
+enum class Signal { kDrive, kLoud, kDecay };
 
 STandrel_FilterCoefs LowPassCoefs(float value, float k1, float k0, float sampleRate) {
     const float h = ((value * k1 + k0) * 6.2831855f / sampleRate) * 0.5f;
@@ -37,12 +38,13 @@ STandrel_FilterCoefs LowPassCoefs(float value, float k1, float k0, float sampleR
 
 // Two channels of source material, long enough to stream through blocks and wrap around.
 std::vector<std::vector<float>> MakeSourceUncached(Signal signal, int32_t rate) {
-    if (signal == Signal::kDrive) {
+    if (signal != Signal::kDecay) {
         const MarovexDemoSignal demo = MakeMarovexDemoSignal(rate);
+        const float gain = signal == Signal::kLoud ? 4.0f : 1.0f;
         std::vector<std::vector<float>> src(2, std::vector<float>(demo.samples.size() / 2));
         for (size_t i = 0; i < src[0].size(); ++i) {
-            src[0][i] = demo.samples[2 * i];
-            src[1][i] = demo.samples[2 * i + 1];
+            src[0][i] = demo.samples[2 * i] * gain;
+            src[1][i] = demo.samples[2 * i + 1] * gain;
         }
         return src;
     }
@@ -151,10 +153,12 @@ private:
 
 int main(int argc, char** argv) {
     for (const bool ftz : {false, true}) {
-        for (const Signal signal : {Signal::kDrive, Signal::kDecay}) {
+        for (const Signal signal : {Signal::kDrive, Signal::kLoud, Signal::kDecay}) {
             for (const int32_t rate : {44100, 48000, 96000}) {
                 for (const int32_t block : {64, 512, 4096}) {
-                    const std::string suffix = std::string(signal == Signal::kDrive ? "drive" : "decay") + "/" +
+                    const std::string suffix = std::string(signal == Signal::kDrive  ? "drive"
+                                                           : signal == Signal::kLoud ? "loud"
+                                                                                     : "decay") + "/" +
                                                std::to_string(rate) + "/" + std::to_string(block) +
                                                (ftz ? "/ftz" : "/no_ftz");
                     for (const bool reference : {true, false}) {
