@@ -67,7 +67,7 @@ inline void SerialStage(Tandrel_BlockJob& job, int32_t start, int32_t count, flo
         y1 = y;
 
         // Detector d = |q1 + q2| (lanes 2 and 3), in every lane.
-        const Tandrel_V4 sum = __builtin_shuffle(y, Tandrel_V4i{2, 2, 2, 2}) + __builtin_shuffle(y, Tandrel_V4i{3, 3, 3, 3});
+        const Tandrel_V4 sum = __builtin_shufflevector(y, y, 2, 2, 2, 2) + __builtin_shufflevector(y, y, 3, 3, 3, 3);
         const Tandrel_V4 d = reinterpret_cast<Tandrel_V4>(reinterpret_cast<Tandrel_V4i>(sum) & absMask);
         // Unity target unless d > L; a NaN compares false and also gives unity.
         const Tandrel_V4 gT = d > threshold ? threshold / d : one;
@@ -77,8 +77,8 @@ inline void SerialStage(Tandrel_BlockJob& job, int32_t start, int32_t count, flo
         const Tandrel_V4 h = one - g;
 
         // Lanes 0 and 1: z = q*h + x*g, u = z + (w_other - w_own) * kW.
-        const Tandrel_V4 z = __builtin_shuffle(y, Tandrel_V4i{2, 3, 2, 3}) * h + x * g;
-        const Tandrel_V4 side = __builtin_shuffle(y, Tandrel_V4i{1, 0, 3, 2}) - y;
+        const Tandrel_V4 z = __builtin_shufflevector(y, y, 2, 3, 2, 3) * h + x * g;
+        const Tandrel_V4 side = __builtin_shufflevector(y, y, 1, 0, 3, 2) - y;
         const Tandrel_V4 u = z + side * kW;
         u1[n] = u[0];
         u2[n] = u[1];
