@@ -1,9 +1,9 @@
 // The kernel's part for CPUs with AVX2 and FMA: the waveshaper's sine, eight values at a time, and a
 // block runner that uses it.
 //
-// The sine works in four double-precision lanes at a time. It
-// repeats, step for step, the evaluation that the C library's single-precision sine runs on such
-// CPUs (its FMA variant), so every float input gives the library's own result, bit for bit:
+// The sine works in four double-precision lanes at a time. It repeats, step for step, the
+// evaluation that the C library's single-precision sine runs on such CPUs (its FMA variant), so
+// every float input gives the library's own result, bit for bit:
 //   |y| < 2^-12     the result is y itself (this keeps -0.0 and subnormals);
 //   |y| < 120       x = (double)y is reduced by n quarter turns, n = ((int32)(x * 2^24 * 2/pi)
 //                   + 2^23) >> 24, xr = x - n * pi/2 in one fused rounding; the sine polynomial
