@@ -150,7 +150,9 @@ AAX_Result Tandrel_ResetFieldData(AAX_CFieldIndex field, void* data, uint32_t da
 // Processes one block for every context in [inInstancesBegin, inInstancesEnd), in order and each
 // on its own. Only <1, 1> (mono) and <2, 2> (stereo) exist. A non-finite value left in the filter
 // or gain state at the end of a block (from a NaN or infinity in the input) resets the kernel
-// state to zero, so the next block starts clean.
+// state to zero, so the next block starts clean; the detector level alone, which is not carried
+// into the next block, resets nothing. Runs the fast evaluation (chunked, with a vector sine on
+// CPUs with AVX2 and FMA); its results equal the plain per-sample evaluation bit for bit.
 // Threading: the host's real-time audio thread; never allocates, locks, blocks or logs.
 template <int kNumInputs, int kNumOutputs>
 void Tandrel_AlgorithmProcessFunction(STandrel_Alg_Context* const inInstancesBegin[], const void* inInstancesEnd);

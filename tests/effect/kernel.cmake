@@ -8,3 +8,9 @@ marovex_add_test(test_kernel_process
 marovex_add_test(test_kernel_demo_signal
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_demo_signal.cpp
   LIBS tandrel_kernel marovex_demo_signal)
+marovex_add_test(test_kernel_sine
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_alg_sine.cpp
+  LIBS tandrel_kernel)
+marovex_add_test(test_kernel_fast
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_alg_fast.cpp
+  LIBS tandrel_kernel_reference)

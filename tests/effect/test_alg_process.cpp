@@ -289,4 +289,23 @@ TEST(KernelHostBehaviour, NonFiniteInputDoesNotPoisonLaterBlocks) {
     }
 }
 
+TEST(KernelHostBehaviour, InfiniteDetectorAloneKeepsTheCarriedState) {
+    // Two finite section-A outputs near the float limit add up to an infinite detector level. The
+    // detector value is not carried into the next block, so the finite filter and gain state stay.
+    for (int channels : {1, 2}) {
+        Rig big;
+        Reference expect;
+        const Buffer in(64, 2.5e38f);
+        big.Prepare(64);
+        Buffer r1(64), r2(64);
+        expect.Run(big, channels, in, in, r1, r2);
+        big.Run(channels, in);
+        EXPECT_TRUE(std::isinf(expect.d)) << channels;
+        EXPECT_TRUE(std::isinf(big.priv.mDetector)) << channels;
+        EXPECT_EQ(big.priv.mGain, expect.g) << channels;
+        EXPECT_NE(expect.g, 0.0f);
+        EXPECT_EQ(0, std::memcmp(&big.priv.mW1, expect.hist, sizeof expect.hist)) << channels;
+    }
+}
+
 }  // namespace
