@@ -14,7 +14,8 @@ add_library(marovex_cli_core STATIC
   ${CMAKE_CURRENT_LIST_DIR}/cli/ProcessCommand.cpp
   ${CMAKE_CURRENT_LIST_DIR}/cli/Progress.cpp
   ${CMAKE_CURRENT_LIST_DIR}/cli/StateCommand.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/cli/StateFile.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/cli/StateFile.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/cli/Text.cpp)
 target_include_directories(marovex_cli_core PUBLIC ${CMAKE_CURRENT_LIST_DIR}/cli)
 target_link_libraries(marovex_cli_core
   PUBLIC marovex_host marovex_preset marovex_demo_signal aax_interfaces PkgConfig::CLI_SNDFILE

@@ -127,9 +127,11 @@ STandrel_FilterCoefs Coefs(float v, float k1, float k0, float sampleRate) {
     return {s, s, 0.0f, 1.0f / (s + c), s - c, 0.0f};
 }
 
-// Runs the kernel over `in` block by block with the settings in force at each block's start, on this
-// thread with flush-to-zero and denormals-are-zero set, as the host's audio thread runs.
-std::vector<float> Reference(const Audio& in, int block, const std::function<Settings(double)>& settingsAt) {
+// Runs the kernel over `in` in segments starting at `starts` (ascending, from 0) with the settings in
+// force at each segment's first frame, on this thread with flush-to-zero and denormals-are-zero set,
+// as the host's audio thread runs.
+std::vector<float> ReferenceSegments(const Audio& in, const std::vector<int64_t>& starts,
+                                     const std::function<Settings(int64_t)>& settingsAt) {
     const unsigned savedCsr = _mm_getcsr();
     _mm_setcsr(savedCsr | 0x8040u);
     const int ch = in.channels;
@@ -139,9 +141,11 @@ std::vector<float> Reference(const Audio& in, int block, const std::function<Set
     EXPECT_EQ(Tandrel_ResetFieldData(eTandrelField_PrivateData, &priv, sizeof priv), -20025);
     std::vector<std::vector<float>> inBuf(ch), outBuf(ch);
     std::vector<float> out(in.samples.size());
-    for (int64_t start = 0; start < in.Frames(); start += block) {
-        int32_t n = int32_t(std::min<int64_t>(block, in.Frames() - start));
-        Settings s = settingsAt(double(start) / in.sampleRate);
+    for (size_t k = 0; k < starts.size() && starts[k] < in.Frames(); ++k) {
+        const int64_t start = starts[k];
+        const int64_t end = k + 1 < starts.size() ? std::min(starts[k + 1], in.Frames()) : in.Frames();
+        int32_t n = int32_t(end - start);
+        Settings s = settingsAt(start);
         STandrel_FilterCoefs w = Coefs(s.freqW, 900.0f, 100.0f, sr);
         STandrel_FilterCoefs a = Coefs(s.freqA, 5000.0f, 1000.0f, sr);
         float* ins[2];
@@ -170,7 +174,9 @@ std::vector<float> Reference(const Audio& in, int block, const std::function<Set
 }
 
 std::vector<float> Reference(const Audio& in, int block, const Settings& settings) {
-    return Reference(in, block, [&](double) { return settings; });
+    std::vector<int64_t> starts;
+    for (int64_t f = 0; f < in.Frames(); f += block) starts.push_back(f);
+    return ReferenceSegments(in, starts, [&](int64_t) { return settings; });
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -202,22 +208,33 @@ protected:
 
     // Runs marovex with `args` in the work folder; standard output and error are captured in files
     // outside it.
-    RunResult Marovex(const std::vector<std::string>& args) {
+    // `environment` adds NAME=VALUE entries; `input` (a path in the work folder) becomes standard
+    // input; `output` (likewise) receives standard output instead of RunResult::out.
+    RunResult Marovex(const std::vector<std::string>& args, const std::vector<std::string>& environment = {},
+                      const std::string& input = "", const std::string& output = "") {
         std::vector<std::string> all = {MAROVEX_CLI_PROGRAM};
         all.insert(all.end(), args.begin(), args.end());
         std::vector<char*> argv;
         for (std::string& a : all) argv.push_back(a.data());
         argv.push_back(nullptr);
-        const std::string outPath = (mRoot / "stdout").string();
+        const std::string outPath = output.empty() ? (mRoot / "stdout").string() : P(output);
         const std::string errPath = (mRoot / "stderr").string();
+        std::vector<std::string> env;
+        for (char** e = environ; *e != nullptr; ++e) env.push_back(*e);
+        env.insert(env.end(), environment.begin(), environment.end());
+        std::vector<char*> envp;
+        for (std::string& e : env) envp.push_back(e.data());
+        envp.push_back(nullptr);
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
+        const std::string inPath = input.empty() ? std::string("/dev/null") : P(input);
+        posix_spawn_file_actions_addopen(&actions, 0, inPath.c_str(), O_RDONLY, 0);
         posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         posix_spawn_file_actions_addchdir_np(&actions, mDir.c_str());
         pid_t pid = -1;
         RunResult run;
-        const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+        const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
         posix_spawn_file_actions_destroy(&actions);
         if (spawned != 0) {
             ADD_FAILURE() << "cannot start " << argv[0];
@@ -226,7 +243,7 @@ protected:
         int status = 0;
         ::waitpid(pid, &status, 0);
         run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        run.out = ReadText(outPath);
+        run.out = output.empty() ? ReadText(outPath) : std::string();
         run.err = ReadText(errPath);
         return run;
     }
@@ -311,22 +328,28 @@ TEST_F(CliProgram, StereoAndMonoFilesMatchTheKernelBitForBit) {
     EXPECT_TRUE(SameBits(mOut.samples, Reference(mono, 512, ms)));
 }
 
-TEST_F(CliProgram, AutomationTakesEffectAtBlockBoundaries) {
-    const Audio in = TestSignal(2, 48000, 12000, 3u);
+TEST_F(CliProgram, AutomationTakesEffectAtItsExactFramesAndRampsEvery64Frames) {
+    const Audio in = TestSignal(2, 48000, 6000, 3u);
     WriteAudio(P("in.wav"), in);
-    const RunResult r = Marovex({"process", "in.wav", "out.wav", "--block", "256", "--set", "Action=0.4", "--automate",
-                           "OutGain=0:0.5,0.1:0.25", "--automate", "FreqA=0.05:0,0.2:1", "--automate",
-                           "MasterBypassID=0:0,0.15:0,0.15:1,0.2:1,0.2:0"});
+    // A ramp over the first 480 frames, a bypass step at 0.0123 s (frame 590.4, so from frame 591)
+    // given as value texts, and one block of 4096 frames that the envelopes must split.
+    const RunResult r = Marovex({"process", "in.wav", "out.wav", "--block", "4096", "--set", "Action=0.4", "--automate",
+                                 "OutGain=0:0.5,0.01:0.25", "--automate", "MasterBypassID=0:bypass,0.0123:bypass,0.0123:on",
+                                 "--automate", "Width=0:1,9:1", "--automate", "Width=0:1"});
     EXPECT_RUN(r, 0);
-    const auto at = [](double t) {
+    std::vector<int64_t> starts = {0, 64, 128, 192, 256, 320, 384, 448, 480, 591, 4096};
+    const auto at = [](int64_t frame) {
         Settings s;
         s.action = 0.4f;
-        s.outGain = float(t >= 0.1 ? 0.25 : 0.5 + (0.25 - 0.5) * (t / 0.1));
-        s.freqA = float(t <= 0.05 ? 0.0 : t >= 0.2 ? 1.0 : (t - 0.05) / 0.15);
-        s.bypass = (t >= 0.15 && t < 0.2) ? 1 : 0;
+        s.outGain = float(frame >= 480 ? 0.25 : 0.5 + (0.25 - 0.5) * (double(frame) / 480.0));
+        s.bypass = frame >= 591 ? 1 : 0;
         return s;
     };
-    EXPECT_TRUE(SameBits(ReadAudio(P("out.wav")).samples, Reference(in, 256, at)));
+    EXPECT_TRUE(SameBits(ReadAudio(P("out.wav")).samples, ReferenceSegments(in, starts, at)));
+    EXPECT_NE(r.err.find("warning: the --automate Width points from 9.000 s on lie at or after the end of the audio"),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("warning: Width is automated twice"), std::string::npos) << r.err;
 }
 
 TEST_F(CliProgram, BypassGivesTheInputBackUnchanged) {
@@ -361,7 +384,7 @@ TEST_F(CliProgram, OutputKeepsLengthChannelsRateAndTheInputsFormat) {
     wav.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
     WriteAudio(P("v.wav"), wav);
     EXPECT_RUN(Marovex({"process", "v.wav", "-q"}), 0);
-    EXPECT_EQ(ReadAudio(P("v-marovex.wav")).format, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
+    EXPECT_EQ(ReadAudio(P("v-marovex.wav")).format, SF_FORMAT_WAV | SF_FORMAT_PCM_16);  // integer depth kept
     EXPECT_RUN(Marovex({"process", "v.wav", "v24.wav", "--bits", "24", "-q"}), 0);
     const Audio v24 = ReadAudio(P("v24.wav"));
     EXPECT_EQ(v24.format, SF_FORMAT_WAV | SF_FORMAT_PCM_24);
@@ -474,12 +497,6 @@ TEST_F(CliProgram, FailuresExitOneAndLeaveNoOutputBehind) {
     const std::vector<Case> cases = {
         {{"process", "missing.wav", "out.wav"}, "error: cannot open 'missing.wav': no such file"},
         {{"process", "three.wav", "out.wav"}, "error: 'three.wav' has 3 channels"},
-        {{"process", "in.wav", "out.wav", "--set", "Loudness=0.5"}, "error: unknown parameter 'Loudness'"},
-        {{"process", "in.wav", "out.wav", "--set", "9=0.5"}, "error: unknown parameter '9'"},
-        {{"process", "in.wav", "out.wav", "--set", "InGain=loud"}, "error: cannot set InGain to 'loud'"},
-        {{"process", "in.wav", "out.wav", "--set", "InGain=1.5"}, "error: cannot set InGain to '1.5'"},
-        {{"process", "in.wav", "out.wav", "--set", "MasterBypassID=On"}, "error: cannot set MasterBypassID"},
-        {{"process", "in.wav", "out.wav", "--automate", "Gain=0:1"}, "error: unknown parameter 'Gain'"},
         {{"process", "in.wav", "out.wav", "--load-state", "garbage.state"}, "error: 'garbage.state': corrupt state file"},
         {{"process", "in.wav", "out.wav", "--load-state", "cut.state"}, "error: 'cut.state': corrupt state file"},
         {{"process", "in.wav", "out.wav", "--load-state", "none.state"}, "error: cannot open 'none.state'"},
@@ -508,8 +525,11 @@ TEST_F(CliProgram, FailuresExitOneAndLeaveNoOutputBehind) {
         EXPECT_EQ(r.err.rfind(c.message, 0), 0u) << r.err;
         EXPECT_EQ(Names(), before) << c.message;
     }
-    // The identifiers are listed for an unknown one.
-    const RunResult unknown = Marovex({"process", "in.wav", "out.wav", "--set", "Loudness=0.5"});
+    // The identifiers are listed for an unknown one, and the closest one is offered.
+    const RunResult unknown = Marovex({"process", "in.wav", "out.wav", "--set", "Freqa=0.5"});
+    EXPECT_RUN(unknown, 2);
+    EXPECT_EQ(unknown.err.rfind("error: unknown parameter 'Freqa' (did you mean 'FreqA'?); the parameters are: ", 0), 0u)
+        << unknown.err;
     EXPECT_NE(unknown.err.find("0 MasterBypassID, 1 InGain, 2 FreqW, 3 Width, 4 FreqA, 5 Action, 6 Dyn, 7 Adj, "
                                "8 OutGain"),
               std::string::npos)
@@ -530,7 +550,26 @@ TEST_F(CliProgram, UsageErrorsExitTwo) {
         {"process", "in.wav", "out.wav", "--set", "=0.5"},
         {"process", "in.wav", "out.wav", "--automate", "OutGain=0:0.5,1"},
         {"process", "in.wav", "out.wav", "--automate", "OutGain=1:0.5,0:0.2"},
-        {"process", "in.wav", "out.flac"},
+        // Every bad argument is a usage error, also those only the plug-in can judge.
+        {"process", "in.wav", "out.wav", "--set", "Loudness=0.5"},
+        {"process", "in.wav", "out.wav", "--set", "9=0.5"},
+        {"process", "in.wav", "out.wav", "--set", "InGain=loud"},
+        {"process", "in.wav", "out.wav", "--set", "FreqA=1.5"},
+        {"process", "in.wav", "out.wav", "--set", "MasterBypassID=On"},
+        {"process", "in.wav", "out.wav", "--automate", "Gain=0:1"},
+        {"process", "in.wav", "out.wav", "--automate", "FreqA=0:1.5"},
+        {"process", "in.wav", "out.wav", "--automate", "MasterBypassID=0:maybe"},
+        {"process", "in.wav", "out.mp3"},
+        {"process", "in.wav", "noextension"},
+        {"process", "in.wav", "out.ogg", "--bits", "16"},
+        {"process", "in.wav", "out.wav", "--format", "mp3"},
+        {"process", "in.wav", "-", "--json"},
+        {"process", "a.wav", "b.wav", "c.wav"},
+        {"process", "in.wav", "-o", "no-such-folder"},
+        {"process", ""},
+        {"process", "", "mine.wav"},
+        {"proces", "in.wav"},
+        {"help", "mix"},
         {"process", "in.wav", "out.wav", "--save-state", "x", "--save-preset", "x"},
         {"state", "show"},
         {"state"},
@@ -544,6 +583,16 @@ TEST_F(CliProgram, UsageErrorsExitTwo) {
     const RunResult help = Marovex({"process", "--help"});
     EXPECT_RUN(help, 0);
     EXPECT_NE(help.out.find("--automate"), std::string::npos);
+    const RunResult mistyped = Marovex({"proces", "in.wav"});
+    EXPECT_EQ(mistyped.err.rfind("error: unknown command 'proces'; did you mean 'process'?", 0), 0u) << mistyped.err;
+    const RunResult mp3 = Marovex({"process", "in.wav", "out.mp3"});
+    EXPECT_NE(mp3.err.find(".wav .flac .ogg .aiff .aif .caf .w64 .rf64"), std::string::npos) << mp3.err;
+    const RunResult helpCommand = Marovex({"help", "process"});
+    EXPECT_RUN(helpCommand, 0);
+    EXPECT_NE(helpCommand.out.find("--automate"), std::string::npos);
+    const RunResult version = Marovex({"--version"});
+    EXPECT_RUN(version, 0);
+    EXPECT_EQ(version.out.rfind("marovex 1.1.0\nplug-in: Marovex Plug-In, package version 1, ", 0), 0u) << version.out;
 }
 
 TEST_F(CliProgram, AnExistingOutputIsReplacedOnlyWithOverwrite) {
@@ -603,7 +652,17 @@ TEST_F(CliProgram, InfoShowsTheDescriptionAndTheParameterTable) {
     }
     EXPECT_EQ(params[0]["name"], "Master Bypass");
 
-    const RunResult text = Marovex({"info"});
+    // Parameters in words first; the description's internals only with --details.
+    const RunResult plain = Marovex({"info"});
+    EXPECT_RUN(plain, 0);
+    EXPECT_NE(plain.out.find("\n    4  FreqA           FreqA          0.50 = Xover Frequency 3500.00 Hz    "
+                             "Xover Frequency, 1000.00 Hz at 0 to 6000.00 Hz at 1\n"),
+              std::string::npos)
+        << plain.out;
+    EXPECT_NE(plain.out.find("0.50 = Output Volume 100.00 %"), std::string::npos);
+    EXPECT_EQ(plain.out.find("field"), std::string::npos);
+    EXPECT_EQ(params[4]["defaultReadout"], "0.50 = Xover Frequency 3500.00 Hz");
+    const RunResult text = Marovex({"info", "--details"});
     EXPECT_RUN(text, 0);
     // The text shows the whole description too: every declared field, the property maps of both
     // procedures of each component, and the meter's properties.
