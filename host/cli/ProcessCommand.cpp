@@ -645,6 +645,7 @@ int RunProcess(const ProcessOptions& o) {
     ordered_json all = ordered_json::array();
     std::vector<std::string> failed, outputsSoFar;
     bool strictFailed = false;
+    int failureStatus = kExitFailure;  // a usage error among the failures makes it 2
     for (const std::string& input : o.files) {
         std::string name = fs::path(input).filename().string();
         if (plan.formatGiven) name = fs::path(name).replace_extension(ContainerExtension(plan.format)).string();
@@ -661,6 +662,7 @@ int RunProcess(const ProcessOptions& o) {
         } catch (const CliError& e) {
             fmt::print(stderr, "error: {}: {}\n", NameOf(input), e.what());
             failed.push_back(input);
+            if (e.ExitStatus() == kExitUsage) failureStatus = kExitUsage;
             if (o.json) all.push_back({{"input", input}, {"output", output}, {"error", e.what()}});
         }
     }
@@ -669,7 +671,7 @@ int RunProcess(const ProcessOptions& o) {
         std::string names;
         for (const std::string& f : failed) names += (names.empty() ? "" : ", ") + NameOf(f);
         fmt::print(stderr, "error: {} of {} inputs failed: {}\n", failed.size(), o.files.size(), names);
-        return kExitFailure;
+        return failureStatus;
     }
     if (strictFailed) {
         fmt::print(stderr, "error: --strict: an output clips or holds non-finite samples\n");

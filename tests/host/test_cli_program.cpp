@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <sndfile.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <xmmintrin.h>
@@ -17,6 +18,7 @@
 #include <fstream>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -681,4 +683,408 @@ TEST_F(CliProgram, InfoShowsTheDescriptionAndTheParameterTable) {
     EXPECT_NE(text.out.find("    7  Adj              Adj              continuous  0.5000     9  0.50"),
               std::string::npos)
         << text.out;
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Users' files are safe
+
+TEST_F(CliProgram, NoOutputIsEverAnInputAlsoThroughLinks) {
+    WriteAudio(P("song.wav"), TestSignal(2, 48000, 800, 20u));
+    EXPECT_RUN(Marovex({"process", "song.wav", "tmp.wav", "--save-state", "s.state", "--save-preset", "p.mrv", "-q"}),
+               0);
+    fs::remove(P("tmp.wav"));
+    fs::create_symlink("song.wav", P("link.wav"));
+    fs::create_hard_link(P("song.wav"), P("hard.wav"));
+    const std::string song = ReadText(mDir / "song.wav");
+    const std::string state = ReadText(mDir / "s.state");
+    const std::string preset = ReadText(mDir / "p.mrv");
+    const std::vector<std::string> before = Names();
+    const std::vector<std::vector<std::string>> cases = {
+        {"process", "song.wav", "out.wav", "--save-state", "song.wav"},
+        {"process", "song.wav", "out.wav", "--save-preset", "song.wav"},
+        {"process", "song.wav", "out.wav", "--save-preset", "link.wav"},
+        {"process", "song.wav", "song.wav"},
+        {"process", "song.wav", "link.wav"},
+        {"process", "song.wav", "hard.wav"},
+        {"process", "link.wav", "./song.wav"},
+        {"process", "song.wav", "out.wav", "--load-state", "s.state", "--save-state", "s.state"},
+        {"process", "song.wav", "out.wav", "--preset", "p.mrv", "--save-preset", "p.mrv"},
+        {"process", "song.wav", "out.wav", "--preset", "p.mrv", "--save-state", "p.mrv"},
+        {"process", "song.wav", "-o", "."},
+    };
+    for (std::vector<std::string> args : cases) {
+        args.push_back("--overwrite");
+        const RunResult r = Marovex(args);
+        EXPECT_EQ(r.status, 2) << args[args.size() - 2] << "\n" << r.err;
+        EXPECT_NE(r.err.find("nothing was written"), std::string::npos) << r.err;
+        EXPECT_EQ(Names(), before);
+        EXPECT_EQ(ReadText(mDir / "song.wav"), song);
+        EXPECT_EQ(ReadText(mDir / "s.state"), state);
+        EXPECT_EQ(ReadText(mDir / "p.mrv"), preset);
+        EXPECT_TRUE(fs::is_symlink(P("link.wav")));
+    }
+    // Standard input that is the output file.
+    const RunResult piped = Marovex({"process", "-", "song.wav", "--overwrite"}, {}, "song.wav");
+    EXPECT_RUN(piped, 2);
+    EXPECT_EQ(ReadText(mDir / "song.wav"), song);
+}
+
+TEST_F(CliProgram, FifosDevicesAndLinksAreWrittenInPlace) {
+    const Audio in = TestSignal(2, 48000, 3000, 21u);
+    WriteAudio(P("in.wav"), in);
+    const std::vector<float> expected = Reference(in, 512, Settings{});
+    // A FIFO: its reader gets a WAV stream, and the FIFO stays a FIFO.
+    ASSERT_EQ(::mkfifo(P("pipe.wav").c_str(), 0600), 0);
+    std::string received;
+    std::thread reader([&] {
+        std::ifstream fifo(P("pipe.wav"), std::ios::binary);
+        received.assign(std::istreambuf_iterator<char>(fifo), {});
+    });
+    const RunResult r = Marovex({"process", "in.wav", "pipe.wav", "--overwrite", "-q"});
+    reader.join();
+    EXPECT_RUN(r, 0);
+    struct stat st;
+    ASSERT_EQ(::lstat(P("pipe.wav").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    std::ofstream(P("received.wav"), std::ios::binary) << received;
+    const Audio got = ReadAudio(P("received.wav"));
+    EXPECT_EQ(got.format, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
+    EXPECT_TRUE(SameBits(got.samples, expected));
+
+    // A link to a character device is written into, never replaced.
+    fs::create_symlink("/dev/null", P("null.wav"));
+    EXPECT_RUN(Marovex({"process", "in.wav", "null.wav", "--overwrite", "-q"}), 0);
+    EXPECT_TRUE(fs::is_symlink(P("null.wav")));
+    // A link to a regular file: the file gets the output, the link stays.
+    WriteAudio(P("real.wav"), TestSignal(1, 8000, 10, 22u));
+    fs::create_symlink("real.wav", P("link.wav"));
+    EXPECT_RUN(Marovex({"process", "in.wav", "link.wav", "-q"}), 1);  // exists: needs --overwrite
+    EXPECT_RUN(Marovex({"process", "in.wav", "link.wav", "--overwrite", "-q"}), 0);
+    EXPECT_TRUE(fs::is_symlink(P("link.wav")));
+    EXPECT_TRUE(SameBits(ReadAudio(P("real.wav")).samples, expected));
+    // Folders and sockets are refused.
+    fs::create_directory(P("dir.wav"));
+    EXPECT_RUN(Marovex({"process", "in.wav", "dir.wav", "--overwrite"}), 2);
+}
+
+TEST_F(CliProgram, LongWavOutputBecomesRf64AndRf64AndW64AreRead) {
+    const Audio in = TestSignal(2, 48000, 2000, 23u);
+    WriteAudio(P("in.wav"), in);
+    const std::vector<float> expected = Reference(in, 512, Settings{});
+    // 2000 stereo float frames are 16000 data bytes: over a threshold of 15000, under one of 16000.
+    EXPECT_RUN(Marovex({"process", "in.wav", "big.wav", "-q"}, {"MAROVEX_RF64_THRESHOLD=15999"}), 0);
+    EXPECT_RUN(Marovex({"process", "in.wav", "small.wav", "-q"}, {"MAROVEX_RF64_THRESHOLD=16000"}), 0);
+    EXPECT_EQ(ReadText(mDir / "big.wav").substr(0, 4), "RF64");
+    EXPECT_EQ(ReadText(mDir / "small.wav").substr(0, 4), "RIFF");
+    const Audio big = ReadAudio(P("big.wav"));
+    EXPECT_EQ(big.format & SF_FORMAT_TYPEMASK, SF_FORMAT_RF64);
+    EXPECT_TRUE(SameBits(big.samples, expected));
+    EXPECT_TRUE(SameBits(ReadAudio(P("small.wav")).samples, expected));
+    // RF64 and W64 in, bypassed, come back unchanged.
+    Audio w64 = in;
+    w64.format = SF_FORMAT_W64 | SF_FORMAT_FLOAT;
+    WriteAudio(P("in.w64"), w64);
+    EXPECT_RUN(Marovex({"process", "big.wav", "back.w64", "--bypass", "-q"}), 0);
+    EXPECT_RUN(Marovex({"process", "in.w64", "back.rf64", "--bypass", "-q"}), 0);
+    EXPECT_TRUE(SameBits(ReadAudio(P("back.w64")).samples, expected));
+    EXPECT_EQ(ReadAudio(P("back.rf64")).format, SF_FORMAT_RF64 | SF_FORMAT_FLOAT);
+    EXPECT_TRUE(SameBits(ReadAudio(P("back.rf64")).samples, in.samples));
+}
+
+TEST_F(CliProgram, AnEmptyInputIsAUsageErrorNotTheDemo) {
+    fs::create_directory(P("out"));
+    const RunResult r = Marovex({"process", "", "out/mine.wav"});
+    EXPECT_RUN(r, 2);
+    EXPECT_EQ(r.err.rfind("error: an empty file name was given", 0), 0u) << r.err;
+    EXPECT_EQ(Names(), std::vector<std::string>{"out"});
+    EXPECT_TRUE(fs::is_empty(P("out")));
+}
+
+TEST_F(CliProgram, TruncatedAndNonFiniteInputIsReported) {
+    // A 16-bit WAV whose header promises 24000 frames, cut to 5000.
+    Audio full = TestSignal(1, 8000, 24000, 24u);
+    full.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    WriteAudio(P("full.wav"), full);
+    const std::string bytes = ReadText(mDir / "full.wav");
+    const size_t header = bytes.size() - 24000 * 2;
+    std::ofstream(P("cut.wav"), std::ios::binary) << bytes.substr(0, header + 5000 * 2);
+    const RunResult cut = Marovex({"process", "cut.wav", "cut-out.wav", "-q"});
+    EXPECT_RUN(cut, 0);
+    EXPECT_NE(cut.err.find("warning: 'cut.wav' is cut short: its header promises 24000 frames (3.000 s) but only 5000 "
+                           "frames (0.625 s) could be read"),
+              std::string::npos)
+        << cut.err;
+    EXPECT_EQ(ReadAudio(P("cut-out.wav")).Frames(), 5000);
+    EXPECT_RUN(Marovex({"process", "full.wav", "full-out.wav", "-q"}), 0);
+    EXPECT_EQ(Marovex({"process", "full.wav", "full-out2.wav", "-q"}).err, "");
+
+    // NaN and infinity in float input: counted, warned about, in the summary, and --strict fails.
+    Audio odd = TestSignal(2, 48000, 1000, 25u);
+    odd.samples[100] = std::nanf("");
+    odd.samples[501] = INFINITY;
+    odd.samples[502] = -INFINITY;
+    WriteAudio(P("odd.wav"), odd);
+    const RunResult r = Marovex({"process", "odd.wav", "odd-out.wav", "--json"});
+    EXPECT_RUN(r, 0);
+    EXPECT_NE(r.err.find("warning: the input holds 3 non-finite samples (NaN or infinity)"), std::string::npos) << r.err;
+    const nlohmann::json json = nlohmann::json::parse(r.out);
+    EXPECT_EQ(json["nonFiniteIn"], 3);
+    EXPECT_GT(json["nonFiniteOut"].get<int>(), 0);
+    EXPECT_EQ(json["frames"], 1000);
+    const RunResult strict = Marovex({"process", "odd.wav", "odd-strict.wav", "--strict", "-q"});
+    EXPECT_RUN(strict, 3);
+    EXPECT_TRUE(fs::exists(P("odd-strict.wav")));
+}
+
+TEST_F(CliProgram, OutputContainerFollowsTheExtensionAndEveryDepthRoundTrips) {
+    // Bypassed audio through every container and sample format comes back bit for bit (integers as
+    // integers, also 32-bit ones that a float cannot hold).
+    struct Case {
+        int format;
+        const char* in;
+        const char* out;
+        const char* bits;
+        int expected;
+    };
+    const std::vector<Case> cases = {
+        {SF_FORMAT_WAV | SF_FORMAT_PCM_32, "i32.wav", "o32.wav", "32", SF_FORMAT_WAV | SF_FORMAT_PCM_32},
+        {SF_FORMAT_WAV | SF_FORMAT_PCM_32, "j32.wav", "j32.caf", nullptr, SF_FORMAT_CAF | SF_FORMAT_PCM_32},
+        {SF_FORMAT_WAV | SF_FORMAT_PCM_U8, "i8.wav", "o8.aiff", nullptr, SF_FORMAT_AIFF | SF_FORMAT_PCM_S8},
+        {SF_FORMAT_WAV | SF_FORMAT_PCM_16, "i16.wav", "o16.flac", nullptr, SF_FORMAT_FLAC | SF_FORMAT_PCM_16},
+        {SF_FORMAT_FLAC | SF_FORMAT_PCM_24, "i24.flac", "o24.w64", nullptr, SF_FORMAT_W64 | SF_FORMAT_PCM_24},
+        {SF_FORMAT_AIFF | SF_FORMAT_PCM_16, "a16.aif", "a24.wav", "24", SF_FORMAT_WAV | SF_FORMAT_PCM_24},
+        {SF_FORMAT_CAF | SF_FORMAT_DOUBLE, "d.caf", "d.rf64", nullptr, SF_FORMAT_RF64 | SF_FORMAT_DOUBLE},
+        {SF_FORMAT_WAV | SF_FORMAT_FLOAT, "f.wav", "f64.aiff", "64f", SF_FORMAT_AIFF | SF_FORMAT_DOUBLE},
+    };
+    uint32_t seed = 30;
+    for (const Case& c : cases) {
+        std::vector<int32_t> ints(2 * 700);
+        uint32_t state = seed++;
+        for (int32_t& v : ints) {
+            state = state * 1664525u + 1013904223u;
+            v = int32_t(state);
+        }
+        const int bits = (c.format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_U8   ? 8
+                         : (c.format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_16 ? 16
+                         : (c.format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_24 ? 24
+                                                                               : 32;
+        for (int32_t& v : ints) v = int32_t(uint32_t(v) >> (32 - bits) << (32 - bits));
+        ints[0] = INT32_MIN;
+        ints[1] = int32_t(0x7FFFFFFFu >> (32 - bits) << (32 - bits));  // the extremes
+        SF_INFO info = {};
+        info.format = c.format;
+        info.channels = 2;
+        info.samplerate = 44100;
+        SNDFILE* f = sf_open(P(c.in).c_str(), SFM_WRITE, &info);
+        ASSERT_NE(f, nullptr) << c.in;
+        sf_writef_int(f, ints.data(), 700);
+        sf_close(f);
+        std::vector<std::string> args = {"process", c.in, c.out, "--bypass", "-q"};
+        if (c.bits != nullptr) args = Concat(args, {"--bits", c.bits});
+        EXPECT_RUN(Marovex(args), 0);
+        SF_INFO a = {}, b = {};
+        SNDFILE* fin = sf_open(P(c.in).c_str(), SFM_READ, &a);
+        SNDFILE* fout = sf_open(P(c.out).c_str(), SFM_READ, &b);
+        ASSERT_NE(fout, nullptr) << c.out;
+        EXPECT_EQ(b.format, c.expected) << c.out;
+        std::vector<int32_t> x(ints.size()), y(ints.size());
+        std::vector<double> dx(ints.size()), dy(ints.size());
+        if ((c.format & SF_FORMAT_SUBMASK) == SF_FORMAT_DOUBLE || (c.format & SF_FORMAT_SUBMASK) == SF_FORMAT_FLOAT) {
+            // Float data: compare the values as the program reads them (single precision).
+            sf_readf_double(fin, dx.data(), 700);
+            sf_readf_double(fout, dy.data(), 700);
+            for (size_t i = 0; i < dx.size(); ++i) dx[i] = double(float(dx[i]));
+            EXPECT_EQ(dx, dy) << c.out;
+        } else {
+            sf_readf_int(fin, x.data(), 700);
+            sf_readf_int(fout, y.data(), 700);
+            EXPECT_EQ(x, y) << c.out;
+        }
+        sf_close(fin);
+        sf_close(fout);
+    }
+
+    // A FLAC file named .wav makes a WAV output of its own depth under the default name.
+    Audio flac = TestSignal(1, 22050, 500, 40u);
+    flac.format = SF_FORMAT_FLAC | SF_FORMAT_PCM_16;
+    WriteAudio(P("x.wav"), flac);
+    EXPECT_RUN(Marovex({"process", "x.wav", "-q"}), 0);
+    EXPECT_EQ(ReadAudio(P("x-marovex.wav")).format, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+    // --format overrides the extension; Ogg Vorbis is written.
+    EXPECT_RUN(Marovex({"process", "x.wav", "named.wav", "--format", "flac", "-q"}), 0);
+    EXPECT_EQ(ReadAudio(P("named.wav")).format, SF_FORMAT_FLAC | SF_FORMAT_PCM_16);
+    EXPECT_RUN(Marovex({"process", "x.wav", "v.ogg", "-q"}), 0);
+    EXPECT_EQ(ReadAudio(P("v.ogg")).format, SF_FORMAT_OGG | SF_FORMAT_VORBIS);
+}
+
+TEST_F(CliProgram, DitherShapesOnlyShortenedSamples) {
+    Audio in = TestSignal(1, 48000, 4000, 41u);
+    WriteAudio(P("in.wav"), in);
+    EXPECT_RUN(Marovex({"process", "in.wav", "plain.wav", "--bits", "16", "-q"}), 0);
+    EXPECT_RUN(Marovex({"process", "in.wav", "dither.wav", "--bits", "16", "--dither", "-q"}), 0);
+    const Audio plain = ReadAudio(P("plain.wav"));
+    const Audio dithered = ReadAudio(P("dither.wav"));
+    ASSERT_EQ(plain.samples.size(), dithered.samples.size());
+    // Triangular dither moves a sample by at most one step either way, and moves many.
+    size_t moved = 0;
+    for (size_t i = 0; i < plain.samples.size(); ++i) {
+        const float step = std::fabs(plain.samples[i] - dithered.samples[i]) * 32768.0f;
+        EXPECT_LE(step, 1.0f) << i;
+        moved += step > 0.0f;
+    }
+    EXPECT_GT(moved, plain.samples.size() / 4);
+    // Bypassed 16-bit audio is not shortened: it stays bit for bit.
+    Audio pcm = in;
+    pcm.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    WriteAudio(P("in16.wav"), pcm);
+    EXPECT_RUN(Marovex({"process", "in16.wav", "out16.wav", "--dither", "--bypass", "-q"}), 0);
+    EXPECT_TRUE(SameBits(ReadAudio(P("out16.wav")).samples, ReadAudio(P("in16.wav")).samples));
+}
+
+TEST_F(CliProgram, StateShowEscapesControlCharacters) {
+    // A hand-made state whose texts carry a terminal escape, a bell, a C1 CSI and an 8-bit CSI.
+    std::vector<uint8_t> data = {1, 1, 1, 1};
+    const auto entry = [&data](char type, const std::string& id, const std::string& value) {
+        data.push_back(uint8_t(type));
+        data.push_back('_');
+        data.insert(data.end(), id.begin(), id.end());
+        data.push_back(0);
+        while (data.size() % 4 != 0) data.push_back(0);
+        data.insert(data.end(), value.begin(), value.end());
+        data.push_back(0);
+        while (data.size() % 4 != 0) data.push_back(0);
+    };
+    entry('r', "Name\x1b]0;owned\x07", "text \xc2\x9b" "31m \x9b" "2J end");
+    std::vector<uint8_t> record(56, 0);
+    const int32_t size = int32_t(data.size());
+    const int32_t version = 1;
+    const uint32_t type = 0x656C636B;
+    std::memcpy(&record[0], &size, 4);
+    std::memcpy(&record[4], &version, 4);
+    std::memcpy(&record[20], &type, 4);
+    std::memcpy(&record[24], "Complete\x1b[2J", 12);
+    record.insert(record.end(), data.begin(), data.end());
+    std::ofstream(P("odd.state"), std::ios::binary).write(reinterpret_cast<const char*>(record.data()),
+                                                          std::streamsize(record.size()));
+    const RunResult r = Marovex({"state", "show", "odd.state"});
+    EXPECT_RUN(r, 0);
+    for (size_t i = 0; i < r.out.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(r.out[i]);
+        EXPECT_TRUE(c == '\n' || (c >= 0x20 && c != 0x7F && c != 0x9B)) << "byte " << i << " " << int(c) << "\n" << r.out;
+        EXPECT_FALSE(c == 0xC2 && i + 1 < r.out.size() && static_cast<unsigned char>(r.out[i + 1]) == 0x9B) << r.out;
+    }
+    EXPECT_NE(r.out.find("Name\\x1B]0;owned\\x07"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("text \\u{009B}31m \\x9B2J end"), std::string::npos) << r.out;
+}
+
+// ---------------------------------------------------------------------------------------------------
+// What users expect
+
+TEST_F(CliProgram, PipesCarryWavFlacAndOgg) {
+    Audio in = TestSignal(2, 44100, 5000, 50u);
+    in.format = SF_FORMAT_WAV | SF_FORMAT_PCM_24;
+    WriteAudio(P("in.wav"), in);
+    EXPECT_RUN(Marovex({"process", "in.wav", "file.wav", "-q"}), 0);
+    const Audio viaFile = ReadAudio(P("file.wav"));
+    // `- -`: standard input to standard output.
+    EXPECT_RUN(Marovex({"process", "-", "-", "-q"}, {}, "in.wav", "stream.wav"), 0);
+    const Audio viaPipe = ReadAudio(P("stream.wav"));
+    EXPECT_EQ(viaPipe.format, SF_FORMAT_WAV | SF_FORMAT_PCM_24);
+    EXPECT_TRUE(SameBits(viaPipe.samples, viaFile.samples));
+    // FLAC out on standard output and back in from standard input (a plain file descriptor
+    // here; the reader does not seek it).
+    EXPECT_RUN(Marovex({"process", "in.wav", "-", "--format", "flac", "--bypass", "-q"}, {}, "", "stream.flac"), 0);
+    EXPECT_RUN(Marovex({"process", "-", "back.wav", "--bypass", "-q"}, {}, "stream.flac"), 0);
+    EXPECT_TRUE(SameBits(ReadAudio(P("back.wav")).samples, ReadAudio(P("in.wav")).samples));
+    EXPECT_RUN(Marovex({"process", "in.wav", "-", "--format", "ogg", "-q"}, {}, "", "stream.ogg"), 0);
+    EXPECT_EQ(ReadAudio(P("stream.ogg")).Frames(), 5000);
+    // Containers that cannot stream are refused on a stream.
+    EXPECT_RUN(Marovex({"process", "in.wav", "-", "--format", "aiff"}), 2);
+}
+
+TEST_F(CliProgram, BatchGoesOnPastABadInputAndSaysSo) {
+    WriteAudio(P("a.wav"), TestSignal(1, 48000, 600, 51u));
+    WriteAudio(P("c.wav"), TestSignal(2, 44100, 700, 52u));
+    std::ofstream(P("b.wav")) << "not audio";
+    fs::create_directory(P("out"));
+    const RunResult r = Marovex({"process", "a.wav", "b.wav", "c.wav", "-o", "out", "--set", "OutGain=0.4", "--json"});
+    EXPECT_RUN(r, 1);
+    EXPECT_NE(r.err.find("error: 'b.wav': cannot read 'b.wav' as audio"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("error: 1 of 3 inputs failed: 'b.wav'"), std::string::npos) << r.err;
+    EXPECT_TRUE(fs::exists(P("out/a.wav")));
+    EXPECT_FALSE(fs::exists(P("out/b.wav")));
+    EXPECT_EQ(ReadAudio(P("out/c.wav")).Frames(), 700);
+    const nlohmann::json json = nlohmann::json::parse(r.out);
+    ASSERT_EQ(json.size(), 3u);
+    EXPECT_EQ(json[0]["frames"], 600);
+    EXPECT_TRUE(json[1].contains("error"));
+    EXPECT_EQ(json[2]["settings"][0]["readout"], "OutGain 0.40 = Output Volume 80.00 %");
+    Settings s;
+    s.outGain = 0.4f;
+    EXPECT_TRUE(SameBits(ReadAudio(P("out/a.wav")).samples, Reference(ReadAudio(P("a.wav")), 512, s)));
+}
+
+TEST_F(CliProgram, SummaryTellsTheSettingsInWordsAndBypassIsEasy) {
+    WriteAudio(P("in.wav"), TestSignal(2, 48000, 12000, 53u));
+    const RunResult r = Marovex({"process", "in.wav", "out.wav", "--set", "FreqA=0.25", "--set", "OutGain=0.5"});
+    EXPECT_RUN(r, 0);
+    EXPECT_NE(r.err.find("marovex: FreqA 0.25 = Xover Frequency 2250.00 Hz\nmarovex: OutGain 0.50 = Output Volume 100.00 %\n"),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("peak gain reduction"), std::string::npos);
+    const RunResult bypassed = Marovex({"process", "in.wav", "dry.wav", "--bypass", "--json"});
+    EXPECT_RUN(bypassed, 0);
+    const nlohmann::json json = nlohmann::json::parse(bypassed.out);
+    EXPECT_TRUE(json["bypassed"].get<bool>());
+    EXPECT_TRUE(json["peakGainReduction"].is_null());
+    EXPECT_EQ(json["peakIn"], json["peakOut"]);
+    EXPECT_TRUE(SameBits(ReadAudio(P("dry.wav")).samples, ReadAudio(P("in.wav")).samples));
+    const RunResult words = Marovex({"process", "in.wav", "dry2.wav", "--bypass"});
+    EXPECT_NE(words.err.find("bypassed, no gain reduction"), std::string::npos) << words.err;
+}
+
+TEST_F(CliProgram, TextTagsPassThrough) {
+    Audio in = TestSignal(2, 48000, 500, 54u);
+    in.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    SF_INFO info = {};
+    info.format = in.format;
+    info.channels = 2;
+    info.samplerate = 48000;
+    SNDFILE* f = sf_open(P("tagged.wav").c_str(), SFM_WRITE, &info);
+    ASSERT_NE(f, nullptr);
+    sf_set_string(f, SF_STR_TITLE, "Night Take");
+    sf_set_string(f, SF_STR_ARTIST, "The Band");
+    SF_BROADCAST_INFO bext = {};
+    std::strcpy(bext.description, "Room B");
+    std::strcpy(bext.originator, "Desk 4");
+    sf_command(f, SFC_SET_BROADCAST_INFO, &bext, sizeof bext);
+    sf_writef_float(f, in.samples.data(), 500);
+    sf_close(f);
+    EXPECT_RUN(Marovex({"process", "tagged.wav", "out.wav", "-q"}), 0);
+    EXPECT_RUN(Marovex({"process", "tagged.wav", "out.flac", "-q"}), 0);
+    for (const char* name : {"out.wav", "out.flac"}) {
+        SF_INFO o = {};
+        SNDFILE* g = sf_open(P(name).c_str(), SFM_READ, &o);
+        ASSERT_NE(g, nullptr);
+        EXPECT_STREQ(sf_get_string(g, SF_STR_TITLE), "Night Take") << name;
+        EXPECT_STREQ(sf_get_string(g, SF_STR_ARTIST), "The Band") << name;
+        SF_BROADCAST_INFO back = {};
+        const bool hasBext = sf_command(g, SFC_GET_BROADCAST_INFO, &back, sizeof back) == SF_TRUE;
+        EXPECT_EQ(hasBext, std::string(name) == "out.wav");
+        if (hasBext) {
+            EXPECT_STREQ(back.originator, "Desk 4");
+        }
+        sf_close(g);
+    }
+}
+
+TEST_F(CliProgram, ThePluginIsFoundThroughTheEnvironmentOrTheOption) {
+    WriteAudio(P("in.wav"), TestSignal(1, 48000, 100, 55u));
+    const RunResult missing = Marovex({"info"}, {"MAROVEX_PLUGIN=/no/such/Marovex.so"});
+    EXPECT_RUN(missing, 1);
+    EXPECT_NE(missing.err.find("/no/such/Marovex.so"), std::string::npos) << missing.err;
+    // --plugin wins over the environment.
+    const std::string module = fs::path(MAROVEX_CLI_PROGRAM).parent_path().parent_path() /
+                               "Marovex.aaxplugin/Contents/x86_64-linux/Marovex.so";
+    EXPECT_RUN(Marovex({"--plugin", module, "info"}, {"MAROVEX_PLUGIN=/no/such/Marovex.so"}), 0);
 }
