@@ -29,3 +29,11 @@ set_target_properties(marovex PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${MAROVEX_BIN_
 if(TARGET Marovex)
   add_dependencies(marovex Marovex)
 endif()
+
+# `cmake --install` puts the program in <prefix>/bin and the plug-in bundle in <prefix>/lib/marovex,
+# where the program looks for it (relative to itself, so the prefix can move).
+install(TARGETS marovex RUNTIME DESTINATION bin)
+if(TARGET Marovex)
+  install(TARGETS Marovex LIBRARY DESTINATION lib/marovex/Marovex.aaxplugin/Contents/x86_64-linux)
+  install(DIRECTORY ${MAROVEX_RESOURCES_DIR} DESTINATION lib/marovex/Marovex.aaxplugin/Contents OPTIONAL)
+endif()

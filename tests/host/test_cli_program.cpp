@@ -12,6 +12,7 @@
 #include <xmmintrin.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -1087,4 +1088,17 @@ TEST_F(CliProgram, ThePluginIsFoundThroughTheEnvironmentOrTheOption) {
     const std::string module = fs::path(MAROVEX_CLI_PROGRAM).parent_path().parent_path() /
                                "Marovex.aaxplugin/Contents/x86_64-linux/Marovex.so";
     EXPECT_RUN(Marovex({"--plugin", module, "info"}, {"MAROVEX_PLUGIN=/no/such/Marovex.so"}), 0);
+}
+
+TEST_F(CliProgram, AnInstalledProgramFindsItsModuleWhereverThePrefixMoves) {
+    const std::string prefix = (mRoot / "prefix").string();
+    const std::string command = std::string("'") + MAROVEX_CMAKE_COMMAND + "' --install '" + MAROVEX_BUILD_DIR +
+                                "' --prefix '" + prefix + "' > /dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    fs::rename(prefix, mRoot / "moved");
+    const std::string program = (mRoot / "moved" / "bin" / "marovex").string();
+    ASSERT_TRUE(fs::exists(program));
+    const std::string out = (mRoot / "info.txt").string();
+    ASSERT_EQ(std::system(("cd / && '" + program + "' info > '" + out + "' 2>&1").c_str()), 0) << ReadText(out);
+    EXPECT_NE(ReadText(out).find((mRoot / "moved" / "lib" / "marovex").string()), std::string::npos) << ReadText(out);
 }
