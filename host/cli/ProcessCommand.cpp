@@ -324,6 +324,9 @@ Summary ProcessOne(const ProcessOptions& o, Plan& plan, const std::string& input
         throw UsageError("cannot write " + std::string(ContainerName(container)) + " to a stream (" + NameOf(outPath) +
                          "); use wav, flac or ogg there");
     }
+    if (outPlace.kind == OutputKind::Stream && outPath == "-" && ::isatty(STDOUT_FILENO) == 1) {
+        throw UsageError("standard output is a terminal; redirect it to a file or a pipe");
+    }
     summary.input = demo ? "(demo signal)" : inputPath;
     summary.output = outPath;
     summary.sampleRate = sampleRate;
