@@ -309,6 +309,11 @@ Summary ProcessOne(const ProcessOptions& o, Plan& plan, const std::string& input
         frames = reader->Frames();
         inputFormat = reader->Format();
         outPath = outputArg.empty() ? DefaultOutputPath(inputPath, inputFormat) : outputArg;
+        Container named;
+        if (!o.outputDir.empty() && !plan.formatGiven && !ContainerOfExtension(outPath, &named)) {
+            // Batch: an input whose extension names no container written here keeps its container.
+            outPath = fs::path(outPath).replace_extension(fs::path(DefaultOutputPath(inputPath, inputFormat)).extension()).string();
+        }
         outMayReplace = o.overwrite;
     }
     Container container = Container::Wav;

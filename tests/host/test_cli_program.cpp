@@ -1007,16 +1007,22 @@ TEST_F(CliProgram, BatchGoesOnPastABadInputAndSaysSo) {
     WriteAudio(P("a.wav"), TestSignal(1, 48000, 600, 51u));
     WriteAudio(P("c.wav"), TestSignal(2, 44100, 700, 52u));
     std::ofstream(P("b.wav")) << "not audio";
+    Audio au = TestSignal(1, 8000, 300, 56u);
+    au.format = SF_FORMAT_AU | SF_FORMAT_PCM_16;
+    WriteAudio(P("d.au"), au);
     fs::create_directory(P("out"));
-    const RunResult r = Marovex({"process", "a.wav", "b.wav", "c.wav", "-o", "out", "--set", "OutGain=0.4", "--json"});
+    const RunResult r =
+        Marovex({"process", "a.wav", "b.wav", "c.wav", "d.au", "-o", "out", "--set", "OutGain=0.4", "--json"});
     EXPECT_RUN(r, 1);
     EXPECT_NE(r.err.find("error: 'b.wav': cannot read 'b.wav' as audio"), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("error: 1 of 3 inputs failed: 'b.wav'"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("error: 1 of 4 inputs failed: 'b.wav'"), std::string::npos) << r.err;
+    // A container not written here becomes WAV of the same depth.
+    EXPECT_EQ(ReadAudio(P("out/d.wav")).format, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
     EXPECT_TRUE(fs::exists(P("out/a.wav")));
     EXPECT_FALSE(fs::exists(P("out/b.wav")));
     EXPECT_EQ(ReadAudio(P("out/c.wav")).Frames(), 700);
     const nlohmann::json json = nlohmann::json::parse(r.out);
-    ASSERT_EQ(json.size(), 3u);
+    ASSERT_EQ(json.size(), 4u);
     EXPECT_EQ(json[0]["frames"], 600);
     EXPECT_TRUE(json[1].contains("error"));
     EXPECT_EQ(json[2]["settings"][0]["readout"], "OutGain 0.40 = Output Volume 80.00 %");
