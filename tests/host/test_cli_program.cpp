@@ -1108,3 +1108,19 @@ TEST_F(CliProgram, AnInstalledProgramFindsItsModuleWhereverThePrefixMoves) {
     ASSERT_EQ(std::system(("cd / && '" + program + "' info > '" + out + "' 2>&1").c_str()), 0) << ReadText(out);
     EXPECT_NE(ReadText(out).find((mRoot / "moved" / "lib" / "marovex").string()), std::string::npos) << ReadText(out);
 }
+
+TEST_F(CliProgram, ProgressShowsOnATerminalOnly) {
+    WriteAudio(P("in.wav"), TestSignal(2, 48000, 3 * 48000, 57u));
+    const RunResult plain = Marovex({"process", "in.wav", "a.wav"});
+    EXPECT_RUN(plain, 0);
+    EXPECT_EQ(plain.err.find('\r'), std::string::npos) << plain.err;
+    // `script` gives the program a terminal and copies what it shows.
+    const std::string shown = (mRoot / "terminal.txt").string();
+    const std::string command = "cd '" + mDir.string() + "' && script -qec \"'" + MAROVEX_CLI_PROGRAM +
+                                "' process in.wav b.wav\" /dev/null > '" + shown + "' 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0) << ReadText(shown);
+    const std::string text = ReadText(shown);
+    EXPECT_NE(text.find("\r["), std::string::npos) << text;
+    EXPECT_NE(text.find(" elapsed, "), std::string::npos) << text;
+    EXPECT_NE(text.find(" left"), std::string::npos) << text;
+}
