@@ -14,7 +14,8 @@ add_library(marovex_cli_core STATIC
   ${CMAKE_CURRENT_LIST_DIR}/cli/ProcessCommand.cpp
   ${CMAKE_CURRENT_LIST_DIR}/cli/Progress.cpp
   ${CMAKE_CURRENT_LIST_DIR}/cli/StateCommand.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/cli/StateFile.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/cli/StateFile.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/cli/Text.cpp)
 target_include_directories(marovex_cli_core PUBLIC ${CMAKE_CURRENT_LIST_DIR}/cli)
 target_link_libraries(marovex_cli_core
   PUBLIC marovex_host marovex_preset marovex_demo_signal aax_interfaces PkgConfig::CLI_SNDFILE
@@ -27,4 +28,12 @@ set_target_properties(marovex PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${MAROVEX_BIN_
 # The program loads the module from beside itself by default: building it builds the module.
 if(TARGET Marovex)
   add_dependencies(marovex Marovex)
+endif()
+
+# `cmake --install` puts the program in <prefix>/bin and the plug-in bundle in <prefix>/lib/marovex,
+# where the program looks for it (relative to itself, so the prefix can move).
+install(TARGETS marovex RUNTIME DESTINATION bin)
+if(TARGET Marovex)
+  install(TARGETS Marovex LIBRARY DESTINATION lib/marovex/Marovex.aaxplugin/Contents/x86_64-linux)
+  install(DIRECTORY ${MAROVEX_RESOURCES_DIR} DESTINATION lib/marovex/Marovex.aaxplugin/Contents OPTIONAL)
 endif()

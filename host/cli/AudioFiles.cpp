@@ -9,18 +9,57 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 
 #include "CliError.h"
+#include "Text.h"
 
 namespace marovex::cli {
 
 namespace fs = std::filesystem;
 
+// Standard input as libsndfile's virtual file: the first kHeadBytes stay in memory so that the format
+// detection and the decoders can go back to the start (libsndfile cannot read FLAC from a plain pipe);
+// beyond them the stream is read forward only.
+struct InputStream {
+    static constexpr size_t kHeadBytes = 1u << 20;
+    int fd = STDIN_FILENO;
+    std::vector<uint8_t> head;
+    sf_count_t consumed = 0;  // bytes taken from the descriptor
+    sf_count_t position = 0;
+
+    sf_count_t Pull(void* into, sf_count_t count) {
+        uint8_t* bytes = static_cast<uint8_t*>(into);
+        sf_count_t done = 0;
+        while (done < count) {
+            const ssize_t n = ::read(fd, bytes + done, size_t(count - done));
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;
+            if (head.size() < kHeadBytes) {
+                const size_t keep = std::min(size_t(n), kHeadBytes - head.size());
+                head.insert(head.end(), bytes + done, bytes + done + keep);
+            }
+            done += n;
+        }
+        consumed += done;
+        return done;
+    }
+};
+
+// A stream output as libsndfile's virtual file: bytes go straight to the descriptor; only the current
+// position can be "sought", so headers that would need rewriting keep what was written first.
+struct OutputStream {
+    int fd = -1;
+    sf_count_t position = 0;  // bytes written to the descriptor
+    bool failed = false;
+    bool elsewhere = false;   // a seek away from the end was refused: drop writes until one comes back
+};
+
 namespace {
 
-std::string Quote(const std::string& path) { return "'" + path + "'"; }
+std::string Quote(const std::string& path) { return "'" + EscapeText(path) + "'"; }
 
 std::string SystemError() { return std::strerror(errno); }
 
@@ -36,56 +75,42 @@ std::string Lowercase(std::string text) {
     return text;
 }
 
-enum class Family { Wav, Aiff, Flac, Ogg, Other };
+struct ContainerEntry {
+    Container container;
+    const char* name;
+    const char* extensions[2];
+    int major;
+    bool streams;
+};
 
-Family FamilyOfFormat(int format) {
-    switch (format & SF_FORMAT_TYPEMASK) {
-        case SF_FORMAT_WAV:
-        case SF_FORMAT_WAVEX:
-        case SF_FORMAT_RF64:
-            return Family::Wav;
-        case SF_FORMAT_AIFF:
-            return Family::Aiff;
-        case SF_FORMAT_FLAC:
-            return Family::Flac;
-        case SF_FORMAT_OGG:
-            return Family::Ogg;
-        default:
-            return Family::Other;
+constexpr ContainerEntry kContainers[] = {
+    {Container::Wav, "wav", {".wav", nullptr}, SF_FORMAT_WAV, true},
+    {Container::Flac, "flac", {".flac", nullptr}, SF_FORMAT_FLAC, true},
+    {Container::Ogg, "ogg", {".ogg", nullptr}, SF_FORMAT_OGG, true},
+    {Container::Aiff, "aiff", {".aiff", ".aif"}, SF_FORMAT_AIFF, false},
+    {Container::Caf, "caf", {".caf", nullptr}, SF_FORMAT_CAF, false},
+    {Container::W64, "w64", {".w64", nullptr}, SF_FORMAT_W64, false},
+    {Container::Rf64, "rf64", {".rf64", nullptr}, SF_FORMAT_RF64, false},
+};
+
+const ContainerEntry& EntryOf(Container container) {
+    for (const ContainerEntry& e : kContainers) {
+        if (e.container == container) return e;
     }
-}
-
-// The container an output extension names, when it is one of the four families.
-bool FamilyOfExtension(const std::string& path, Family* family) {
-    const std::string ext = Lowercase(fs::path(path).extension().string());
-    if (ext == ".wav") *family = Family::Wav;
-    else if (ext == ".aif" || ext == ".aiff" || ext == ".aifc") *family = Family::Aiff;
-    else if (ext == ".flac") *family = Family::Flac;
-    else if (ext == ".ogg" || ext == ".oga") *family = Family::Ogg;
-    else return false;
-    return true;
-}
-
-const char* FamilyName(Family family) {
-    switch (family) {
-        case Family::Wav: return "WAV";
-        case Family::Aiff: return "AIFF";
-        case Family::Flac: return "FLAC";
-        case Family::Ogg: return "OGG";
-        case Family::Other: break;
-    }
-    return "other";
+    return kContainers[0];
 }
 
 std::string FormatInfoName(int format) {
     SF_FORMAT_INFO info = {};
     info.format = format;
     if (sf_command(nullptr, SFC_GET_FORMAT_INFO, &info, sizeof info) == 0 && info.name != nullptr) return info.name;
-    return "format 0x" + [&] { char b[16]; std::snprintf(b, sizeof b, "%x", format); return std::string(b); }();
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "format 0x%x", unsigned(format));
+    return buffer;
 }
 
-// Bits of an integer sample format that the writer quantizes itself; 0 for anything else.
-int IntegerBits(int format) {
+// Bits of an integer sample format; 0 for anything else.
+int IntegerBitsOf(int format) {
     switch (format & SF_FORMAT_SUBMASK) {
         case SF_FORMAT_PCM_S8:
         case SF_FORMAT_PCM_U8:
@@ -101,16 +126,203 @@ int IntegerBits(int format) {
     }
 }
 
+// Bytes per sample of the uncompressed sample formats the writer produces.
+int BytesPerSample(int format) {
+    const int bits = IntegerBitsOf(format);
+    if (bits > 0) return bits / 8;
+    return (format & SF_FORMAT_SUBMASK) == SF_FORMAT_DOUBLE ? 8 : 4;
+}
+
+// The integer sample format of `bits` in a container (8-bit WAV is unsigned, elsewhere signed).
+int IntegerSubtype(Container container, int bits) {
+    switch (bits) {
+        case 8:
+            return container == Container::Wav || container == Container::W64 || container == Container::Rf64
+                       ? SF_FORMAT_PCM_U8
+                       : SF_FORMAT_PCM_S8;
+        case 16:
+            return SF_FORMAT_PCM_16;
+        case 24:
+            return SF_FORMAT_PCM_24;
+        default:
+            return SF_FORMAT_PCM_32;
+    }
+}
+
+void PutLe(std::vector<uint8_t>& out, uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) out.push_back(uint8_t(value >> (8 * i)));
+}
+
+// The header of a WAV stream whose length is not known: RIFF and data sizes 0xFFFFFFFF, as readers of
+// piped WAV expect.
+std::vector<uint8_t> StreamWavHeader(int format, int channels, int sampleRate) {
+    const bool isFloat = IntegerBitsOf(format) == 0;
+    const uint32_t bytes = uint32_t(BytesPerSample(format));
+    std::vector<uint8_t> h;
+    const auto tag = [&h](const char* t) { h.insert(h.end(), t, t + 4); };
+    tag("RIFF");
+    PutLe(h, 0xFFFFFFFFu, 4);
+    tag("WAVE");
+    tag("fmt ");
+    PutLe(h, isFloat ? 18 : 16, 4);
+    PutLe(h, isFloat ? 3 : 1, 2);
+    PutLe(h, uint32_t(channels), 2);
+    PutLe(h, uint32_t(sampleRate), 4);
+    PutLe(h, uint32_t(sampleRate) * uint32_t(channels) * bytes, 4);
+    PutLe(h, uint32_t(channels) * bytes, 2);
+    PutLe(h, bytes * 8, 2);
+    if (isFloat) PutLe(h, 0, 2);
+    tag("data");
+    PutLe(h, 0xFFFFFFFFu, 4);
+    return h;
+}
+
+// What the reader's log says a header promised and the file did not hold: "data : 48000 (should be
+// 9956)" (WAV family) or "SSND : 48008 (should be 9920)" (AIFF). The promised sample bytes, or -1.
+int64_t PromisedDataBytes(SNDFILE* file) {
+    char log[8192] = {};
+    sf_command(file, SFC_GET_LOG_INFO, log, sizeof log);
+    for (const char* tag : {"\ndata : ", "\n SSND : "}) {
+        const char* at = std::strstr(log, tag);
+        if (at == nullptr) continue;
+        at += std::strlen(tag);
+        char* end = nullptr;
+        const long long declared = std::strtoll(at, &end, 10);
+        if (end == at || std::strncmp(end, " (should be", 11) != 0) continue;
+        return tag[1] == ' ' ? declared - 8 : declared;  // SSND counts its offset and block size
+    }
+    return -1;
+}
+
+sf_count_t InputLength(void*) { return SF_COUNT_MAX; }
+
+sf_count_t InputSeek(sf_count_t offset, int whence, void* user) {
+    InputStream& s = *static_cast<InputStream*>(user);
+    sf_count_t target = whence == SEEK_SET ? offset : whence == SEEK_CUR ? s.position + offset : -1;
+    if (target < 0) return -1;
+    const sf_count_t kept = sf_count_t(s.head.size());
+    if (target < s.consumed && target >= kept && target != s.position) return -1;  // no longer held
+    if (target > s.consumed) {
+        std::vector<uint8_t> skip(size_t(std::min<sf_count_t>(target - s.consumed, 1 << 16)));
+        while (s.consumed < target) {
+            const sf_count_t want = std::min<sf_count_t>(target - s.consumed, sf_count_t(skip.size()));
+            if (s.Pull(skip.data(), want) < want) break;
+        }
+        if (s.consumed < target) return -1;
+    }
+    s.position = target;
+    return target;
+}
+
+sf_count_t InputRead(void* ptr, sf_count_t count, void* user) {
+    InputStream& s = *static_cast<InputStream*>(user);
+    uint8_t* out = static_cast<uint8_t*>(ptr);
+    sf_count_t done = 0;
+    const sf_count_t kept = sf_count_t(s.head.size());
+    if (s.position < s.consumed) {
+        if (s.position >= kept) return 0;
+        const sf_count_t n = std::min(count, kept - s.position);
+        std::memcpy(out, s.head.data() + s.position, size_t(n));
+        done = n;
+        s.position += n;
+    }
+    if (done < count && s.position == s.consumed) {
+        const sf_count_t n = s.Pull(out + done, count - done);
+        done += n;
+        s.position += n;
+    }
+    return done;
+}
+
+sf_count_t InputWrite(const void*, sf_count_t, void*) { return 0; }
+sf_count_t InputTell(void* user) { return static_cast<InputStream*>(user)->position; }
+
+sf_count_t OutputLength(void* user) { return static_cast<OutputStream*>(user)->position; }
+
+sf_count_t OutputSeek(sf_count_t offset, int whence, void* user) {
+    OutputStream& s = *static_cast<OutputStream*>(user);
+    const sf_count_t target = whence == SEEK_SET ? offset : s.position + offset;
+    s.elsewhere = target != s.position;
+    return s.elsewhere ? -1 : target;
+}
+
+sf_count_t OutputRead(void*, sf_count_t, void*) { return 0; }
+
+sf_count_t OutputWrite(const void* ptr, sf_count_t count, void* user) {
+    OutputStream& s = *static_cast<OutputStream*>(user);
+    if (s.elsewhere) return count;  // a header rewrite the stream cannot take
+    const uint8_t* bytes = static_cast<const uint8_t*>(ptr);
+    sf_count_t done = 0;
+    while (done < count) {
+        const ssize_t n = ::write(s.fd, bytes + done, size_t(count - done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            s.failed = true;
+            break;
+        }
+        done += n;
+    }
+    s.position += done;
+    return done;
+}
+
+sf_count_t OutputTell(void* user) { return static_cast<OutputStream*>(user)->position; }
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------------
-// PendingFile
+// Output places and pending files
 
-PendingFile::PendingFile(std::string path) : mPath(std::move(path)) {
-    const fs::path target(mPath);
+OutputPlace ClassifyOutput(const std::string& path) {
+    OutputPlace place;
+    place.path = path;
+    place.finalPath = path;
+    if (path == "-") {
+        place.kind = OutputKind::Stream;
+        return place;
+    }
+    struct stat link;
+    if (::lstat(path.c_str(), &link) != 0) return place;  // a new file
+    struct stat target;
+    if (::stat(path.c_str(), &target) != 0) {
+        throw Failure(Quote(path) + " is a link to nothing; give the path it should point to");
+    }
+    if (S_ISDIR(target.st_mode)) throw UsageError(Quote(path) + " is a folder");
+    if (S_ISCHR(target.st_mode) || S_ISFIFO(target.st_mode)) {
+        place.kind = OutputKind::Stream;
+        return place;
+    }
+    if (!S_ISREG(target.st_mode)) {
+        throw Failure(Quote(path) + " is neither a regular file, a character device nor a FIFO");
+    }
+    place.exists = true;
+    if (S_ISLNK(link.st_mode)) {
+        // Write where the link points and keep the link.
+        std::error_code ec;
+        const fs::path resolved = fs::canonical(path, ec);
+        if (!ec) place.finalPath = resolved.string();
+    }
+    return place;
+}
+
+PendingFile::PendingFile(std::string path) : PendingFile(OutputPlace{OutputKind::File, path, path, false}) {}
+
+PendingFile::PendingFile(const OutputPlace& place) : mPath(place.path), mFinalPath(place.finalPath) {
+    if (place.kind == OutputKind::Stream) {
+        mStream = true;
+        if (place.path == "-") {
+            mDescriptor = STDOUT_FILENO;
+            mOwnsDescriptor = false;
+            return;
+        }
+        mDescriptor = ::open(place.path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+        if (mDescriptor < 0) throw Failure("cannot open " + Quote(mPath) + " for writing: " + SystemError());
+        return;
+    }
+    const fs::path target(mFinalPath);
     fs::path folder = target.parent_path();
     if (folder.empty()) folder = ".";
-    std::string pattern = (folder / ("." + target.filename().string() + ".marovex-XXXXXX")).string();
+    const std::string pattern = (folder / ("." + target.filename().string() + ".marovex-XXXXXX")).string();
     std::vector<char> buffer(pattern.begin(), pattern.end());
     buffer.push_back('\0');
     mDescriptor = ::mkostemp(buffer.data(), O_CLOEXEC);
@@ -123,7 +335,7 @@ PendingFile::PendingFile(std::string path) : mPath(std::move(path)) {
 }
 
 PendingFile::~PendingFile() {
-    if (mDescriptor >= 0) ::close(mDescriptor);
+    if (mDescriptor >= 0 && mOwnsDescriptor) ::close(mDescriptor);
     if (!mCommitted && !mTemporaryPath.empty()) ::unlink(mTemporaryPath.c_str());
 }
 
@@ -140,6 +352,13 @@ void PendingFile::WriteAll(const std::vector<uint8_t>& bytes) {
 void PendingFile::Commit(bool overwrite) {
     const int descriptor = mDescriptor;
     mDescriptor = -1;
+    if (mStream) {
+        mCommitted = true;
+        if (mOwnsDescriptor && ::close(descriptor) != 0) {
+            throw Failure("cannot write " + Quote(mPath) + ": " + SystemError());
+        }
+        return;
+    }
     if (::fsync(descriptor) != 0 && errno != EINVAL) {
         const std::string reason = SystemError();
         ::close(descriptor);
@@ -148,13 +367,13 @@ void PendingFile::Commit(bool overwrite) {
     if (::close(descriptor) != 0) throw Failure("cannot write " + Quote(mPath) + ": " + SystemError());
     int result;
     if (overwrite) {
-        result = ::rename(mTemporaryPath.c_str(), mPath.c_str());
+        result = ::rename(mTemporaryPath.c_str(), mFinalPath.c_str());
     } else {
         // Never replace a file that appeared since the checks; fall back to link + unlink where the
         // file system offers no atomic no-replace rename.
-        result = ::renameat2(AT_FDCWD, mTemporaryPath.c_str(), AT_FDCWD, mPath.c_str(), RENAME_NOREPLACE);
+        result = ::renameat2(AT_FDCWD, mTemporaryPath.c_str(), AT_FDCWD, mFinalPath.c_str(), RENAME_NOREPLACE);
         if (result != 0 && (errno == EINVAL || errno == ENOSYS)) {
-            result = ::link(mTemporaryPath.c_str(), mPath.c_str());
+            result = ::link(mTemporaryPath.c_str(), mFinalPath.c_str());
             if (result == 0) ::unlink(mTemporaryPath.c_str());
         }
     }
@@ -166,31 +385,121 @@ void PendingFile::Commit(bool overwrite) {
 }
 
 // ---------------------------------------------------------------------------------------------------
+// Containers
+
+bool ContainerOfExtension(const std::string& path, Container* container) {
+    const std::string ext = Lowercase(fs::path(path).extension().string());
+    for (const ContainerEntry& e : kContainers) {
+        for (const char* x : e.extensions) {
+            if (x != nullptr && ext == x) {
+                *container = e.container;
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+bool ContainerOfName(const std::string& name, Container* container) {
+    const std::string lower = Lowercase(name);
+    for (const ContainerEntry& e : kContainers) {
+        if (lower == e.name || (lower == "aif" && e.container == Container::Aiff)) {
+            *container = e.container;
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string ContainerNames() {
+    std::string text;
+    for (const ContainerEntry& e : kContainers) text += (text.empty() ? "" : ", ") + std::string(e.name);
+    return text;
+}
+
+std::string ContainerExtensions() {
+    std::string text;
+    for (const ContainerEntry& e : kContainers) {
+        for (const char* x : e.extensions) {
+            if (x != nullptr) text += (text.empty() ? "" : " ") + std::string(x);
+        }
+    }
+    return text;
+}
+
+const char* ContainerName(Container container) { return EntryOf(container).name; }
+bool ContainerStreams(Container container) { return EntryOf(container).streams; }
+const char* ContainerExtension(Container container) { return EntryOf(container).extensions[0]; }
+
+// ---------------------------------------------------------------------------------------------------
 // AudioReader
 
 AudioReader::AudioReader(const std::string& path) : mPath(path) {
-    std::error_code ec;
-    if (!fs::exists(path, ec)) throw Failure("cannot open " + Quote(path) + ": no such file");
-    if (fs::is_directory(path, ec)) throw Failure("cannot open " + Quote(path) + ": it is a folder");
     SF_INFO info = {};
-    mFile = sf_open(path.c_str(), SFM_READ, &info);
-    if (mFile == nullptr) {
-        throw Failure("cannot read " + Quote(path) + " as audio: " + sf_strerror(nullptr));
+    const bool standardInput = path == "-";
+    struct stat st;
+    if (standardInput) {
+        const bool regular = ::fstat(STDIN_FILENO, &st) == 0 && S_ISREG(st.st_mode);
+        if (regular) {
+            // A file given as standard input is read as a file: its length is known.
+            mDevice = st.st_dev;
+            mInode = st.st_ino;
+            mFile = sf_open_fd(STDIN_FILENO, SFM_READ, &info, SF_FALSE);
+        } else {
+            mInputStream = std::make_unique<InputStream>();
+            static SF_VIRTUAL_IO io = {InputLength, InputSeek, InputRead, InputWrite, InputTell};
+            mFile = sf_open_virtual(&io, SFM_READ, &info, mInputStream.get());
+        }
+        if (mFile == nullptr) throw Failure("cannot read standard input as audio: " + std::string(sf_strerror(nullptr)));
+    } else {
+        if (::stat(path.c_str(), &st) != 0) {
+            if (errno == ENOENT) throw Failure("cannot open " + Quote(path) + ": no such file");
+            throw Failure("cannot open " + Quote(path) + ": " + SystemError());
+        }
+        if (S_ISDIR(st.st_mode)) throw Failure("cannot open " + Quote(path) + ": it is a folder");
+        mDevice = st.st_dev;
+        mInode = st.st_ino;
+        mFile = sf_open(path.c_str(), SFM_READ, &info);
+        if (mFile == nullptr) {
+            throw Failure("cannot read " + Quote(path) + " as audio: " + sf_strerror(nullptr));
+        }
     }
     mChannels = info.channels;
     mSampleRate = info.samplerate;
-    mFrames = info.frames;
     mFormat = info.format;
+    mIntegerBits = IntegerBitsOf(info.format);
+    const bool seekable = info.seekable != 0 && !mInputStream;
+    mFrames = seekable ? int64_t(info.frames) : -1;
+    mPromisedFrames = mFrames;
+    const std::string name = standardInput ? "standard input" : Quote(path);
     if (mChannels != 1 && mChannels != 2) {
         sf_close(mFile);
         mFile = nullptr;
-        throw Failure(Quote(path) + " has " + std::to_string(mChannels) +
+        throw Failure(name + " has " + std::to_string(mChannels) +
                       " channels; marovex processes mono (1 channel) or stereo (2 channels) audio");
     }
     if (mSampleRate <= 0) {
         sf_close(mFile);
         mFile = nullptr;
-        throw Failure(Quote(path) + " has no valid sample rate");
+        throw Failure(name + " has no valid sample rate");
+    }
+    if (seekable) {
+        const int64_t promisedBytes = PromisedDataBytes(mFile);
+        const int64_t frameBytes = int64_t(mChannels) * BytesPerSample(mFormat);
+        if (promisedBytes > 0 && (IntegerBitsOf(mFormat) > 0 || (mFormat & SF_FORMAT_SUBMASK) == SF_FORMAT_FLOAT ||
+                                  (mFormat & SF_FORMAT_SUBMASK) == SF_FORMAT_DOUBLE)) {
+            mPromisedFrames = std::max(mFrames, promisedBytes / frameBytes);
+        }
+    }
+    for (int type = SF_STR_FIRST; type <= SF_STR_LAST; ++type) {
+        const char* text = sf_get_string(mFile, type);
+        if (text != nullptr && text[0] != '\0') mMetadata.strings.emplace_back(type, text);
+    }
+    SF_BROADCAST_INFO bext = {};
+    if (sf_command(mFile, SFC_GET_BROADCAST_INFO, &bext, sizeof bext) == SF_TRUE) {
+        mMetadata.hasBroadcast = true;
+        const uint8_t* bytes = reinterpret_cast<const uint8_t*>(&bext);
+        mMetadata.broadcast.assign(bytes, bytes + sizeof bext);
     }
 }
 
@@ -198,10 +507,28 @@ AudioReader::~AudioReader() {
     if (mFile != nullptr) sf_close(mFile);
 }
 
-int64_t AudioReader::Read(float* interleaved, int64_t frames) {
-    const sf_count_t n = sf_readf_float(mFile, interleaved, frames);
+AudioWriter::~AudioWriter() {
+    if (mFile != nullptr) sf_close(mFile);
+}
+
+int64_t AudioReader::Read(float* interleaved, int64_t frames, int32_t* originals) {
+    sf_count_t n;
+    if (mIntegerBits > 0) {
+        // Read the integers and scale them here, as libsndfile would, keeping them for the writer.
+        int32_t* integers = originals;
+        if (integers == nullptr) {
+            mIntegers.resize(size_t(frames) * size_t(mChannels));
+            integers = mIntegers.data();
+        }
+        n = sf_readf_int(mFile, integers, frames);
+        const size_t count = n > 0 ? size_t(n) * size_t(mChannels) : 0;
+        for (size_t i = 0; i < count; ++i) interleaved[i] = float(integers[i]) * (1.0f / 2147483648.0f);
+    } else {
+        n = sf_readf_float(mFile, interleaved, frames);
+    }
     if (n < frames && sf_error(mFile) != SF_ERR_NO_ERROR) {
-        throw Failure("cannot read " + Quote(mPath) + ": " + sf_strerror(mFile));
+        throw Failure("cannot read " + (mPath == "-" ? std::string("standard input") : Quote(mPath)) + ": " +
+                      sf_strerror(mFile));
     }
     return n;
 }
@@ -210,85 +537,154 @@ int64_t AudioReader::Read(float* interleaved, int64_t frames) {
 // Output format
 
 OutputBits ParseOutputBits(const std::string& text) {
-    if (text == "16") return OutputBits::Pcm16;
-    if (text == "24") return OutputBits::Pcm24;
-    if (text == "32f") return OutputBits::Float32;
-    throw UsageError("--bits must be 16, 24 or 32f, not '" + text + "'");
+    if (text == "8") return {8, false};
+    if (text == "16") return {16, false};
+    if (text == "24") return {24, false};
+    if (text == "32") return {32, false};
+    if (text == "32f") return {32, true};
+    if (text == "64f") return {64, true};
+    throw UsageError("--bits must be 8, 16, 24, 32, 32f or 64f, not '" + EscapeText(text) + "'");
 }
 
-int ChooseOutputFormat(int inputFormat, const std::string& outPath, OutputBits bits, int channels,
-                       int sampleRate) {
-    const Family family = FamilyOfFormat(inputFormat);
-    Family named;
-    if (FamilyOfExtension(outPath, &named) && named != family) {
-        throw UsageError("the output keeps the input's format (" + std::string(FamilyName(family)) +
-                         "), but " + Quote(outPath) + " names " + FamilyName(named));
-    }
-    int subtype = inputFormat & SF_FORMAT_SUBMASK;
-    if (bits != OutputBits::Default) {
-        if (family == Family::Ogg) throw UsageError("--bits does not apply to OGG output");
-        if (family == Family::Flac && bits == OutputBits::Float32) {
-            throw UsageError("FLAC holds no float samples: use --bits 16 or 24");
+int ChooseOutputFormat(Container container, int inputFormat, OutputBits bits, int channels, int sampleRate) {
+    const int major = EntryOf(container).major;
+    int subtype;
+    const int inputSubtype = inputFormat & SF_FORMAT_SUBMASK;
+    if (container == Container::Ogg) {
+        if (bits.bits != 0) throw UsageError("--bits does not apply to OGG output (Vorbis is compressed)");
+        subtype = SF_FORMAT_VORBIS;
+    } else if (bits.bits != 0) {
+        if (container == Container::Flac && (bits.isFloat || bits.bits > 24)) {
+            throw UsageError("FLAC holds 8, 16 or 24-bit integer samples: use --bits 8, 16 or 24");
         }
-        subtype = bits == OutputBits::Pcm16 ? SF_FORMAT_PCM_16
-                  : bits == OutputBits::Pcm24 ? SF_FORMAT_PCM_24
-                                             : SF_FORMAT_FLOAT;
-    } else if (family == Family::Wav) {
-        subtype = SF_FORMAT_FLOAT;
+        subtype = bits.isFloat ? (bits.bits == 64 ? SF_FORMAT_DOUBLE : SF_FORMAT_FLOAT)
+                               : IntegerSubtype(container, bits.bits);
+    } else if (IntegerBitsOf(inputFormat) > 0) {
+        int depth = IntegerBitsOf(inputFormat);
+        if (container == Container::Flac) depth = std::min(depth, 24);
+        subtype = IntegerSubtype(container, depth);
+    } else if (container == Container::Flac) {
+        subtype = SF_FORMAT_PCM_24;
+    } else {
+        subtype = inputSubtype == SF_FORMAT_DOUBLE ? SF_FORMAT_DOUBLE : SF_FORMAT_FLOAT;
     }
-    int format = (inputFormat & (SF_FORMAT_TYPEMASK | SF_FORMAT_ENDMASK)) | subtype;
+    // Keep the input's byte order when it is the same container and the container allows it.
+    int format = major | subtype;
+    if ((inputFormat & SF_FORMAT_TYPEMASK) == major) format |= inputFormat & SF_FORMAT_ENDMASK;
     SF_INFO check = {};
     check.format = format;
     check.channels = channels;
     check.samplerate = sampleRate;
     if (!sf_format_check(&check)) {
-        // An endianness the container does not take for this sample format: let libsndfile choose.
         format &= ~SF_FORMAT_ENDMASK;
         check.format = format;
         if (!sf_format_check(&check)) {
-            throw Failure("libsndfile cannot write " + DescribeFormat(format) + " with " +
-                          std::to_string(channels) + " channels at " + std::to_string(sampleRate) + " Hz");
+            throw Failure("libsndfile cannot write " + DescribeFormat(format) + " with " + std::to_string(channels) +
+                          " channels at " + std::to_string(sampleRate) + " Hz");
         }
     }
     return format;
+}
+
+bool IsFloatFormat(int format) {
+    const int subtype = format & SF_FORMAT_SUBMASK;
+    return subtype == SF_FORMAT_FLOAT || subtype == SF_FORMAT_DOUBLE;
 }
 
 std::string DescribeFormat(int format) {
     return FormatInfoName(format & SF_FORMAT_TYPEMASK) + ", " + FormatInfoName(format & SF_FORMAT_SUBMASK);
 }
 
-std::string DefaultOutputPath(const std::string& inPath) {
+std::string DefaultOutputPath(const std::string& inPath, int inputFormat) {
     const fs::path in(inPath);
-    fs::path out = in.parent_path() / (in.stem().string() + "-marovex" + in.extension().string());
-    return out.string();
+    Container container;
+    std::string ext = in.extension().string();
+    if (!ContainerOfExtension(inPath, &container)) {
+        ext = ".wav";
+        for (const ContainerEntry& e : kContainers) {
+            if (e.major == (inputFormat & SF_FORMAT_TYPEMASK)) ext = e.extensions[0];
+        }
+    }
+    return (in.parent_path() / (in.stem().string() + "-marovex" + ext)).string();
+}
+
+uint64_t Rf64Threshold() {
+    uint64_t threshold = 0xFFFFFFFFull - (1u << 20);
+    const char* text = std::getenv("MAROVEX_RF64_THRESHOLD");
+    if (text != nullptr && *text != '\0') {
+        char* end = nullptr;
+        const unsigned long long value = std::strtoull(text, &end, 10);
+        if (end != text && *end == '\0' && value < threshold) threshold = value;
+    }
+    return threshold;
 }
 
 // ---------------------------------------------------------------------------------------------------
 // AudioWriter
 
-AudioWriter::AudioWriter(PendingFile& file, int format, int channels, int sampleRate)
-    : mPath(file.Path()), mChannels(channels), mIntegerBits(IntegerBits(format)) {
+AudioWriter::AudioWriter(PendingFile& file, int format, int channels, int sampleRate, const WriterOptions& options)
+    : mPath(file.Path()),
+      mFormat(format),
+      mChannels(channels),
+      mIntegerBits(IntegerBitsOf(format)),
+      mDither(options.dither),
+      mInputIntegerBits(options.inputIntegerBits) {
+    const int major = format & SF_FORMAT_TYPEMASK;
+    bool autoDowngrade = false;
     SF_INFO info = {};
-    info.format = format;
     info.channels = channels;
     info.samplerate = sampleRate;
-    mFile = sf_open_fd(file.Descriptor(), SFM_WRITE, &info, SF_FALSE);
-    if (mFile == nullptr) {
-        throw Failure("cannot write " + Quote(mPath) + " as " + DescribeFormat(format) + ": " +
-                      sf_strerror(nullptr));
+    if (file.IsStream() && major == SF_FORMAT_WAV) {
+        // libsndfile cannot write WAV to a pipe: the header goes first with its sizes unknown, then
+        // the samples as raw little-endian data.
+        file.WriteAll(StreamWavHeader(format, channels, sampleRate));
+        info.format = SF_FORMAT_RAW | (format & SF_FORMAT_SUBMASK) | SF_ENDIAN_LITTLE;
+    } else if (file.IsStream() && major != SF_FORMAT_FLAC && major != SF_FORMAT_OGG) {
+        throw UsageError("cannot write " + DescribeFormat(format) + " to a stream; use WAV, FLAC or OGG there");
+    } else {
+        if (major == SF_FORMAT_WAV) {
+            const uint64_t bytes = uint64_t(std::max<int64_t>(options.expectedFrames, 0)) * uint64_t(channels) *
+                                   uint64_t(BytesPerSample(format));
+            if (options.expectedFrames < 0 || bytes > Rf64Threshold()) {
+                mFormat = SF_FORMAT_RF64 | (format & SF_FORMAT_SUBMASK);
+                autoDowngrade = options.expectedFrames < 0;
+            }
+        }
+        info.format = mFormat;
     }
+    if (file.IsStream()) {
+        mOutputStream = std::make_unique<OutputStream>();
+        mOutputStream->fd = file.Descriptor();
+        static SF_VIRTUAL_IO io = {OutputLength, OutputSeek, OutputRead, OutputWrite, OutputTell};
+        mFile = sf_open_virtual(&io, SFM_WRITE, &info, mOutputStream.get());
+    } else {
+        mFile = sf_open_fd(file.Descriptor(), SFM_WRITE, &info, SF_FALSE);
+    }
+    if (mFile == nullptr) {
+        throw Failure("cannot write " + Quote(mPath) + " as " + DescribeFormat(format) + ": " + sf_strerror(nullptr));
+    }
+    if (autoDowngrade) sf_command(mFile, SFC_RF64_AUTO_DOWNGRADE, nullptr, SF_TRUE);
     // Anything libsndfile converts itself (compressed formats) is clipped rather than wrapped.
     sf_command(mFile, SFC_SET_CLIPPING, nullptr, SF_TRUE);
+    if (options.metadata != nullptr && (info.format & SF_FORMAT_TYPEMASK) != SF_FORMAT_RAW) {
+        // Tags the container cannot hold are dropped by libsndfile's refusal.
+        for (const auto& [type, text] : options.metadata->strings) sf_set_string(mFile, type, text.c_str());
+        if (options.metadata->hasBroadcast) {
+            const int m = mFormat & SF_FORMAT_TYPEMASK;
+            if (m == SF_FORMAT_WAV || m == SF_FORMAT_RF64 || m == SF_FORMAT_W64 || m == SF_FORMAT_WAVEX) {
+                SF_BROADCAST_INFO bext = {};
+                std::memcpy(&bext, options.metadata->broadcast.data(),
+                            std::min(sizeof bext, options.metadata->broadcast.size()));
+                sf_command(mFile, SFC_SET_BROADCAST_INFO, &bext, sizeof bext);
+            }
+        }
+    }
 }
 
-AudioWriter::~AudioWriter() {
-    if (mFile != nullptr) sf_close(mFile);
-}
-
-void AudioWriter::Write(const float* interleaved, int64_t frames) {
+void AudioWriter::Write(const float* out, int64_t frames, const float* in, const int32_t* originals) {
     sf_count_t written;
     if (mIntegerBits == 0) {
-        written = sf_writef_float(mFile, interleaved, frames);
+        written = sf_writef_float(mFile, out, frames);
     } else {
         // Quantize to the format's own width here, then hand libsndfile the value in the top bits of a
         // 32-bit integer, which it narrows by shifting (exactly).
@@ -297,8 +693,21 @@ void AudioWriter::Write(const float* interleaved, int64_t frames) {
         const double scale = std::ldexp(1.0, mIntegerBits - 1);
         const double top = scale - 1.0;
         const int shift = 32 - mIntegerBits;
+        const bool inputFits = mInputIntegerBits > 0 && mInputIntegerBits <= mIntegerBits;
         for (size_t i = 0; i < count; ++i) {
-            double q = std::nearbyint(double(interleaved[i]) * scale);
+            const bool unchanged = in != nullptr && out[i] == in[i];
+            if (unchanged && inputFits && originals != nullptr) {
+                mIntegers[i] = originals[i];  // the input's own sample, every bit of it
+                continue;
+            }
+            double q = double(out[i]) * scale;
+            if (mDither && mIntegerBits < 32 && !(unchanged && inputFits)) {
+                // Triangular noise of one step peak: the sum of two uniform values in (-1/2, 1/2).
+                const double a = double(mNoise() - 1) / double(std::minstd_rand::max() - 1);
+                const double b = double(mNoise() - 1) / double(std::minstd_rand::max() - 1);
+                q += a - b;
+            }
+            q = std::nearbyint(q);
             if (std::isnan(q)) q = 0.0;
             if (q < -scale) q = -scale;
             if (q > top) q = top;
@@ -306,7 +715,10 @@ void AudioWriter::Write(const float* interleaved, int64_t frames) {
         }
         written = sf_writef_int(mFile, mIntegers.data(), frames);
     }
-    if (written != frames) throw Failure("cannot write " + Quote(mPath) + ": " + sf_strerror(mFile));
+    if (written != frames || (mOutputStream && mOutputStream->failed)) {
+        throw Failure("cannot write " + Quote(mPath) + ": " +
+                      (mOutputStream && mOutputStream->failed ? SystemError() : sf_strerror(mFile)));
+    }
 }
 
 void AudioWriter::Close() {
@@ -314,6 +726,7 @@ void AudioWriter::Close() {
     mFile = nullptr;
     sf_write_sync(file);
     const int error = sf_close(file);
+    if (mOutputStream && mOutputStream->failed) throw Failure("cannot write " + Quote(mPath) + ": " + SystemError());
     if (error != 0) throw Failure("cannot finish " + Quote(mPath) + ": " + sf_error_number(error));
 }
 

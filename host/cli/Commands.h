@@ -1,6 +1,7 @@
-// The three commands of the marovex program. Each returns the exit status or throws a CliError.
+// The commands of the marovex program. Each returns the exit status or throws a CliError.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -9,12 +10,15 @@ namespace marovex::cli {
 struct InfoOptions {
     std::string plugin;  // module path
     bool json = false;
+    bool details = false;  // the module's whole description after the parameter table
 };
 
 struct ProcessOptions {
     std::string plugin;
-    std::string input;   // empty: the built-in demo signal
-    std::string output;  // empty: the default name
+    // The positional arguments: none for the demo, IN [OUT], or with --output-dir every input.
+    std::vector<std::string> files;
+    std::string outputDir;  // -o DIR: several inputs, each into DIR under its own name
+    std::string format;     // --format: the output container, whatever OUT's extension
     std::vector<std::string> sets;         // "ID=VALUE"
     std::vector<std::string> automations;  // "ID=T:V,T:V,..."
     std::string preset;
@@ -25,6 +29,10 @@ struct ProcessOptions {
     int block = 512;
     bool overwrite = false;
     bool quiet = false;
+    bool bypass = false;
+    bool json = false;
+    bool strict = false;
+    bool dither = false;
 };
 
 struct StateShowOptions {
@@ -39,7 +47,12 @@ constexpr const char kDemoOutputName[] = "marovex-demo.wav";
 constexpr size_t kMaxStateFileBytes = 16u << 20;
 constexpr size_t kMaxBlock = 1u << 20;
 
-// The module beside the program: <dir of the program>/../Marovex.aaxplugin/Contents/x86_64-linux/Marovex.so.
+// Exit status of a run that wrote its output but found clipping or non-finite samples under --strict.
+constexpr int kExitStrict = 3;
+
+// The module the program loads without --plugin: $MAROVEX_PLUGIN when set, else the first that exists
+// of <program dir>/../Marovex.aaxplugin/... (build tree) and <program dir>/../lib/marovex/
+// Marovex.aaxplugin/... (installed), else the first of them.
 std::string DefaultPluginPath();
 
 int RunInfo(const InfoOptions& options);

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "CliError.h"
+#include "Text.h"
 
 namespace marovex::cli {
 
@@ -18,27 +19,44 @@ bool ParseNumber(std::string_view text, double* value) {
     return result.ec == std::errc() && result.ptr == end && std::isfinite(*value);
 }
 
+// Whether the text looks like a number (so that "1.5" or "nan" are refused as values, not taken as
+// value text).
+bool LooksNumeric(std::string_view text) {
+    if (!text.empty() && (text.front() == '+' || text.front() == '-')) text.remove_prefix(1);
+    if (text.empty()) return false;
+    if (text == "nan" || text == "inf" || text == "infinity") return true;
+    return std::isdigit(static_cast<unsigned char>(text.front())) || text.front() == '.';
+}
+
 }  // namespace
 
 Envelope Envelope::Parse(std::string_view text) {
     Envelope envelope;
-    const std::string whole(text);
+    const std::string whole = EscapeText(std::string(text));
     size_t start = 0;
     while (true) {
         const size_t comma = text.find(',', start);
         const std::string_view point = text.substr(start, comma == std::string_view::npos ? text.npos : comma - start);
         const size_t colon = point.find(':');
         if (colon == std::string_view::npos) {
-            throw UsageError("envelope point '" + std::string(point) + "' in '" + whole +
+            throw UsageError("envelope point '" + EscapeText(std::string(point)) + "' in '" + whole +
                              "' is not TIME:VALUE");
         }
         EnvelopePoint p;
         if (!ParseNumber(point.substr(0, colon), &p.seconds) || p.seconds < 0.0) {
-            throw UsageError("envelope time '" + std::string(point.substr(0, colon)) + "' in '" + whole +
+            throw UsageError("envelope time '" + EscapeText(std::string(point.substr(0, colon))) + "' in '" + whole +
                              "' is not a number of seconds, 0 or more");
         }
-        if (!ParseNumber(point.substr(colon + 1), &p.value) || p.value < 0.0 || p.value > 1.0) {
-            throw UsageError("envelope value '" + std::string(point.substr(colon + 1)) + "' in '" + whole +
+        const std::string_view value = point.substr(colon + 1);
+        if (!ParseNumber(value, &p.value)) {
+            if (value.empty() || LooksNumeric(value)) {
+                throw UsageError("envelope value '" + EscapeText(std::string(value)) + "' in '" + whole +
+                                 "' is not a normalized value from 0 to 1 or a value text");
+            }
+            p.text = std::string(value);
+            p.value = std::nan("");
+        } else if (p.value < 0.0 || p.value > 1.0) {
+            throw UsageError("envelope value '" + EscapeText(std::string(value)) + "' in '" + whole +
                              "' is not a normalized value from 0 to 1");
         }
         if (!envelope.mPoints.empty() && p.seconds < envelope.mPoints.back().seconds) {
@@ -51,6 +69,12 @@ Envelope Envelope::Parse(std::string_view text) {
     return envelope;
 }
 
+void Envelope::Resolve(const std::function<double(const std::string&)>& toValue) {
+    for (EnvelopePoint& p : mPoints) {
+        if (!p.text.empty()) p.value = toValue(p.text);
+    }
+}
+
 double Envelope::ValueAt(double seconds) const {
     // The last point at or before the time; before the first point, the first value.
     size_t i = 0;
@@ -59,6 +83,15 @@ double Envelope::ValueAt(double seconds) const {
     if (seconds <= a.seconds || i + 1 == mPoints.size()) return a.value;
     const EnvelopePoint& b = mPoints[i + 1];
     return a.value + (b.value - a.value) * ((seconds - a.seconds) / (b.seconds - a.seconds));
+}
+
+bool Envelope::RampAt(double seconds) const {
+    for (size_t i = 0; i + 1 < mPoints.size(); ++i) {
+        const EnvelopePoint& a = mPoints[i];
+        const EnvelopePoint& b = mPoints[i + 1];
+        if (seconds >= a.seconds && seconds < b.seconds && !(a.value == b.value)) return true;
+    }
+    return false;
 }
 
 }  // namespace marovex::cli

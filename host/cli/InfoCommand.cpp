@@ -7,7 +7,9 @@
 #include "CliError.h"
 #include "Commands.h"
 #include "PluginSession.h"
+#include "MarovexReadout.h"
 #include "StateFile.h"
+#include "Text.h"
 
 namespace marovex::cli {
 
@@ -171,6 +173,36 @@ void PrintDescription(const MarovexModule& module) {
     }
 }
 
+// The words and the unit of a readout format: "Xover Frequency %.2f Hz" -> "Xover Frequency", "Hz".
+std::pair<std::string, std::string> ReadoutWords(const char* format) {
+    const std::string text(format);
+    const size_t at = text.find("%.2f");
+    std::string unit = at == std::string::npos ? std::string() : text.substr(at + 4);
+    if (!unit.empty() && unit.front() == ' ') unit.erase(0, 1);
+    if (unit == "%%") unit = "%";
+    std::string words = at == std::string::npos ? text : text.substr(0, at);
+    while (!words.empty() && words.back() == ' ') words.pop_back();
+    return {words, unit};
+}
+
+// What a parameter's values mean: "Xover Frequency, 1000.00 Hz at 0 to 6000.00 Hz at 1".
+std::string MeaningText(const MarovexParameterInfo& p) {
+    for (size_t tag = 0; tag < kMarovexReadouts.size(); ++tag) {
+        if (p.id != kMarovexReadouts[tag].id) continue;
+        const auto [words, unit] = ReadoutWords(kMarovexReadouts[tag].format);
+        return fmt::format("{}, {:.2f} {} at 0 to {:.2f} {} at 1", words, MarovexReadoutNumber(int(tag), 0.0f), unit,
+                           MarovexReadoutNumber(int(tag), 1.0f), unit);
+    }
+    if (p.type == AAX_eParameterType_Discrete && p.steps == 2) return "0 = processing (shown 'bypass'), 1 = bypassed (shown 'on')";
+    return fmt::format("{} steps", p.steps);
+}
+
+// The default and what it means: "0.50 = Xover Frequency 3500.00 Hz".
+std::string DefaultText(const MarovexParameterInfo& p) {
+    const std::string readout = MarovexReadoutText(p.id, p.defaultNormalized);
+    return fmt::format("{:.2f} = {}", p.defaultNormalized, readout.empty() ? EscapeText(p.defaultText) : readout);
+}
+
 }  // namespace
 
 int RunInfo(const InfoOptions& options) {
@@ -187,19 +219,37 @@ int RunInfo(const InfoOptions& options) {
                              {"type", TypeName(p.type)},
                              {"default", p.defaultNormalized},
                              {"steps", p.steps},
-                             {"defaultText", p.defaultText}});
+                             {"defaultText", p.defaultText},
+                             {"defaultReadout", DefaultText(p)},
+                             {"meaning", MeaningText(p)}});
         }
         json["parameters"] = table;
         fmt::print("{}\n", json.dump(2, ' ', false, ordered_json::error_handler_t::replace));
         return kExitSuccess;
     }
+    const MarovexModuleDescription& d = session.Module().Description();
+    const std::string name = d.effects.empty() || d.effects[0].names.empty() ? "?" : d.effects[0].names[0];
+    fmt::print("{} by {}, plug-in version {}, {}\n\n", EscapeText(name), EscapeText(d.manufacturerName),
+               d.packageVersion, EscapeText(session.Module().Path()));
+    fmt::print("{:>5}  {:<15} {:<14} {:<36} {}\n", "INDEX", "ID", "NAME", "DEFAULT", "VALUES 0 TO 1");
+    for (size_t i = 0; i < parameters.size(); ++i) {
+        const MarovexParameterInfo& p = parameters[i];
+        fmt::print("{:>5}  {:<15} {:<14} {:<36} {}\n", i, EscapeText(p.id), EscapeText(p.name), DefaultText(p),
+                   MeaningText(p));
+    }
+    fmt::print("\nSet them with --set ID=VALUE (a normalized value from 0 to 1, or the parameter's value text).\n");
+    if (!options.details) {
+        fmt::print("Run 'marovex info --details' for the module's whole description.\n");
+        return kExitSuccess;
+    }
+    fmt::print("\n");
     PrintDescription(session.Module());
     fmt::print("\n{:>5}  {:<16} {:<16} {:<10} {:>7} {:>5}  {}\n", "INDEX", "ID", "NAME", "TYPE", "DEFAULT", "STEPS",
                "DEFAULT TEXT");
     for (size_t i = 0; i < parameters.size(); ++i) {
         const MarovexParameterInfo& p = parameters[i];
-        fmt::print("{:>5}  {:<16} {:<16} {:<10} {:>7} {:>5}  {}\n", i, p.id, p.name, TypeName(p.type),
-                   fmt::format("{:.4f}", p.defaultNormalized), p.steps, p.defaultText);
+        fmt::print("{:>5}  {:<16} {:<16} {:<10} {:>7} {:>5}  {}\n", i, EscapeText(p.id), EscapeText(p.name), TypeName(p.type),
+                   fmt::format("{:.4f}", p.defaultNormalized), p.steps, EscapeText(p.defaultText));
     }
     return kExitSuccess;
 }

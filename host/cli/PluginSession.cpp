@@ -5,6 +5,7 @@
 
 #include "AAX_IACFEffectParameters.h"
 #include "CliError.h"
+#include "Text.h"
 
 namespace marovex::cli {
 
@@ -57,7 +58,12 @@ std::string PluginSession::Resolve(const std::string& idOrIndex) const {
         const size_t index = std::stoul(idOrIndex);
         if (index < mParameters.size()) return mParameters[index].id;
     }
-    throw Failure("unknown parameter '" + idOrIndex + "'; the parameters are: " + IdentifierList());
+    std::vector<std::string> ids;
+    for (const MarovexParameterInfo& p : mParameters) ids.push_back(p.id);
+    const std::string closest = ClosestMatch(idOrIndex, ids);
+    throw UsageError("unknown parameter '" + EscapeText(idOrIndex) + "'" +
+                     (closest.empty() ? std::string() : " (did you mean '" + closest + "'?)") +
+                     "; the parameters are: " + IdentifierList());
 }
 
 void PluginSession::Set(const std::string& id, double normalized) {
@@ -86,7 +92,7 @@ void PluginSession::SetFromText(const std::string& id, const std::string& value)
         for (const MarovexParameterInfo& p : mParameters) {
             if (p.id == id) example = p.defaultText;
         }
-        throw Failure("cannot set " + id + " to '" + value +
+        throw UsageError("cannot set " + id + " to '" + EscapeText(value) +
                       "': give a normalized value from 0 to 1 or a value text such as '" + example +
                       "'; the parameters are: " + IdentifierList());
     }
@@ -96,6 +102,29 @@ double PluginSession::Get(const std::string& id) const {
     double value = 0.0;
     std::string error;
     if (!mInstance->GetParameterValue(id, &value, &error)) throw Failure("cannot read " + id + ": " + error);
+    return value;
+}
+
+}  // namespace marovex::cli
+
+namespace marovex::cli {
+
+std::string PluginSession::TextOf(const std::string& id) const {
+    MarovexParameterInfo info;
+    std::string error;
+    if (!mInstance->FindParameterInfo(id, &info, &error)) throw Failure("cannot read " + id + ": " + error);
+    return info.valueText;
+}
+
+double PluginSession::ValueOfText(const std::string& id, const std::string& text) {
+    const double kept = Get(id);
+    std::string error;
+    if (!mInstance->SetParameterFromText(id, text, &error)) {
+        throw UsageError("cannot set " + id + " to '" + EscapeText(text) + "': not a value text of " + id +
+                         " (such as '" + TextOf(id) + "')");
+    }
+    const double value = Get(id);
+    Set(id, kept);
     return value;
 }
 

@@ -25,13 +25,13 @@ public:
     // Every parameter of the fresh instance, in index order.
     const std::vector<MarovexParameterInfo>& Parameters() const { return mParameters; }
 
-    // The identifier of a parameter given by identifier or by index ("3"). Throws a CliError listing
-    // the identifiers when there is no such parameter.
+    // The identifier of a parameter given by identifier or by index ("3"). Throws a usage CliError
+    // listing the identifiers (and the closest one) when there is no such parameter.
     std::string Resolve(const std::string& idOrIndex) const;
 
     // Sets a parameter through the host's normal update path from a normalized number 0 to 1 or from a
-    // text the parameter parses ("on" for the bypass). Throws a CliError listing the identifiers when
-    // the value is neither.
+    // text the parameter parses ("on" for the bypass). Throws a usage CliError when the value is
+    // neither.
     void SetFromText(const std::string& id, const std::string& value);
     // Sets a normalized value. Throws a CliError when the host refuses it.
     void Set(const std::string& id, double normalized);
@@ -40,6 +40,11 @@ public:
     // CliError when the data model answers with an error.
     void SetAsEditor(const std::string& id, double normalized);
     double Get(const std::string& id) const;
+    // The current value as the parameter shows it.
+    std::string TextOf(const std::string& id) const;
+    // The normalized value a value text stands for (the parameter parses it; the current value is
+    // kept). Throws a usage CliError when the parameter does not take the text.
+    double ValueOfText(const std::string& id, const std::string& text);
 
     // "MasterBypassID, InGain, ..." for messages.
     std::string IdentifierList() const;

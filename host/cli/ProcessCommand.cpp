@@ -1,13 +1,16 @@
-// `marovex process [IN [OUT]]`: runs an audio file, or the built-in demo signal, through the plug-in.
+// `marovex process [IN [OUT]]` and `marovex process IN... -o DIR`: runs audio files, or the built-in
+// demo signal, through the plug-in.
 //
-// Order of work: check the command line; open the input and settle the output format; read and check
-// the state and preset files; check that no output would be overwritten without --overwrite; load the
-// plug-in and apply --load-state, then --preset, then each --set in order; only then create the
-// outputs (as temporary files), process block by block with --automate applied at block boundaries,
-// save the state and the preset, and move every output into place. Any failure before the last step
-// leaves no output behind.
+// Order of work: check the command line; read and check the state and preset files; then for each
+// input: open it and settle the output's container and sample format; check that no output is an
+// input and none would be overwritten without --overwrite; load the plug-in and apply --load-state,
+// then --preset, each --set in order and --bypass; only then create the outputs (as temporary files,
+// or streams), process with --automate applied at its exact frames, save the state and the preset,
+// and move every output into place. Any failure before the last step leaves no file behind.
 #include <signal.h>
 #include <sndfile.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -18,6 +21,7 @@
 #include <optional>
 
 #include <fmt/core.h>
+#include <nlohmann/json.hpp>
 
 #include "AudioFiles.h"
 #include "CliError.h"
@@ -25,15 +29,26 @@
 #include "DemoSignal.h"
 #include "Envelope.h"
 #include "MarovexPresetText.h"
+#include "MarovexReadout.h"
 #include "PluginSession.h"
 #include "Progress.h"
 #include "StateFile.h"
+#include "Text.h"
 
 namespace marovex::cli {
 
 namespace fs = std::filesystem;
+using nlohmann::ordered_json;
 
 namespace {
+
+constexpr const char kBypassID[] = "MasterBypassID";
+
+// Along a ramp the parameter is updated at least this often, whatever --block says.
+constexpr int64_t kRampUpdateFrames = 64;
+
+std::string Quote(const std::string& path) { return "'" + EscapeText(path) + "'"; }
+std::string NameOf(const std::string& path) { return path == "-" ? "standard input" : Quote(path); }
 
 struct Assignment {
     std::string key;
@@ -43,16 +58,50 @@ struct Assignment {
 Assignment SplitAssignment(const std::string& option, const std::string& text, const char* form) {
     const size_t equals = text.find('=');
     if (equals == std::string::npos || equals == 0) {
-        throw UsageError(option + " expects " + form + ", not '" + text + "'");
+        throw UsageError(option + " expects " + form + ", not '" + EscapeText(text) + "'");
     }
     return {text.substr(0, equals), text.substr(equals + 1)};
 }
 
+// An envelope on the frame grid of one file: each point at the first frame at or after its time.
 struct Automation {
     std::string key;
     std::string id;
     Envelope envelope;
+    std::vector<double> frames;  // point positions in frames (exact where the time falls on a frame)
     double lastApplied = std::nan("");
+
+    void Place(double sampleRate) {
+        frames.clear();
+        for (const EnvelopePoint& p : envelope.Points()) {
+            const double x = p.seconds * sampleRate;
+            const double nearest = std::nearbyint(x);
+            frames.push_back(std::fabs(x - nearest) <= 1e-9 * std::max(1.0, x) ? nearest : x);
+        }
+    }
+    double ValueAt(int64_t frame) const {
+        const std::vector<EnvelopePoint>& p = envelope.Points();
+        const double f = double(frame);
+        size_t i = 0;
+        while (i + 1 < p.size() && frames[i + 1] <= f) ++i;
+        if (f <= frames[i] || i + 1 == p.size()) return p[i].value;
+        return p[i].value + (p[i + 1].value - p[i].value) * ((f - frames[i]) / (frames[i + 1] - frames[i]));
+    }
+    // Frames from `frame` until the next point or, along a ramp, the next update.
+    int64_t Run(int64_t frame) const {
+        const std::vector<EnvelopePoint>& p = envelope.Points();
+        const double f = double(frame);
+        int64_t run = INT64_MAX;
+        for (size_t i = 0; i < p.size(); ++i) {
+            const double start = std::ceil(frames[i]);
+            if (start > f) {
+                run = int64_t(start - f);
+                if (i > 0 && !(p[i - 1].value == p[i].value)) run = std::min(run, kRampUpdateFrames);
+                break;
+            }
+        }
+        return run;
+    }
 };
 
 // Set by SIGINT, SIGHUP and SIGTERM while audio is processed: the run then stops at the next block
@@ -86,33 +135,72 @@ private:
 // 40 ms; five time constants later it is within 1% of where the audio puts it.
 constexpr double kStartUpSeconds = 0.2;
 
+// A file the run reads or writes, for the checks that keep inputs and outputs apart.
+struct FileUse {
+    const char* role;
+    std::string path;
+};
+
+bool SameFile(const std::string& a, const std::string& b) {
+    struct stat sa, sb;
+    if (a == "-" || b == "-") return false;
+    if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return false;
+    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
 // An output file and whether an existing file there may be replaced.
 struct OutputTarget {
     const char* role;
-    std::string path;
+    OutputPlace place;
     bool mayReplace;
 };
 
-void CheckOutputs(const std::vector<OutputTarget>& outputs) {
+// No output may be an input (also through links: same device and inode) or another output; an
+// existing output is replaced only when allowed. Streams are written into, never replaced.
+void CheckOutputs(const std::vector<OutputTarget>& outputs, const std::vector<FileUse>& inputs,
+                  const AudioReader* reader) {
     std::error_code ec;
+    struct stat standardOut;
+    const bool stdoutIsFile = ::fstat(STDOUT_FILENO, &standardOut) == 0 && S_ISREG(standardOut.st_mode);
     for (size_t i = 0; i < outputs.size(); ++i) {
         const OutputTarget& out = outputs[i];
-        if (fs::is_directory(out.path, ec)) throw Failure("the " + std::string(out.role) + " '" + out.path + "' is a folder");
-        const bool exists = fs::exists(fs::symlink_status(out.path, ec));
-        if (exists && !out.mayReplace) {
-            throw Failure("the " + std::string(out.role) + " '" + out.path +
-                          "' already exists (use --overwrite to replace it)");
+        const std::string& path = out.place.path;
+        for (const FileUse& in : inputs) {
+            if ((path == in.path && path != "-") || SameFile(path, in.path)) {
+                throw UsageError("the " + std::string(out.role) + " " + Quote(path) + " is the " + in.role +
+                                 "; nothing was written");
+            }
+        }
+        if (reader != nullptr && reader->Inode() != 0) {
+            struct stat st;
+            const bool sameAsInput =
+                (path == "-" && stdoutIsFile && standardOut.st_dev == reader->Device() &&
+                 standardOut.st_ino == reader->Inode()) ||
+                (path != "-" && ::stat(path.c_str(), &st) == 0 && st.st_dev == reader->Device() &&
+                 st.st_ino == reader->Inode());
+            if (sameAsInput) {
+                throw UsageError("the " + std::string(out.role) + " " + Quote(path) +
+                                 " is the input audio; nothing was written");
+            }
         }
         for (size_t j = 0; j < i; ++j) {
-            if (fs::weakly_canonical(out.path, ec) == fs::weakly_canonical(outputs[j].path, ec)) {
-                throw UsageError("the " + std::string(out.role) + " and the " + outputs[j].role + " are the same file '" +
-                                 out.path + "'");
+            const std::string& other = outputs[j].place.path;
+            const bool same = (path == "-" && other == "-") || SameFile(path, other) ||
+                              (path != "-" && other != "-" &&
+                               fs::weakly_canonical(path, ec) == fs::weakly_canonical(other, ec));
+            if (same) {
+                throw UsageError("the " + std::string(out.role) + " and the " + outputs[j].role +
+                                 " are the same file " + Quote(path));
             }
+        }
+        if (out.place.kind == OutputKind::File && out.place.exists && !out.mayReplace) {
+            throw Failure("the " + std::string(out.role) + " " + Quote(path) +
+                          " already exists (use --overwrite to replace it)");
         }
     }
 }
 
-// A gain in decibels, with a sign when `signed` is set ("+3.7 dB").
+// A gain in decibels, with a sign when `withSign` is set ("+3.7 dB").
 std::string Decibels(double gain, bool withSign) {
     if (!(gain > 0.0)) return "-inf dB";
     const double db = 20.0 * std::log10(gain);
@@ -123,13 +211,15 @@ std::string Decibels(double gain, bool withSign) {
 class Source {
 public:
     virtual ~Source() = default;
-    virtual int64_t Read(float* interleaved, int64_t frames) = 0;
+    virtual int64_t Read(float* interleaved, int64_t frames, int32_t* originals) = 0;
 };
 
 class FileSource : public Source {
 public:
     explicit FileSource(AudioReader& reader) : mReader(reader) {}
-    int64_t Read(float* interleaved, int64_t frames) override { return mReader.Read(interleaved, frames); }
+    int64_t Read(float* interleaved, int64_t frames, int32_t* originals) override {
+        return mReader.Read(interleaved, frames, originals);
+    }
 
 private:
     AudioReader& mReader;
@@ -138,7 +228,7 @@ private:
 class MemorySource : public Source {
 public:
     MemorySource(const std::vector<float>& samples, int channels) : mSamples(samples), mChannels(channels) {}
-    int64_t Read(float* interleaved, int64_t frames) override {
+    int64_t Read(float* interleaved, int64_t frames, int32_t*) override {
         const int64_t total = int64_t(mSamples.size()) / mChannels;
         const int64_t n = std::min(frames, total - mFrame);
         std::copy_n(mSamples.data() + mFrame * mChannels, n * mChannels, interleaved);
@@ -152,24 +242,52 @@ private:
     int64_t mFrame = 0;
 };
 
-}  // namespace
-
-int RunProcess(const ProcessOptions& o) {
-    // The command line on its own.
-    if (o.block < 1 || size_t(o.block) > kMaxBlock) {
-        throw UsageError("--block must be from 1 to " + std::to_string(kMaxBlock));
-    }
-    const OutputBits bits = o.bits.empty() ? OutputBits::Default : ParseOutputBits(o.bits);
+// What the command line settles once for every file.
+struct Plan {
+    OutputBits bits;
+    bool formatGiven = false;
+    Container format = Container::Wav;
     std::vector<Assignment> sets;
-    for (const std::string& text : o.sets) sets.push_back(SplitAssignment("--set", text, "ID=VALUE"));
     std::vector<Automation> automations;
-    for (const std::string& text : o.automations) {
-        const Assignment a = SplitAssignment("--automate", text, "ID=TIME:VALUE,TIME:VALUE,...");
-        automations.push_back({a.key, "", Envelope::Parse(a.value), std::nan("")});
-    }
+    std::vector<uint8_t> stateRecord;
+    MarovexPresetScan preset;
+};
 
+// What one run did, for the summary, --json and --strict.
+struct Summary {
+    std::string input;
+    std::string output;
+    int format = 0;
+    int64_t frames = 0;
+    int sampleRate = 0;
+    int channels = 0;
+    double elapsed = 0.0;
+    double peakIn = 0.0, peakOut = 0.0;
+    int64_t clipped = 0;           // finite output samples beyond full scale
+    int64_t nonFiniteIn = 0, nonFiniteOut = 0;
+    bool bypassed = false;         // the bypass was on for the whole run
+    bool reductionSettled = false; // the reduction excludes the start-up
+    float reduction = 0.0f;
+    ordered_json settings = ordered_json::array();
+    std::vector<std::string> warnings;
+};
+
+void Warn(Summary& summary, const std::string& text) {
+    summary.warnings.push_back(text);
+    fmt::print(stderr, "warning: {}\n", text);
+}
+
+// The readout of a parameter value: "FreqA 0.25 = Xover Frequency 2250.00 Hz" ("MasterBypassID 1 = on").
+std::string ReadoutLine(const std::string& id, double value, const std::string& valueText) {
+    const std::string readout = MarovexReadoutText(id, value);
+    if (readout.empty()) return fmt::format("{} {} = {}", id, value, EscapeText(valueText));
+    return fmt::format("{} {:.2f} = {}", id, value, readout);
+}
+
+Summary ProcessOne(const ProcessOptions& o, Plan& plan, const std::string& inputPath, const std::string& outputArg,
+                   bool demo) {
+    Summary summary;
     // Input and output format.
-    const bool demo = o.input.empty();
     std::unique_ptr<AudioReader> reader;
     MarovexDemoSignal demoSignal{};
     int channels, sampleRate, inputFormat;
@@ -182,128 +300,190 @@ int RunProcess(const ProcessOptions& o) {
         sampleRate = demoSignal.sampleRate;
         frames = int64_t(demoSignal.samples.size()) / channels;
         inputFormat = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
-        outPath = kDemoOutputName;
-        outMayReplace = true;  // the demo's own output is remade on every run
+        outPath = outputArg.empty() ? kDemoOutputName : outputArg;
+        outMayReplace = outputArg.empty() || o.overwrite;  // the demo's own output is remade on every run
     } else {
-        reader = std::make_unique<AudioReader>(o.input);
+        reader = std::make_unique<AudioReader>(inputPath);
         channels = reader->Channels();
         sampleRate = reader->SampleRate();
         frames = reader->Frames();
         inputFormat = reader->Format();
-        outPath = o.output.empty() ? DefaultOutputPath(o.input) : o.output;
+        outPath = outputArg.empty() ? DefaultOutputPath(inputPath, inputFormat) : outputArg;
+        Container named;
+        if (!o.outputDir.empty() && !plan.formatGiven && !ContainerOfExtension(outPath, &named)) {
+            // Batch: an input whose extension names no container written here keeps its container.
+            outPath = fs::path(outPath).replace_extension(fs::path(DefaultOutputPath(inputPath, inputFormat)).extension()).string();
+        }
         outMayReplace = o.overwrite;
     }
-    const int outFormat = ChooseOutputFormat(inputFormat, outPath, bits, channels, sampleRate);
-
-    // State and preset files.
-    std::vector<uint8_t> stateRecord;
-    if (!o.loadState.empty()) {
-        stateRecord = ReadWholeFile(o.loadState, kMaxStateFileBytes);
-        try {
-            ParseStateRecord(stateRecord);
-        } catch (const CliError& e) {
-            throw Failure("'" + o.loadState + "': " + e.what());
-        }
+    Container container = Container::Wav;
+    if (plan.formatGiven) {
+        container = plan.format;
+    } else if (outPath != "-" && !ContainerOfExtension(outPath, &container)) {
+        throw UsageError("cannot tell the output format from " + Quote(outPath) + ": give it one of the extensions " +
+                         ContainerExtensions() + " or use --format");
     }
-    MarovexPresetScan preset;
-    if (!o.preset.empty()) {
-        const std::vector<uint8_t> bytes = ReadFilePrefix(o.preset, kMarovexPresetMaxInputLength + 1);
-        if (bytes.size() > kMarovexPresetMaxInputLength) {
-            throw Failure("'" + o.preset + "' is not a valid preset: it is longer than the " +
-                          std::to_string(kMarovexPresetMaxInputLength) + " bytes a preset may hold");
-        }
-        preset = MarovexScanPresetText(
-            std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), MarovexPresetSource::File);
-        if (!preset.valid) throw Failure("'" + o.preset + "' is not a valid preset: " + preset.reason);
+    const int outFormat = ChooseOutputFormat(container, inputFormat, plan.bits, channels, sampleRate);
+    const OutputPlace outPlace = ClassifyOutput(outPath);
+    if (outPlace.kind == OutputKind::Stream && !ContainerStreams(container)) {
+        throw UsageError("cannot write " + std::string(ContainerName(container)) + " to a stream (" + NameOf(outPath) +
+                         "); use wav, flac or ogg there");
     }
+    if (outPlace.kind == OutputKind::Stream && outPath == "-" && ::isatty(STDOUT_FILENO) == 1) {
+        throw UsageError("standard output is a terminal; redirect it to a file or a pipe");
+    }
+    summary.input = demo ? "(demo signal)" : inputPath;
+    summary.output = outPath;
+    summary.sampleRate = sampleRate;
+    summary.channels = channels;
 
     // Outputs.
-    std::vector<OutputTarget> outputs = {{"output", outPath, outMayReplace}};
-    if (!o.saveState.empty()) outputs.push_back({"state file", o.saveState, o.overwrite});
-    if (!o.savePreset.empty()) outputs.push_back({"preset file", o.savePreset, o.overwrite});
-    CheckOutputs(outputs);
+    std::vector<FileUse> inputs;
+    if (!demo) inputs.push_back({"input audio", inputPath});
+    if (!o.loadState.empty()) inputs.push_back({"state loaded", o.loadState});
+    if (!o.preset.empty()) inputs.push_back({"preset loaded", o.preset});
+    std::vector<OutputTarget> outputs = {{"output", outPlace, outMayReplace}};
+    if (!o.saveState.empty()) outputs.push_back({"state file", ClassifyOutput(o.saveState), o.overwrite});
+    if (!o.savePreset.empty()) outputs.push_back({"preset file", ClassifyOutput(o.savePreset), o.overwrite});
+    CheckOutputs(outputs, inputs, reader.get());
 
     // The plug-in and its settings.
     PluginSession session(o.plugin, channels == 1 ? AAX_eStemFormat_Mono : AAX_eStemFormat_Stereo,
                           float(sampleRate), o.block);
     MarovexInstance& instance = session.Instance();
     std::string error;
-    if (!stateRecord.empty() && !instance.LoadState(stateRecord, &error)) {
-        throw Failure("cannot load the state '" + o.loadState + "': " + error);
+    if (!plan.stateRecord.empty() && !instance.LoadState(plan.stateRecord, &error)) {
+        throw Failure("cannot load the state " + Quote(o.loadState) + ": " + error);
     }
-    if (preset.valid) {
+    if (plan.preset.valid) {
         for (size_t i = 0; i < kMarovexPresetValueCount; ++i) {
-            session.SetAsEditor(kMarovexPresetIdentifiers[i], double(preset.values[i]));
+            session.SetAsEditor(kMarovexPresetIdentifiers[i], double(plan.preset.values[i]));
         }
     }
-    for (const Assignment& a : sets) session.SetFromText(session.Resolve(a.key), a.value);
-    for (Automation& a : automations) a.id = session.Resolve(a.key);
+    std::vector<std::string> setIds;
+    for (const Assignment& a : plan.sets) {
+        const std::string id = session.Resolve(a.key);
+        session.SetFromText(id, a.value);
+        if (std::find(setIds.begin(), setIds.end(), id) == setIds.end()) setIds.push_back(id);
+    }
+    if (o.bypass) {
+        session.Set(kBypassID, 1.0);
+        if (std::find(setIds.begin(), setIds.end(), kBypassID) == setIds.end()) setIds.push_back(kBypassID);
+    }
+    std::vector<Automation> automations = plan.automations;
+    std::vector<std::string> automatedIds;
+    for (Automation& a : automations) {
+        a.id = session.Resolve(a.key);
+        a.envelope.Resolve([&](const std::string& text) { return session.ValueOfText(a.id, text); });
+        a.Place(double(sampleRate));
+        if (std::find(automatedIds.begin(), automatedIds.end(), a.id) != automatedIds.end()) {
+            Warn(summary, a.id + " is automated twice; the later --automate wins where they differ");
+        }
+        automatedIds.push_back(a.id);
+        if (frames >= 0 && a.frames.back() >= double(frames) && a.envelope.Points().size() > 1) {
+            Warn(summary, fmt::format("the --automate {} points from {:.3f} s on lie at or after the end of the audio "
+                                      "({:.3f} s)",
+                                      a.id, a.envelope.Points().back().seconds, double(frames) / sampleRate));
+        }
+    }
+    for (const std::string& id : setIds) {
+        const double value = session.Get(id);
+        const std::string line = ReadoutLine(id, value, session.TextOf(id));
+        summary.settings.push_back({{"id", id}, {"value", value}, {"readout", line}});
+    }
+    const bool bypassAutomated = std::find(automatedIds.begin(), automatedIds.end(), kBypassID) != automatedIds.end();
+    summary.bypassed = !bypassAutomated && session.Get(kBypassID) >= 0.5;
 
     // Processing into the temporary output.
     InterruptScope interrupts;
-    PendingFile audioFile(outPath);
+    PendingFile audioFile(outPlace);
     std::optional<PendingFile> stateFile, presetFile;
-    if (!o.saveState.empty()) stateFile.emplace(o.saveState);
-    if (!o.savePreset.empty()) presetFile.emplace(o.savePreset);
-    AudioWriter writer(audioFile, outFormat, channels, sampleRate);
+    if (!o.saveState.empty()) stateFile.emplace(outputs[1].place);
+    if (!o.savePreset.empty()) presetFile.emplace(outputs.back().place);
+    WriterOptions writerOptions;
+    writerOptions.dither = o.dither;
+    writerOptions.inputIntegerBits = reader ? reader->IntegerBits() : 0;
+    writerOptions.expectedFrames = frames;
+    writerOptions.metadata = reader ? &reader->Metadata() : nullptr;
+    AudioWriter writer(audioFile, outFormat, channels, sampleRate, writerOptions);
+    summary.format = writer.Format();
     std::unique_ptr<Source> source;
     if (demo) source = std::make_unique<MemorySource>(demoSignal.samples, channels);
     else source = std::make_unique<FileSource>(*reader);
 
     const size_t block = size_t(o.block);
-    std::vector<float> interleaved(block * channels);
+    std::vector<float> interleavedIn(block * channels), interleavedOut(block * channels);
+    std::vector<int32_t> originals(block * channels);
     std::vector<std::vector<float>> planarIn(channels, std::vector<float>(block));
     std::vector<std::vector<float>> planarOut(channels, std::vector<float>(block));
     std::vector<const float*> in(channels);
     std::vector<float*> out(channels);
-    for (int c = 0; c < channels; ++c) {
-        in[c] = planarIn[c].data();
-        out[c] = planarOut[c].data();
-    }
-    ProgressBar progress(stderr, !o.quiet && ProgressBar::Wanted(stderr, frames, sampleRate), frames);
-    double peak = 0.0;
-    int64_t beyondFullScale = 0;
-    float settledReduction = 0.0f;  // meter peak over the blocks after the start-up
+    ProgressBar progress(stderr, !o.quiet && !o.json && ProgressBar::Wanted(stderr, frames, sampleRate), frames,
+                         sampleRate);
     int64_t done = 0;
+    const int64_t startUpFrames = int64_t(std::ceil(kStartUpSeconds * sampleRate));
     const auto started = std::chrono::steady_clock::now();
     while (true) {
-        if (gInterrupted) throw Failure("interrupted; nothing was written");
-        const int64_t n = source->Read(interleaved.data(), int64_t(block));
+        if (gInterrupted) throw Failure(audioFile.IsStream() ? "interrupted" : "interrupted; nothing was written");
+        const int64_t n = source->Read(interleavedIn.data(), int64_t(block), originals.data());
         if (n <= 0) break;
-        // Envelopes take effect at the start of the block.
-        const double seconds = double(done) / double(sampleRate);
-        for (Automation& a : automations) {
-            const double value = a.envelope.ValueAt(seconds);
-            if (!(value == a.lastApplied)) {
-                session.Set(a.id, value);
-                a.lastApplied = value;
+        for (int64_t f = 0; f < n; ++f) {
+            for (int c = 0; c < channels; ++c) {
+                const float x = interleavedIn[f * channels + c];
+                planarIn[c][f] = x;
+                if (!std::isfinite(x)) ++summary.nonFiniteIn;
+                else summary.peakIn = std::max(summary.peakIn, std::fabs(double(x)));
             }
         }
-        for (int64_t f = 0; f < n; ++f) {
-            for (int c = 0; c < channels; ++c) planarIn[c][f] = interleaved[f * channels + c];
-        }
-        if (!instance.Process(in.data(), out.data(), int32_t(n), &error)) {
-            throw Failure("processing failed: " + error);
+        // Envelopes take effect at their exact frames: the block is split at every point and, along a
+        // ramp, every kRampUpdateFrames frames.
+        for (int64_t at = 0; at < n;) {
+            const int64_t frame = done + at;
+            int64_t length = n - at;
+            for (Automation& a : automations) {
+                const double value = a.ValueAt(frame);
+                if (!(value == a.lastApplied)) {
+                    session.Set(a.id, value);
+                    a.lastApplied = value;
+                }
+                length = std::min(length, a.Run(frame));
+            }
+            for (int c = 0; c < channels; ++c) {
+                in[c] = planarIn[c].data() + at;
+                out[c] = planarOut[c].data() + at;
+            }
+            if (!instance.Process(in.data(), out.data(), int32_t(length), &error)) {
+                throw Failure("processing failed: " + error);
+            }
+            if (frame >= startUpFrames && instance.MeterCount() > 0) {
+                summary.reduction = std::max(summary.reduction, instance.MeterValue(0));
+            }
+            at += length;
         }
         for (int64_t f = 0; f < n; ++f) {
             for (int c = 0; c < channels; ++c) {
                 const float x = planarOut[c][f];
-                interleaved[f * channels + c] = x;
+                interleavedOut[f * channels + c] = x;
                 const double magnitude = std::fabs(double(x));
-                if (magnitude > peak) peak = magnitude;
-                if (!(magnitude <= 1.0)) ++beyondFullScale;  // NaN counts too
+                if (!std::isfinite(x)) {
+                    ++summary.nonFiniteOut;
+                } else {
+                    summary.peakOut = std::max(summary.peakOut, magnitude);
+                    if (magnitude > 1.0) ++summary.clipped;
+                }
             }
         }
-        if (seconds >= kStartUpSeconds && instance.MeterCount() > 0) {
-            settledReduction = std::max(settledReduction, instance.MeterValue(0));
-        }
-        writer.Write(interleaved.data(), n);
+        writer.Write(interleavedOut.data(), n, interleavedIn.data(),
+                     reader && reader->IntegerBits() > 0 ? originals.data() : nullptr);
         done += n;
         progress.Update(done);
     }
-    const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    summary.elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    summary.frames = done;
     progress.Finish();
     writer.Close();
+    summary.reductionSettled = done > startUpFrames;
+    if (!summary.reductionSettled && instance.MeterCount() > 0) summary.reduction = instance.MeterPeak(0);
 
     // Saved state and preset, after processing.
     if (stateFile) {
@@ -318,33 +498,192 @@ int RunProcess(const ProcessOptions& o) {
         presetFile->WriteAll(std::vector<uint8_t>(text.begin(), text.end()));
     }
 
-    if (gInterrupted) throw Failure("interrupted; nothing was written");
+    if (gInterrupted) throw Failure(audioFile.IsStream() ? "interrupted" : "interrupted; nothing was written");
     audioFile.Commit(outMayReplace);
     if (stateFile) stateFile->Commit(o.overwrite);
     if (presetFile) presetFile->Commit(o.overwrite);
 
-    if (!o.quiet) {
-        const double seconds = double(done) / double(sampleRate);
-        const std::string speed = elapsed > 0.0 ? fmt::format("{:.1f}x real time", seconds / elapsed) : "real time n/a";
-        // A fresh instance starts at full gain reduction and releases from there, so the meter's peak
-        // over the whole run says nothing about the audio: report the blocks after the start-up.
-        std::string reduction;
-        if (seconds > kStartUpSeconds) {
-            reduction = fmt::format("peak gain reduction {:.3f} ({}) after the {} s start-up", settledReduction,
-                                    Decibels(1.0 - double(settledReduction), false), kStartUpSeconds);
-        } else {
-            const float whole = instance.MeterCount() > 0 ? instance.MeterPeak(0) : 0.0f;
-            reduction = fmt::format("peak gain reduction {:.3f} ({}) within the start-up", whole,
-                                    Decibels(1.0 - double(whole), false));
-        }
-        fmt::print(stderr, "marovex: {} frames at {} Hz ({:.2f} s, {}), {}, {} -> {}\n", done, sampleRate, seconds,
-                   channels == 1 ? "mono" : "stereo", speed, reduction, outPath);
+    // What the run found.
+    if (reader && reader->PromisedFrames() > done) {
+        Warn(summary, fmt::format("{} is cut short: its header promises {} frames ({:.3f} s) but only {} frames "
+                                  "({:.3f} s) could be read; the output holds those",
+                                  NameOf(inputPath), reader->PromisedFrames(),
+                                  double(reader->PromisedFrames()) / sampleRate, done, double(done) / sampleRate));
     }
-    if (beyondFullScale > 0) {
-        const bool integer = (outFormat & SF_FORMAT_SUBMASK) != SF_FORMAT_FLOAT &&
-                             (outFormat & SF_FORMAT_SUBMASK) != SF_FORMAT_DOUBLE;
-        fmt::print(stderr, "warning: the output clips: {} samples beyond full scale (peak {:.3f}, {}FS){}\n",
-                   beyondFullScale, peak, Decibels(peak, true), integer ? ", clipped in the file" : "");
+    if (summary.nonFiniteIn > 0) {
+        Warn(summary, fmt::format("the input holds {} non-finite samples (NaN or infinity)", summary.nonFiniteIn));
+    }
+    if (summary.nonFiniteOut > 0) {
+        Warn(summary, fmt::format("the output holds {} non-finite samples (NaN or infinity){}", summary.nonFiniteOut,
+                                  IsFloatFormat(summary.format) ? "" : ", written as 0 or full scale"));
+    }
+    if (summary.clipped > 0) {
+        Warn(summary, fmt::format("the output clips: {} samples beyond full scale (peak {:.3f}, {}FS){}",
+                                  summary.clipped, summary.peakOut, Decibels(summary.peakOut, true),
+                                  IsFloatFormat(summary.format) ? "" : ", clipped in the file"));
+    }
+    return summary;
+}
+
+ordered_json SummaryJson(const Summary& s) {
+    ordered_json json;
+    json["input"] = s.input;
+    json["output"] = s.output;
+    json["format"] = DescribeFormat(s.format);
+    json["frames"] = s.frames;
+    json["sampleRate"] = s.sampleRate;
+    json["channels"] = s.channels;
+    json["seconds"] = s.sampleRate > 0 ? double(s.frames) / s.sampleRate : 0.0;
+    json["peakIn"] = s.peakIn;
+    json["peakOut"] = s.peakOut;
+    json["clippedSamples"] = s.clipped;
+    json["nonFiniteIn"] = s.nonFiniteIn;
+    json["nonFiniteOut"] = s.nonFiniteOut;
+    json["bypassed"] = s.bypassed;
+    if (s.bypassed) json["peakGainReduction"] = nullptr;
+    else json["peakGainReduction"] = double(s.reduction);
+    json["gainReductionAfterStartUp"] = s.reductionSettled;
+    json["settings"] = s.settings;
+    json["warnings"] = s.warnings;
+    return json;
+}
+
+void PrintSummary(const Summary& s) {
+    const double seconds = double(s.frames) / double(s.sampleRate);
+    const std::string speed = s.elapsed > 0.0 ? fmt::format("{:.1f}x real time", seconds / s.elapsed) : "real time n/a";
+    std::string reduction;
+    if (s.bypassed) {
+        reduction = "bypassed, no gain reduction";
+    } else if (s.reductionSettled) {
+        // A fresh instance starts at full gain reduction and releases from there, so the meter's peak
+        // over the whole run says nothing about the audio: report the frames after the start-up.
+        reduction = fmt::format("peak gain reduction {:.3f} ({}) after the {} s start-up", s.reduction,
+                                Decibels(1.0 - double(s.reduction), false), kStartUpSeconds);
+    } else {
+        reduction = fmt::format("peak gain reduction {:.3f} ({}) within the start-up", s.reduction,
+                                Decibels(1.0 - double(s.reduction), false));
+    }
+    for (const auto& setting : s.settings) fmt::print(stderr, "marovex: {}\n", setting["readout"].get<std::string>());
+    fmt::print(stderr, "marovex: {} frames at {} Hz ({:.2f} s, {}), {}, {} -> {}\n", s.frames, s.sampleRate, seconds,
+               s.channels == 1 ? "mono" : "stereo", speed, reduction,
+               s.output == "-" ? "standard output" : EscapeText(s.output));
+}
+
+}  // namespace
+
+int RunProcess(const ProcessOptions& o) {
+    // The command line on its own.
+    if (o.block < 1 || size_t(o.block) > kMaxBlock) {
+        throw UsageError("--block must be from 1 to " + std::to_string(kMaxBlock));
+    }
+    Plan plan;
+    plan.bits = o.bits.empty() ? OutputBits{} : ParseOutputBits(o.bits);
+    if (!o.format.empty()) {
+        plan.formatGiven = true;
+        if (!ContainerOfName(o.format, &plan.format)) {
+            throw UsageError("--format must be one of " + ContainerNames() + ", not '" + EscapeText(o.format) + "'");
+        }
+    }
+    for (const std::string& text : o.sets) plan.sets.push_back(SplitAssignment("--set", text, "ID=VALUE"));
+    for (const std::string& text : o.automations) {
+        const Assignment a = SplitAssignment("--automate", text, "ID=TIME:VALUE,TIME:VALUE,...");
+        Automation automation;
+        automation.key = a.key;
+        automation.envelope = Envelope::Parse(a.value);
+        plan.automations.push_back(std::move(automation));
+    }
+    for (const std::string& file : o.files) {
+        if (file.empty()) throw UsageError("an empty file name was given; leave IN out to process the demo signal");
+    }
+    const bool batch = !o.outputDir.empty();
+    if (!batch && o.files.size() > 2) {
+        throw UsageError("process takes IN and OUT; for several inputs give -o DIR");
+    }
+    if (batch) {
+        if (o.files.empty()) throw UsageError("-o DIR needs at least one input");
+        std::error_code ec;
+        if (!fs::is_directory(o.outputDir, ec)) throw UsageError("-o " + Quote(o.outputDir) + " is not a folder");
+        if (o.files.size() > 1 && (!o.saveState.empty() || !o.savePreset.empty())) {
+            throw UsageError("--save-state and --save-preset take one input, not several");
+        }
+        if (std::count(o.files.begin(), o.files.end(), "-") > 0) {
+            throw UsageError("standard input cannot be one of several inputs");
+        }
+    }
+    const bool toStandardOutput = !batch && o.files.size() == 2 && o.files[1] == "-";
+    if (o.json && (toStandardOutput || o.saveState == "-" || o.savePreset == "-")) {
+        throw UsageError("--json prints on standard output, which already carries an output");
+    }
+    // State and preset files.
+    if (!o.loadState.empty()) {
+        plan.stateRecord = ReadWholeFile(o.loadState, kMaxStateFileBytes);
+        try {
+            ParseStateRecord(plan.stateRecord);
+        } catch (const CliError& e) {
+            throw Failure(Quote(o.loadState) + ": " + e.what());
+        }
+    }
+    if (!o.preset.empty()) {
+        const std::vector<uint8_t> bytes = ReadFilePrefix(o.preset, kMarovexPresetMaxInputLength + 1);
+        if (bytes.size() > kMarovexPresetMaxInputLength) {
+            throw Failure(Quote(o.preset) + " is not a valid preset: it is longer than the " +
+                          std::to_string(kMarovexPresetMaxInputLength) + " bytes a preset may hold");
+        }
+        plan.preset = MarovexScanPresetText(
+            std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), MarovexPresetSource::File);
+        if (!plan.preset.valid) {
+            throw Failure(Quote(o.preset) + " is not a valid preset: " + EscapeText(plan.preset.reason));
+        }
+    }
+
+    if (!batch) {
+        const bool demo = o.files.empty();
+        const Summary summary = ProcessOne(o, plan, demo ? std::string() : o.files[0],
+                                           o.files.size() == 2 ? o.files[1] : std::string(), demo);
+        if (o.json) fmt::print("{}\n", SummaryJson(summary).dump(2, ' ', false, ordered_json::error_handler_t::replace));
+        else if (!o.quiet) PrintSummary(summary);
+        if (o.strict && (summary.clipped > 0 || summary.nonFiniteOut > 0)) {
+            fmt::print(stderr, "error: --strict: the output clips or holds non-finite samples\n");
+            return kExitStrict;
+        }
+        return kExitSuccess;
+    }
+
+    // Batch: each input into the folder under its own name; one failure does not stop the others.
+    ordered_json all = ordered_json::array();
+    std::vector<std::string> failed, outputsSoFar;
+    bool strictFailed = false;
+    int failureStatus = kExitFailure;  // a usage error among the failures makes it 2
+    for (const std::string& input : o.files) {
+        std::string name = fs::path(input).filename().string();
+        if (plan.formatGiven) name = fs::path(name).replace_extension(ContainerExtension(plan.format)).string();
+        const std::string output = (fs::path(o.outputDir) / name).string();
+        try {
+            if (std::find(outputsSoFar.begin(), outputsSoFar.end(), output) != outputsSoFar.end()) {
+                throw Failure("another input of this run already went to " + Quote(output));
+            }
+            const Summary summary = ProcessOne(o, plan, input, output, false);
+            outputsSoFar.push_back(output);
+            if (o.json) all.push_back(SummaryJson(summary));
+            else if (!o.quiet) PrintSummary(summary);
+            strictFailed |= o.strict && (summary.clipped > 0 || summary.nonFiniteOut > 0);
+        } catch (const CliError& e) {
+            fmt::print(stderr, "error: {}: {}\n", NameOf(input), e.what());
+            failed.push_back(input);
+            if (e.ExitStatus() == kExitUsage) failureStatus = kExitUsage;
+            if (o.json) all.push_back({{"input", input}, {"output", output}, {"error", e.what()}});
+        }
+    }
+    if (o.json) fmt::print("{}\n", all.dump(2, ' ', false, ordered_json::error_handler_t::replace));
+    if (!failed.empty()) {
+        std::string names;
+        for (const std::string& f : failed) names += (names.empty() ? "" : ", ") + NameOf(f);
+        fmt::print(stderr, "error: {} of {} inputs failed: {}\n", failed.size(), o.files.size(), names);
+        return failureStatus;
+    }
+    if (strictFailed) {
+        fmt::print(stderr, "error: --strict: an output clips or holds non-finite samples\n");
+        return kExitStrict;
     }
     return kExitSuccess;
 }

@@ -7,18 +7,13 @@
 #include "CliError.h"
 #include "Commands.h"
 #include "StateFile.h"
+#include "Text.h"
 
 namespace marovex::cli {
 
 namespace {
 
-// Control characters would reach the terminal as they are; show them as '?'.
-std::string Printable(std::string text) {
-    for (char& c : text) {
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
-    }
-    return text;
-}
+std::string Printable(const std::string& text) { return EscapeText(text); }
 
 std::string ValueText(const StateEntry& e) {
     if (e.type == 'r') return Printable(e.text);

@@ -9,6 +9,7 @@
 #include "AAX.h"
 #include "AAX_SPlugInChunk.h"
 #include "CliError.h"
+#include "Text.h"
 
 namespace marovex::cli {
 
@@ -57,11 +58,11 @@ std::string FourCharText(uint32_t code) {
 
 std::vector<uint8_t> ReadFilePrefix(const std::string& path, size_t maxBytes) {
     std::error_code ec;
-    if (std::filesystem::is_directory(path, ec)) throw Failure("cannot read '" + path + "': it is a folder");
+    if (std::filesystem::is_directory(path, ec)) throw Failure("cannot read '" + EscapeText(path) + "': it is a folder");
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         const bool missing = !std::filesystem::exists(path, ec);
-        throw Failure("cannot open '" + path + "': " + (missing ? "no such file" : std::strerror(errno)));
+        throw Failure("cannot open '" + EscapeText(path) + "': " + (missing ? "no such file" : std::strerror(errno)));
     }
     std::vector<uint8_t> bytes;
     char buffer[65536];
@@ -69,13 +70,13 @@ std::vector<uint8_t> ReadFilePrefix(const std::string& path, size_t maxBytes) {
         in.read(buffer, std::streamsize(std::min(sizeof buffer, maxBytes - bytes.size())));
         bytes.insert(bytes.end(), buffer, buffer + in.gcount());
     }
-    if (in.bad()) throw Failure("cannot read '" + path + "'");
+    if (in.bad()) throw Failure("cannot read '" + EscapeText(path) + "'");
     return bytes;
 }
 
 std::vector<uint8_t> ReadWholeFile(const std::string& path, size_t limit) {
     std::vector<uint8_t> bytes = ReadFilePrefix(path, limit + 1);
-    if (bytes.size() > limit) throw Failure("'" + path + "' is larger than " + std::to_string(limit) + " bytes");
+    if (bytes.size() > limit) throw Failure("'" + EscapeText(path) + "' is larger than " + std::to_string(limit) + " bytes");
     return bytes;
 }
 
@@ -121,7 +122,7 @@ StateRecord ParseStateRecord(const std::vector<uint8_t>& bytes) {
         at = RoundUp4(at + 2 + idLength + 1);
         const size_t valueSize = entry.type == 'd' ? 8 : 4;
         if (at > size || (entry.type != 'r' && size - at < valueSize)) {
-            throw Corrupt("value of '" + entry.identifier + "' at data offset " + std::to_string(at) +
+            throw Corrupt("value of '" + EscapeText(entry.identifier) + "' at data offset " + std::to_string(at) +
                           " runs past the end of the data");
         }
         const uint8_t* p = data + at;

@@ -1,102 +1,224 @@
-// marovex: the command-line face of the Marovex host. Subcommands `info`, `process` and `state show`;
-// messages on standard error, errors as "error: <reason>"; exit status 0 on success, 2 for a usage
-// error, 1 for anything else.
+// marovex: the command-line face of the Marovex host. Commands `info`, `process`, `state show` and
+// `help`; messages on standard error, errors as "error: <reason>"; exit status 0 on success, 2 for a
+// usage error, 1 for anything else (3 for `process --strict` finding clipping or non-finite output).
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <filesystem>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include <CLI/CLI.hpp>
 #include <fmt/core.h>
 
 #include "CliError.h"
 #include "Commands.h"
+#include "MarovexHost.h"
+#include "Text.h"
 
 namespace marovex::cli {
 
+namespace {
+
+constexpr const char kProgramVersion[] = "1.1.0";
+constexpr const char kModuleInBundle[] = "Marovex.aaxplugin/Contents/x86_64-linux/Marovex.so";
+
+}  // namespace
+
 std::string DefaultPluginPath() {
+    const char* fromEnvironment = std::getenv("MAROVEX_PLUGIN");
+    if (fromEnvironment != nullptr && *fromEnvironment != '\0') return fromEnvironment;
     std::error_code ec;
     const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
     const std::filesystem::path bin = ec ? std::filesystem::path(".") : self.parent_path();
-    return (bin / ".." / "Marovex.aaxplugin" / "Contents" / "x86_64-linux" / "Marovex.so").lexically_normal().string();
+    // The build tree keeps the bundle beside bin/; an installed prefix keeps it in lib/marovex/.
+    const std::filesystem::path candidates[] = {bin / ".." / kModuleInBundle,
+                                                bin / ".." / "lib" / "marovex" / kModuleInBundle};
+    for (const std::filesystem::path& c : candidates) {
+        if (std::filesystem::exists(c, ec)) return c.lexically_normal().string();
+    }
+    return candidates[0].lexically_normal().string();
 }
 
 namespace {
+
+// One command of the program: its CLI11 subcommand and what runs when it was given.
+struct Command {
+    CLI::App* app;
+    std::function<int()> run;
+};
+
+// The options every command shares.
+struct Common {
+    std::string plugin;
+};
+
+Command AddInfo(CLI::App& app, const Common& common) {
+    auto options = std::make_shared<InfoOptions>();
+    CLI::App* cmd = app.add_subcommand("info", "Show the plug-in's parameters in words (--details: its whole description)");
+    cmd->add_flag("--json", options->json, "Print JSON instead of text");
+    cmd->add_flag("--details", options->details, "Also show the module's description (fields, procedures, meters)");
+    return {cmd, [options, &common] {
+                options->plugin = common.plugin;
+                return RunInfo(*options);
+            }};
+}
+
+Command AddProcess(CLI::App& app, const Common& common) {
+    auto o = std::make_shared<ProcessOptions>();
+    CLI::App* cmd = app.add_subcommand(
+        "process",
+        "Process an audio file into OUT ('-' is standard input or output), several files with -o DIR, or\n"
+        "without IN the built-in demo signal into marovex-demo.wav. OUT's extension chooses its container\n"
+        "(.wav .flac .ogg .aiff .aif .caf .w64 .rf64; --format overrides); OUT defaults to <stem>-marovex.<ext>\n"
+        "beside IN. Integer input keeps its bit depth, float input stays float, unless --bits says otherwise.\n"
+        "Order: --load-state, --preset, --set, --bypass, processing with --automate, then --save-state and\n"
+        "--save-preset.");
+    cmd->add_option("FILES", o->files, "IN [OUT], or with -o the inputs")->type_name("FILE");
+    cmd->add_option("-o,--output-dir", o->outputDir, "Process every FILE into this folder under its own name")
+        ->type_name("DIR");
+    cmd->add_option("--format", o->format, "Output container: wav, flac, ogg, aiff, caf, w64 or rf64")
+        ->type_name("NAME");
+    cmd->add_option("--set", o->sets,
+                    "Set a parameter (identifier or index) to a normalized value 0..1 or to its value text, "
+                    "e.g. --set FreqA=0.25 --set MasterBypassID=on")
+        ->type_name("ID=VALUE")
+        ->expected(1)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    cmd->add_option("--automate", o->automations,
+                    "Piecewise-linear envelope in seconds, each point at its exact frame, updated at least every "
+                    "64 frames along a ramp, e.g. --automate OutGain=0:0.5,2:0.25 --automate MasterBypassID=0:bypass,1:on")
+        ->type_name("ID=T:V,...")
+        ->expected(1)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    cmd->add_flag("--bypass", o->bypass, "Bypass the effect (the master bypass on)");
+    cmd->add_option("--preset", o->preset, "Apply a preset file (.mrv) as the editor's LOAD does")->type_name("FILE");
+    cmd->add_option("--save-preset", o->savePreset, "Save the settings after processing as a preset")->type_name("FILE");
+    cmd->add_option("--load-state", o->loadState, "Load a saved state first")->type_name("FILE");
+    cmd->add_option("--save-state", o->saveState, "Save the state after processing")->type_name("FILE");
+    cmd->add_option("--bits", o->bits, "Output sample format: 8, 16, 24, 32 (integer), 32f or 64f (float)")
+        ->type_name("BITS");
+    cmd->add_flag("--dither", o->dither, "Add TPDF dither when writing 8, 16 or 24-bit integer samples");
+    cmd->add_option("--block", o->block, "Frames per processing block (1 to 1048576)")->type_name("N")->capture_default_str();
+    cmd->add_flag("--overwrite", o->overwrite, "Replace existing output files");
+    cmd->add_flag("--json", o->json, "Print a summary as JSON on standard output");
+    cmd->add_flag("--strict", o->strict, "Exit with status 3 when the output clips or holds NaN or infinity");
+    cmd->add_flag("--quiet,-q", o->quiet, "No progress and no summary (warnings stay)");
+    return {cmd, [o, &common] {
+                o->plugin = common.plugin;
+                return RunProcess(*o);
+            }};
+}
+
+Command AddState(CLI::App& app, const Common&) {
+    auto options = std::make_shared<StateShowOptions>();
+    CLI::App* cmd = app.add_subcommand("state", "Inspect saved state files");
+    cmd->require_subcommand(1);
+    CLI::App* show = cmd->add_subcommand("show", "List the entries of a state file saved with --save-state");
+    show->add_option("FILE", options->file, "State file")->type_name("FILE")->required();
+    show->add_flag("--json", options->json, "Print JSON instead of a table");
+    return {cmd, [options] { return RunStateShow(*options); }};
+}
+
+Command AddHelp(CLI::App& app, const Common&) {
+    auto topic = std::make_shared<std::string>();
+    CLI::App* cmd = app.add_subcommand("help", "Show the help of the program or of a command");
+    cmd->add_option("COMMAND", *topic, "A command")->type_name("COMMAND");
+    CLI::App* parent = &app;
+    return {cmd, [topic, parent] {
+                if (topic->empty()) {
+                    fmt::print("{}", parent->help());
+                    return kExitSuccess;
+                }
+                for (CLI::App* sub : parent->get_subcommands([](CLI::App*) { return true; })) {
+                    if (sub->get_name() == *topic) {
+                        fmt::print("{}", sub->help());
+                        return kExitSuccess;
+                    }
+                }
+                throw UsageError("no command '" + EscapeText(*topic) + "'");
+            }};
+}
+
+// "marovex 1.1.0" and the version of the plug-in module it would load.
+void PrintVersion(const std::string& plugin) {
+    fmt::print("marovex {}\n", kProgramVersion);
+    std::string error;
+    MarovexLoadOptions options;
+    options.echoTraces = false;
+    const std::shared_ptr<MarovexModule> module = MarovexModule::Load(plugin, &error, options);
+    if (!module) {
+        fmt::print("plug-in: not loaded from {} ({})\n", EscapeText(plugin), EscapeText(error));
+        return;
+    }
+    const MarovexModuleDescription& d = module->Description();
+    const uint32_t v = d.packageVersion;
+    fmt::print("plug-in: {}, package version {}, {}\n", d.packageNames.empty() ? "?" : EscapeText(d.packageNames[0]), v,
+               EscapeText(module->Path()));
+}
 
 int Run(int argc, char** argv) {
     CLI::App app{"Runs audio through the Marovex plug-in (a dynamic band processor with stereo width)\n"
                  "and inspects the plug-in and its saved states.",
                  "marovex"};
-    app.set_version_flag("--version", "marovex 1.0.0");
     app.require_subcommand(1);
     app.fallthrough();
-    std::string plugin = DefaultPluginPath();
-    app.add_option("--plugin", plugin, "The plug-in module to load")->type_name("PATH")->capture_default_str();
-
-    InfoOptions info;
-    CLI::App* infoCmd = app.add_subcommand("info", "Show the plug-in's description and its parameter table");
-    infoCmd->add_flag("--json", info.json, "Print JSON instead of text");
-
-    ProcessOptions process;
-    CLI::App* processCmd = app.add_subcommand(
-        "process",
-        "Process an audio file (WAV, FLAC, AIFF, OGG; mono or stereo) into OUT, or without IN the built-in\n"
-        "demo signal into marovex-demo.wav. OUT defaults to <stem>-marovex.<ext> beside IN and keeps IN's\n"
-        "format; WAV output is 32-bit float unless --bits says otherwise.\n"
-        "Order: --load-state, --preset, --set, processing with --automate, then --save-state and --save-preset.");
-    processCmd->add_option("IN", process.input, "Input audio file")->type_name("FILE");
-    processCmd->add_option("OUT", process.output, "Output audio file")->type_name("FILE");
-    processCmd
-        ->add_option("--set", process.sets,
-                     "Set a parameter (identifier or index) to a normalized value 0..1 or to its value text, "
-                     "e.g. --set FreqA=0.25 --set MasterBypassID=on")
-        ->type_name("ID=VALUE")
-        ->expected(1)
-        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
-    processCmd
-        ->add_option("--automate", process.automations,
-                     "Piecewise-linear envelope in seconds, applied at block boundaries, e.g. "
-                     "--automate OutGain=0:0.5,2:0.25")
-        ->type_name("ID=T:V,...")
-        ->expected(1)
-        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
-    processCmd->add_option("--preset", process.preset, "Apply a preset file (.mrv) as the editor's LOAD does")
-        ->type_name("FILE");
-    processCmd->add_option("--save-preset", process.savePreset, "Save the settings after processing as a preset")
-        ->type_name("FILE");
-    processCmd->add_option("--load-state", process.loadState, "Load a saved state first")->type_name("FILE");
-    processCmd->add_option("--save-state", process.saveState, "Save the state after processing")->type_name("FILE");
-    processCmd->add_option("--bits", process.bits, "Sample format of WAV, AIFF or FLAC output")
-        ->type_name("16|24|32f");
-    processCmd->add_option("--block", process.block, "Frames per processing block (1 to 1048576)")
-        ->type_name("N")
+    Common common;
+    common.plugin = DefaultPluginPath();
+    app.add_option("--plugin", common.plugin, "The plug-in module to load (default: $MAROVEX_PLUGIN or the one installed with the program)")
+        ->type_name("PATH")
         ->capture_default_str();
-    processCmd->add_flag("--overwrite", process.overwrite, "Replace existing output files");
-    processCmd->add_flag("--quiet,-q", process.quiet, "No progress bar and no summary");
+    bool version = false;
+    app.add_flag("--version", version, "Show the program's and the plug-in's versions");
 
-    StateShowOptions show;
-    CLI::App* stateCmd = app.add_subcommand("state", "Inspect saved state files");
-    stateCmd->require_subcommand(1);
-    CLI::App* showCmd = stateCmd->add_subcommand("show", "List the entries of a state file saved with --save-state");
-    showCmd->add_option("FILE", show.file, "State file")->type_name("FILE")->required();
-    showCmd->add_flag("--json", show.json, "Print JSON instead of a table");
+    // One line per command.
+    const std::vector<Command> commands = {
+        AddInfo(app, common),
+        AddProcess(app, common),
+        AddState(app, common),
+        AddHelp(app, common),
+    };
+
+    // A mistyped command: say what was meant before CLI11 calls it an unexpected argument.
+    if (argc > 1 && argv[1][0] != '-') {
+        std::vector<std::string> names;
+        bool known = false;
+        for (const Command& c : commands) {
+            names.push_back(c.app->get_name());
+            known |= c.app->get_name() == argv[1];
+        }
+        if (!known) {
+            const std::string closest = ClosestMatch(argv[1], names);
+            fmt::print(stderr, "error: unknown command '{}'{}\nRun 'marovex help' for the commands.\n",
+                       EscapeText(argv[1]), closest.empty() ? "" : "; did you mean '" + closest + "'?");
+            return kExitUsage;
+        }
+    }
+    for (int i = 1; i < argc; ++i) {
+        if (std::string(argv[i]) == "--version") {
+            app.require_subcommand(0);
+            break;
+        }
+    }
 
     try {
         app.parse(argc, argv);
     } catch (const CLI::Success& e) {
-        return app.exit(e);  // --help, --version: to standard output, status 0
+        return app.exit(e);  // --help: to standard output, status 0
     } catch (const CLI::ParseError& e) {
-        fmt::print(stderr, "error: {}\nRun 'marovex --help' or 'marovex <command> --help' for usage.\n", e.what());
+        fmt::print(stderr, "error: {}\nRun 'marovex help' or 'marovex <command> --help' for usage.\n", e.what());
         return kExitUsage;
     }
-
-    info.plugin = plugin;
-    process.plugin = plugin;
-    if (infoCmd->parsed()) return RunInfo(info);
-    if (processCmd->parsed()) return RunProcess(process);
-    if (showCmd->parsed()) return RunStateShow(show);
+    if (version) {
+        PrintVersion(common.plugin);
+        return kExitSuccess;
+    }
+    for (const Command& c : commands) {
+        if (c.app->parsed()) return c.run();
+    }
     return kExitUsage;
 }
 

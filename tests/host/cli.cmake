@@ -8,6 +8,7 @@ if(TARGET marovex)
   marovex_add_test(test_cli_program
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_cli_program.cpp
     LIBS tandrel_kernel marovex_preset PkgConfig::CLI_SNDFILE nlohmann_json::nlohmann_json)
-  target_compile_definitions(test_cli_program PRIVATE MAROVEX_CLI_PROGRAM="$<TARGET_FILE:marovex>")
+  target_compile_definitions(test_cli_program PRIVATE MAROVEX_CLI_PROGRAM="$<TARGET_FILE:marovex>"
+    MAROVEX_CMAKE_COMMAND="${CMAKE_COMMAND}" MAROVEX_BUILD_DIR="${CMAKE_BINARY_DIR}")
   add_dependencies(test_cli_program marovex)
 endif()

@@ -6,11 +6,13 @@
 #include <fcntl.h>
 #include <sndfile.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <xmmintrin.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -127,9 +129,11 @@ STandrel_FilterCoefs Coefs(float v, float k1, float k0, float sampleRate) {
     return {s, s, 0.0f, 1.0f / (s + c), s - c, 0.0f};
 }
 
-// Runs the kernel over `in` block by block with the settings in force at each block's start, on this
-// thread with flush-to-zero and denormals-are-zero set, as the host's audio thread runs.
-std::vector<float> Reference(const Audio& in, int block, const std::function<Settings(double)>& settingsAt) {
+// Runs the kernel over `in` in segments starting at `starts` (ascending, from 0) with the settings in
+// force at each segment's first frame, on this thread with flush-to-zero and denormals-are-zero set,
+// as the host's audio thread runs.
+std::vector<float> ReferenceSegments(const Audio& in, const std::vector<int64_t>& starts,
+                                     const std::function<Settings(int64_t)>& settingsAt) {
     const unsigned savedCsr = _mm_getcsr();
     _mm_setcsr(savedCsr | 0x8040u);
     const int ch = in.channels;
@@ -139,9 +143,11 @@ std::vector<float> Reference(const Audio& in, int block, const std::function<Set
     EXPECT_EQ(Tandrel_ResetFieldData(eTandrelField_PrivateData, &priv, sizeof priv), -20025);
     std::vector<std::vector<float>> inBuf(ch), outBuf(ch);
     std::vector<float> out(in.samples.size());
-    for (int64_t start = 0; start < in.Frames(); start += block) {
-        int32_t n = int32_t(std::min<int64_t>(block, in.Frames() - start));
-        Settings s = settingsAt(double(start) / in.sampleRate);
+    for (size_t k = 0; k < starts.size() && starts[k] < in.Frames(); ++k) {
+        const int64_t start = starts[k];
+        const int64_t end = k + 1 < starts.size() ? std::min(starts[k + 1], in.Frames()) : in.Frames();
+        int32_t n = int32_t(end - start);
+        Settings s = settingsAt(start);
         STandrel_FilterCoefs w = Coefs(s.freqW, 900.0f, 100.0f, sr);
         STandrel_FilterCoefs a = Coefs(s.freqA, 5000.0f, 1000.0f, sr);
         float* ins[2];
@@ -170,7 +176,9 @@ std::vector<float> Reference(const Audio& in, int block, const std::function<Set
 }
 
 std::vector<float> Reference(const Audio& in, int block, const Settings& settings) {
-    return Reference(in, block, [&](double) { return settings; });
+    std::vector<int64_t> starts;
+    for (int64_t f = 0; f < in.Frames(); f += block) starts.push_back(f);
+    return ReferenceSegments(in, starts, [&](int64_t) { return settings; });
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -202,22 +210,33 @@ protected:
 
     // Runs marovex with `args` in the work folder; standard output and error are captured in files
     // outside it.
-    RunResult Marovex(const std::vector<std::string>& args) {
+    // `environment` adds NAME=VALUE entries; `input` (a path in the work folder) becomes standard
+    // input; `output` (likewise) receives standard output instead of RunResult::out.
+    RunResult Marovex(const std::vector<std::string>& args, const std::vector<std::string>& environment = {},
+                      const std::string& input = "", const std::string& output = "") {
         std::vector<std::string> all = {MAROVEX_CLI_PROGRAM};
         all.insert(all.end(), args.begin(), args.end());
         std::vector<char*> argv;
         for (std::string& a : all) argv.push_back(a.data());
         argv.push_back(nullptr);
-        const std::string outPath = (mRoot / "stdout").string();
+        const std::string outPath = output.empty() ? (mRoot / "stdout").string() : P(output);
         const std::string errPath = (mRoot / "stderr").string();
+        std::vector<std::string> env;
+        for (char** e = environ; *e != nullptr; ++e) env.push_back(*e);
+        env.insert(env.end(), environment.begin(), environment.end());
+        std::vector<char*> envp;
+        for (std::string& e : env) envp.push_back(e.data());
+        envp.push_back(nullptr);
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
+        const std::string inPath = input.empty() ? std::string("/dev/null") : P(input);
+        posix_spawn_file_actions_addopen(&actions, 0, inPath.c_str(), O_RDONLY, 0);
         posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         posix_spawn_file_actions_addchdir_np(&actions, mDir.c_str());
         pid_t pid = -1;
         RunResult run;
-        const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+        const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
         posix_spawn_file_actions_destroy(&actions);
         if (spawned != 0) {
             ADD_FAILURE() << "cannot start " << argv[0];
@@ -226,7 +245,7 @@ protected:
         int status = 0;
         ::waitpid(pid, &status, 0);
         run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        run.out = ReadText(outPath);
+        run.out = output.empty() ? ReadText(outPath) : std::string();
         run.err = ReadText(errPath);
         return run;
     }
@@ -311,22 +330,28 @@ TEST_F(CliProgram, StereoAndMonoFilesMatchTheKernelBitForBit) {
     EXPECT_TRUE(SameBits(mOut.samples, Reference(mono, 512, ms)));
 }
 
-TEST_F(CliProgram, AutomationTakesEffectAtBlockBoundaries) {
-    const Audio in = TestSignal(2, 48000, 12000, 3u);
+TEST_F(CliProgram, AutomationTakesEffectAtItsExactFramesAndRampsEvery64Frames) {
+    const Audio in = TestSignal(2, 48000, 6000, 3u);
     WriteAudio(P("in.wav"), in);
-    const RunResult r = Marovex({"process", "in.wav", "out.wav", "--block", "256", "--set", "Action=0.4", "--automate",
-                           "OutGain=0:0.5,0.1:0.25", "--automate", "FreqA=0.05:0,0.2:1", "--automate",
-                           "MasterBypassID=0:0,0.15:0,0.15:1,0.2:1,0.2:0"});
+    // A ramp over the first 480 frames, a bypass step at 0.0123 s (frame 590.4, so from frame 591)
+    // given as value texts, and one block of 4096 frames that the envelopes must split.
+    const RunResult r = Marovex({"process", "in.wav", "out.wav", "--block", "4096", "--set", "Action=0.4", "--automate",
+                                 "OutGain=0:0.5,0.01:0.25", "--automate", "MasterBypassID=0:bypass,0.0123:bypass,0.0123:on",
+                                 "--automate", "Width=0:1,9:1", "--automate", "Width=0:1"});
     EXPECT_RUN(r, 0);
-    const auto at = [](double t) {
+    std::vector<int64_t> starts = {0, 64, 128, 192, 256, 320, 384, 448, 480, 591, 4096};
+    const auto at = [](int64_t frame) {
         Settings s;
         s.action = 0.4f;
-        s.outGain = float(t >= 0.1 ? 0.25 : 0.5 + (0.25 - 0.5) * (t / 0.1));
-        s.freqA = float(t <= 0.05 ? 0.0 : t >= 0.2 ? 1.0 : (t - 0.05) / 0.15);
-        s.bypass = (t >= 0.15 && t < 0.2) ? 1 : 0;
+        s.outGain = float(frame >= 480 ? 0.25 : 0.5 + (0.25 - 0.5) * (double(frame) / 480.0));
+        s.bypass = frame >= 591 ? 1 : 0;
         return s;
     };
-    EXPECT_TRUE(SameBits(ReadAudio(P("out.wav")).samples, Reference(in, 256, at)));
+    EXPECT_TRUE(SameBits(ReadAudio(P("out.wav")).samples, ReferenceSegments(in, starts, at)));
+    EXPECT_NE(r.err.find("warning: the --automate Width points from 9.000 s on lie at or after the end of the audio"),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("warning: Width is automated twice"), std::string::npos) << r.err;
 }
 
 TEST_F(CliProgram, BypassGivesTheInputBackUnchanged) {
@@ -361,7 +386,7 @@ TEST_F(CliProgram, OutputKeepsLengthChannelsRateAndTheInputsFormat) {
     wav.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
     WriteAudio(P("v.wav"), wav);
     EXPECT_RUN(Marovex({"process", "v.wav", "-q"}), 0);
-    EXPECT_EQ(ReadAudio(P("v-marovex.wav")).format, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
+    EXPECT_EQ(ReadAudio(P("v-marovex.wav")).format, SF_FORMAT_WAV | SF_FORMAT_PCM_16);  // integer depth kept
     EXPECT_RUN(Marovex({"process", "v.wav", "v24.wav", "--bits", "24", "-q"}), 0);
     const Audio v24 = ReadAudio(P("v24.wav"));
     EXPECT_EQ(v24.format, SF_FORMAT_WAV | SF_FORMAT_PCM_24);
@@ -474,12 +499,6 @@ TEST_F(CliProgram, FailuresExitOneAndLeaveNoOutputBehind) {
     const std::vector<Case> cases = {
         {{"process", "missing.wav", "out.wav"}, "error: cannot open 'missing.wav': no such file"},
         {{"process", "three.wav", "out.wav"}, "error: 'three.wav' has 3 channels"},
-        {{"process", "in.wav", "out.wav", "--set", "Loudness=0.5"}, "error: unknown parameter 'Loudness'"},
-        {{"process", "in.wav", "out.wav", "--set", "9=0.5"}, "error: unknown parameter '9'"},
-        {{"process", "in.wav", "out.wav", "--set", "InGain=loud"}, "error: cannot set InGain to 'loud'"},
-        {{"process", "in.wav", "out.wav", "--set", "InGain=1.5"}, "error: cannot set InGain to '1.5'"},
-        {{"process", "in.wav", "out.wav", "--set", "MasterBypassID=On"}, "error: cannot set MasterBypassID"},
-        {{"process", "in.wav", "out.wav", "--automate", "Gain=0:1"}, "error: unknown parameter 'Gain'"},
         {{"process", "in.wav", "out.wav", "--load-state", "garbage.state"}, "error: 'garbage.state': corrupt state file"},
         {{"process", "in.wav", "out.wav", "--load-state", "cut.state"}, "error: 'cut.state': corrupt state file"},
         {{"process", "in.wav", "out.wav", "--load-state", "none.state"}, "error: cannot open 'none.state'"},
@@ -508,8 +527,11 @@ TEST_F(CliProgram, FailuresExitOneAndLeaveNoOutputBehind) {
         EXPECT_EQ(r.err.rfind(c.message, 0), 0u) << r.err;
         EXPECT_EQ(Names(), before) << c.message;
     }
-    // The identifiers are listed for an unknown one.
-    const RunResult unknown = Marovex({"process", "in.wav", "out.wav", "--set", "Loudness=0.5"});
+    // The identifiers are listed for an unknown one, and the closest one is offered.
+    const RunResult unknown = Marovex({"process", "in.wav", "out.wav", "--set", "Freqa=0.5"});
+    EXPECT_RUN(unknown, 2);
+    EXPECT_EQ(unknown.err.rfind("error: unknown parameter 'Freqa' (did you mean 'FreqA'?); the parameters are: ", 0), 0u)
+        << unknown.err;
     EXPECT_NE(unknown.err.find("0 MasterBypassID, 1 InGain, 2 FreqW, 3 Width, 4 FreqA, 5 Action, 6 Dyn, 7 Adj, "
                                "8 OutGain"),
               std::string::npos)
@@ -530,7 +552,26 @@ TEST_F(CliProgram, UsageErrorsExitTwo) {
         {"process", "in.wav", "out.wav", "--set", "=0.5"},
         {"process", "in.wav", "out.wav", "--automate", "OutGain=0:0.5,1"},
         {"process", "in.wav", "out.wav", "--automate", "OutGain=1:0.5,0:0.2"},
-        {"process", "in.wav", "out.flac"},
+        // Every bad argument is a usage error, also those only the plug-in can judge.
+        {"process", "in.wav", "out.wav", "--set", "Loudness=0.5"},
+        {"process", "in.wav", "out.wav", "--set", "9=0.5"},
+        {"process", "in.wav", "out.wav", "--set", "InGain=loud"},
+        {"process", "in.wav", "out.wav", "--set", "FreqA=1.5"},
+        {"process", "in.wav", "out.wav", "--set", "MasterBypassID=On"},
+        {"process", "in.wav", "out.wav", "--automate", "Gain=0:1"},
+        {"process", "in.wav", "out.wav", "--automate", "FreqA=0:1.5"},
+        {"process", "in.wav", "out.wav", "--automate", "MasterBypassID=0:maybe"},
+        {"process", "in.wav", "out.mp3"},
+        {"process", "in.wav", "noextension"},
+        {"process", "in.wav", "out.ogg", "--bits", "16"},
+        {"process", "in.wav", "out.wav", "--format", "mp3"},
+        {"process", "in.wav", "-", "--json"},
+        {"process", "a.wav", "b.wav", "c.wav"},
+        {"process", "in.wav", "-o", "no-such-folder"},
+        {"process", ""},
+        {"process", "", "mine.wav"},
+        {"proces", "in.wav"},
+        {"help", "mix"},
         {"process", "in.wav", "out.wav", "--save-state", "x", "--save-preset", "x"},
         {"state", "show"},
         {"state"},
@@ -544,6 +585,16 @@ TEST_F(CliProgram, UsageErrorsExitTwo) {
     const RunResult help = Marovex({"process", "--help"});
     EXPECT_RUN(help, 0);
     EXPECT_NE(help.out.find("--automate"), std::string::npos);
+    const RunResult mistyped = Marovex({"proces", "in.wav"});
+    EXPECT_EQ(mistyped.err.rfind("error: unknown command 'proces'; did you mean 'process'?", 0), 0u) << mistyped.err;
+    const RunResult mp3 = Marovex({"process", "in.wav", "out.mp3"});
+    EXPECT_NE(mp3.err.find(".wav .flac .ogg .aiff .aif .caf .w64 .rf64"), std::string::npos) << mp3.err;
+    const RunResult helpCommand = Marovex({"help", "process"});
+    EXPECT_RUN(helpCommand, 0);
+    EXPECT_NE(helpCommand.out.find("--automate"), std::string::npos);
+    const RunResult version = Marovex({"--version"});
+    EXPECT_RUN(version, 0);
+    EXPECT_EQ(version.out.rfind("marovex 1.1.0\nplug-in: Marovex Plug-In, package version 1, ", 0), 0u) << version.out;
 }
 
 TEST_F(CliProgram, AnExistingOutputIsReplacedOnlyWithOverwrite) {
@@ -603,7 +654,17 @@ TEST_F(CliProgram, InfoShowsTheDescriptionAndTheParameterTable) {
     }
     EXPECT_EQ(params[0]["name"], "Master Bypass");
 
-    const RunResult text = Marovex({"info"});
+    // Parameters in words first; the description's internals only with --details.
+    const RunResult plain = Marovex({"info"});
+    EXPECT_RUN(plain, 0);
+    EXPECT_NE(plain.out.find("\n    4  FreqA           FreqA          0.50 = Xover Frequency 3500.00 Hz    "
+                             "Xover Frequency, 1000.00 Hz at 0 to 6000.00 Hz at 1\n"),
+              std::string::npos)
+        << plain.out;
+    EXPECT_NE(plain.out.find("0.50 = Output Volume 100.00 %"), std::string::npos);
+    EXPECT_EQ(plain.out.find("field"), std::string::npos);
+    EXPECT_EQ(params[4]["defaultReadout"], "0.50 = Xover Frequency 3500.00 Hz");
+    const RunResult text = Marovex({"info", "--details"});
     EXPECT_RUN(text, 0);
     // The text shows the whole description too: every declared field, the property maps of both
     // procedures of each component, and the meter's properties.
@@ -622,4 +683,444 @@ TEST_F(CliProgram, InfoShowsTheDescriptionAndTheParameterTable) {
     EXPECT_NE(text.out.find("    7  Adj              Adj              continuous  0.5000     9  0.50"),
               std::string::npos)
         << text.out;
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Users' files are safe
+
+TEST_F(CliProgram, NoOutputIsEverAnInputAlsoThroughLinks) {
+    WriteAudio(P("song.wav"), TestSignal(2, 48000, 800, 20u));
+    EXPECT_RUN(Marovex({"process", "song.wav", "tmp.wav", "--save-state", "s.state", "--save-preset", "p.mrv", "-q"}),
+               0);
+    fs::remove(P("tmp.wav"));
+    fs::create_symlink("song.wav", P("link.wav"));
+    fs::create_hard_link(P("song.wav"), P("hard.wav"));
+    const std::string song = ReadText(mDir / "song.wav");
+    const std::string state = ReadText(mDir / "s.state");
+    const std::string preset = ReadText(mDir / "p.mrv");
+    const std::vector<std::string> before = Names();
+    const std::vector<std::vector<std::string>> cases = {
+        {"process", "song.wav", "out.wav", "--save-state", "song.wav"},
+        {"process", "song.wav", "out.wav", "--save-preset", "song.wav"},
+        {"process", "song.wav", "out.wav", "--save-preset", "link.wav"},
+        {"process", "song.wav", "song.wav"},
+        {"process", "song.wav", "link.wav"},
+        {"process", "song.wav", "hard.wav"},
+        {"process", "link.wav", "./song.wav"},
+        {"process", "song.wav", "out.wav", "--load-state", "s.state", "--save-state", "s.state"},
+        {"process", "song.wav", "out.wav", "--preset", "p.mrv", "--save-preset", "p.mrv"},
+        {"process", "song.wav", "out.wav", "--preset", "p.mrv", "--save-state", "p.mrv"},
+        {"process", "song.wav", "-o", "."},
+    };
+    for (std::vector<std::string> args : cases) {
+        args.push_back("--overwrite");
+        const RunResult r = Marovex(args);
+        EXPECT_EQ(r.status, 2) << args[args.size() - 2] << "\n" << r.err;
+        EXPECT_NE(r.err.find("nothing was written"), std::string::npos) << r.err;
+        EXPECT_EQ(Names(), before);
+        EXPECT_EQ(ReadText(mDir / "song.wav"), song);
+        EXPECT_EQ(ReadText(mDir / "s.state"), state);
+        EXPECT_EQ(ReadText(mDir / "p.mrv"), preset);
+        EXPECT_TRUE(fs::is_symlink(P("link.wav")));
+    }
+    // Standard input that is the output file.
+    const RunResult piped = Marovex({"process", "-", "song.wav", "--overwrite"}, {}, "song.wav");
+    EXPECT_RUN(piped, 2);
+    EXPECT_EQ(ReadText(mDir / "song.wav"), song);
+}
+
+TEST_F(CliProgram, FifosDevicesAndLinksAreWrittenInPlace) {
+    const Audio in = TestSignal(2, 48000, 3000, 21u);
+    WriteAudio(P("in.wav"), in);
+    const std::vector<float> expected = Reference(in, 512, Settings{});
+    // A FIFO: its reader gets a WAV stream, and the FIFO stays a FIFO. The read end is opened first
+    // (without blocking); the whole stream fits in the pipe's buffer and is read after the run.
+    ASSERT_EQ(::mkfifo(P("pipe.wav").c_str(), 0600), 0);
+    const int readEnd = ::open(P("pipe.wav").c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(readEnd, 0);
+    const RunResult r = Marovex({"process", "in.wav", "pipe.wav", "--overwrite", "-q"});
+    std::string received;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(readEnd, buffer, sizeof buffer)) > 0;) received.append(buffer, size_t(n));
+    ::close(readEnd);
+    EXPECT_RUN(r, 0);
+    struct stat st;
+    ASSERT_EQ(::lstat(P("pipe.wav").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    std::ofstream(P("received.wav"), std::ios::binary) << received;
+    const Audio got = ReadAudio(P("received.wav"));
+    EXPECT_EQ(got.format, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
+    EXPECT_TRUE(SameBits(got.samples, expected));
+
+    // A link to a character device is written into, never replaced.
+    fs::create_symlink("/dev/null", P("null.wav"));
+    EXPECT_RUN(Marovex({"process", "in.wav", "null.wav", "--overwrite", "-q"}), 0);
+    EXPECT_TRUE(fs::is_symlink(P("null.wav")));
+    // A link to a regular file: the file gets the output, the link stays.
+    WriteAudio(P("real.wav"), TestSignal(1, 8000, 10, 22u));
+    fs::create_symlink("real.wav", P("link.wav"));
+    EXPECT_RUN(Marovex({"process", "in.wav", "link.wav", "-q"}), 1);  // exists: needs --overwrite
+    EXPECT_RUN(Marovex({"process", "in.wav", "link.wav", "--overwrite", "-q"}), 0);
+    EXPECT_TRUE(fs::is_symlink(P("link.wav")));
+    EXPECT_TRUE(SameBits(ReadAudio(P("real.wav")).samples, expected));
+    // Folders and sockets are refused.
+    fs::create_directory(P("dir.wav"));
+    EXPECT_RUN(Marovex({"process", "in.wav", "dir.wav", "--overwrite"}), 2);
+}
+
+TEST_F(CliProgram, LongWavOutputBecomesRf64AndRf64AndW64AreRead) {
+    const Audio in = TestSignal(2, 48000, 2000, 23u);
+    WriteAudio(P("in.wav"), in);
+    const std::vector<float> expected = Reference(in, 512, Settings{});
+    // 2000 stereo float frames are 16000 data bytes: over a threshold of 15000, under one of 16000.
+    EXPECT_RUN(Marovex({"process", "in.wav", "big.wav", "-q"}, {"MAROVEX_RF64_THRESHOLD=15999"}), 0);
+    EXPECT_RUN(Marovex({"process", "in.wav", "small.wav", "-q"}, {"MAROVEX_RF64_THRESHOLD=16000"}), 0);
+    EXPECT_EQ(ReadText(mDir / "big.wav").substr(0, 4), "RF64");
+    EXPECT_EQ(ReadText(mDir / "small.wav").substr(0, 4), "RIFF");
+    const Audio big = ReadAudio(P("big.wav"));
+    EXPECT_EQ(big.format & SF_FORMAT_TYPEMASK, SF_FORMAT_RF64);
+    EXPECT_TRUE(SameBits(big.samples, expected));
+    EXPECT_TRUE(SameBits(ReadAudio(P("small.wav")).samples, expected));
+    // RF64 and W64 in, bypassed, come back unchanged.
+    Audio w64 = in;
+    w64.format = SF_FORMAT_W64 | SF_FORMAT_FLOAT;
+    WriteAudio(P("in.w64"), w64);
+    EXPECT_RUN(Marovex({"process", "big.wav", "back.w64", "--bypass", "-q"}), 0);
+    EXPECT_RUN(Marovex({"process", "in.w64", "back.rf64", "--bypass", "-q"}), 0);
+    EXPECT_TRUE(SameBits(ReadAudio(P("back.w64")).samples, expected));
+    EXPECT_EQ(ReadAudio(P("back.rf64")).format, SF_FORMAT_RF64 | SF_FORMAT_FLOAT);
+    EXPECT_TRUE(SameBits(ReadAudio(P("back.rf64")).samples, in.samples));
+}
+
+TEST_F(CliProgram, AnEmptyInputIsAUsageErrorNotTheDemo) {
+    fs::create_directory(P("out"));
+    const RunResult r = Marovex({"process", "", "out/mine.wav"});
+    EXPECT_RUN(r, 2);
+    EXPECT_EQ(r.err.rfind("error: an empty file name was given", 0), 0u) << r.err;
+    EXPECT_EQ(Names(), std::vector<std::string>{"out"});
+    EXPECT_TRUE(fs::is_empty(P("out")));
+}
+
+TEST_F(CliProgram, TruncatedAndNonFiniteInputIsReported) {
+    // A 16-bit WAV whose header promises 24000 frames, cut to 5000.
+    Audio full = TestSignal(1, 8000, 24000, 24u);
+    full.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    WriteAudio(P("full.wav"), full);
+    const std::string bytes = ReadText(mDir / "full.wav");
+    const size_t header = bytes.size() - 24000 * 2;
+    std::ofstream(P("cut.wav"), std::ios::binary) << bytes.substr(0, header + 5000 * 2);
+    const RunResult cut = Marovex({"process", "cut.wav", "cut-out.wav", "-q"});
+    EXPECT_RUN(cut, 0);
+    EXPECT_NE(cut.err.find("warning: 'cut.wav' is cut short: its header promises 24000 frames (3.000 s) but only 5000 "
+                           "frames (0.625 s) could be read"),
+              std::string::npos)
+        << cut.err;
+    EXPECT_EQ(ReadAudio(P("cut-out.wav")).Frames(), 5000);
+    EXPECT_RUN(Marovex({"process", "full.wav", "full-out.wav", "-q"}), 0);
+    EXPECT_EQ(Marovex({"process", "full.wav", "full-out2.wav", "-q"}).err, "");
+
+    // NaN and infinity in float input: counted, warned about, in the summary, and --strict fails.
+    Audio odd = TestSignal(2, 48000, 1000, 25u);
+    odd.samples[100] = std::nanf("");
+    odd.samples[501] = INFINITY;
+    odd.samples[502] = -INFINITY;
+    WriteAudio(P("odd.wav"), odd);
+    const RunResult r = Marovex({"process", "odd.wav", "odd-out.wav", "--json"});
+    EXPECT_RUN(r, 0);
+    EXPECT_NE(r.err.find("warning: the input holds 3 non-finite samples (NaN or infinity)"), std::string::npos) << r.err;
+    const nlohmann::json json = nlohmann::json::parse(r.out);
+    EXPECT_EQ(json["nonFiniteIn"], 3);
+    EXPECT_GT(json["nonFiniteOut"].get<int>(), 0);
+    EXPECT_EQ(json["frames"], 1000);
+    const RunResult strict = Marovex({"process", "odd.wav", "odd-strict.wav", "--strict", "-q"});
+    EXPECT_RUN(strict, 3);
+    EXPECT_TRUE(fs::exists(P("odd-strict.wav")));
+}
+
+TEST_F(CliProgram, OutputContainerFollowsTheExtensionAndEveryDepthRoundTrips) {
+    // Bypassed audio through every container and sample format comes back bit for bit (integers as
+    // integers, also 32-bit ones that a float cannot hold).
+    struct Case {
+        int format;
+        const char* in;
+        const char* out;
+        const char* bits;
+        int expected;
+    };
+    const std::vector<Case> cases = {
+        {SF_FORMAT_WAV | SF_FORMAT_PCM_32, "i32.wav", "o32.wav", "32", SF_FORMAT_WAV | SF_FORMAT_PCM_32},
+        {SF_FORMAT_WAV | SF_FORMAT_PCM_32, "j32.wav", "j32.caf", nullptr, SF_FORMAT_CAF | SF_FORMAT_PCM_32},
+        {SF_FORMAT_WAV | SF_FORMAT_PCM_U8, "i8.wav", "o8.aiff", nullptr, SF_FORMAT_AIFF | SF_FORMAT_PCM_S8},
+        {SF_FORMAT_WAV | SF_FORMAT_PCM_16, "i16.wav", "o16.flac", nullptr, SF_FORMAT_FLAC | SF_FORMAT_PCM_16},
+        {SF_FORMAT_FLAC | SF_FORMAT_PCM_24, "i24.flac", "o24.w64", nullptr, SF_FORMAT_W64 | SF_FORMAT_PCM_24},
+        {SF_FORMAT_AIFF | SF_FORMAT_PCM_16, "a16.aif", "a24.wav", "24", SF_FORMAT_WAV | SF_FORMAT_PCM_24},
+        {SF_FORMAT_CAF | SF_FORMAT_DOUBLE, "d.caf", "d.rf64", nullptr, SF_FORMAT_RF64 | SF_FORMAT_DOUBLE},
+        {SF_FORMAT_WAV | SF_FORMAT_FLOAT, "f.wav", "f64.aiff", "64f", SF_FORMAT_AIFF | SF_FORMAT_DOUBLE},
+    };
+    uint32_t seed = 30;
+    for (const Case& c : cases) {
+        std::vector<int32_t> ints(2 * 700);
+        uint32_t state = seed++;
+        for (int32_t& v : ints) {
+            state = state * 1664525u + 1013904223u;
+            v = int32_t(state);
+        }
+        const int bits = (c.format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_U8   ? 8
+                         : (c.format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_16 ? 16
+                         : (c.format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_24 ? 24
+                                                                               : 32;
+        for (int32_t& v : ints) v = int32_t(uint32_t(v) >> (32 - bits) << (32 - bits));
+        ints[0] = INT32_MIN;
+        ints[1] = int32_t(0x7FFFFFFFu >> (32 - bits) << (32 - bits));  // the extremes
+        SF_INFO info = {};
+        info.format = c.format;
+        info.channels = 2;
+        info.samplerate = 44100;
+        SNDFILE* f = sf_open(P(c.in).c_str(), SFM_WRITE, &info);
+        ASSERT_NE(f, nullptr) << c.in;
+        sf_writef_int(f, ints.data(), 700);
+        sf_close(f);
+        std::vector<std::string> args = {"process", c.in, c.out, "--bypass", "-q"};
+        if (c.bits != nullptr) args = Concat(args, {"--bits", c.bits});
+        EXPECT_RUN(Marovex(args), 0);
+        SF_INFO a = {}, b = {};
+        SNDFILE* fin = sf_open(P(c.in).c_str(), SFM_READ, &a);
+        SNDFILE* fout = sf_open(P(c.out).c_str(), SFM_READ, &b);
+        ASSERT_NE(fout, nullptr) << c.out;
+        EXPECT_EQ(b.format, c.expected) << c.out;
+        std::vector<int32_t> x(ints.size()), y(ints.size());
+        std::vector<double> dx(ints.size()), dy(ints.size());
+        if ((c.format & SF_FORMAT_SUBMASK) == SF_FORMAT_DOUBLE || (c.format & SF_FORMAT_SUBMASK) == SF_FORMAT_FLOAT) {
+            // Float data: compare the values as the program reads them (single precision).
+            sf_readf_double(fin, dx.data(), 700);
+            sf_readf_double(fout, dy.data(), 700);
+            for (size_t i = 0; i < dx.size(); ++i) dx[i] = double(float(dx[i]));
+            EXPECT_EQ(dx, dy) << c.out;
+        } else {
+            sf_readf_int(fin, x.data(), 700);
+            sf_readf_int(fout, y.data(), 700);
+            EXPECT_EQ(x, y) << c.out;
+        }
+        sf_close(fin);
+        sf_close(fout);
+    }
+
+    // A FLAC file named .wav makes a WAV output of its own depth under the default name.
+    Audio flac = TestSignal(1, 22050, 500, 40u);
+    flac.format = SF_FORMAT_FLAC | SF_FORMAT_PCM_16;
+    WriteAudio(P("x.wav"), flac);
+    EXPECT_RUN(Marovex({"process", "x.wav", "-q"}), 0);
+    EXPECT_EQ(ReadAudio(P("x-marovex.wav")).format, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+    // --format overrides the extension; Ogg Vorbis is written.
+    EXPECT_RUN(Marovex({"process", "x.wav", "named.wav", "--format", "flac", "-q"}), 0);
+    EXPECT_EQ(ReadAudio(P("named.wav")).format, SF_FORMAT_FLAC | SF_FORMAT_PCM_16);
+    EXPECT_RUN(Marovex({"process", "x.wav", "v.ogg", "-q"}), 0);
+    EXPECT_EQ(ReadAudio(P("v.ogg")).format, SF_FORMAT_OGG | SF_FORMAT_VORBIS);
+}
+
+TEST_F(CliProgram, DitherShapesOnlyShortenedSamples) {
+    Audio in = TestSignal(1, 48000, 4000, 41u);
+    WriteAudio(P("in.wav"), in);
+    EXPECT_RUN(Marovex({"process", "in.wav", "plain.wav", "--bits", "16", "-q"}), 0);
+    EXPECT_RUN(Marovex({"process", "in.wav", "dither.wav", "--bits", "16", "--dither", "-q"}), 0);
+    const Audio plain = ReadAudio(P("plain.wav"));
+    const Audio dithered = ReadAudio(P("dither.wav"));
+    ASSERT_EQ(plain.samples.size(), dithered.samples.size());
+    // Triangular dither moves a sample by at most one step either way, and moves many.
+    size_t moved = 0;
+    for (size_t i = 0; i < plain.samples.size(); ++i) {
+        const float step = std::fabs(plain.samples[i] - dithered.samples[i]) * 32768.0f;
+        EXPECT_LE(step, 1.0f) << i;
+        moved += step > 0.0f;
+    }
+    EXPECT_GT(moved, plain.samples.size() / 4);
+    // Bypassed 16-bit audio is not shortened: it stays bit for bit.
+    Audio pcm = in;
+    pcm.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    WriteAudio(P("in16.wav"), pcm);
+    EXPECT_RUN(Marovex({"process", "in16.wav", "out16.wav", "--dither", "--bypass", "-q"}), 0);
+    EXPECT_TRUE(SameBits(ReadAudio(P("out16.wav")).samples, ReadAudio(P("in16.wav")).samples));
+}
+
+TEST_F(CliProgram, StateShowEscapesControlCharacters) {
+    // A hand-made state whose texts carry a terminal escape, a bell, a C1 CSI and an 8-bit CSI.
+    std::vector<uint8_t> data = {1, 1, 1, 1};
+    const auto entry = [&data](char type, const std::string& id, const std::string& value) {
+        data.push_back(uint8_t(type));
+        data.push_back('_');
+        data.insert(data.end(), id.begin(), id.end());
+        data.push_back(0);
+        while (data.size() % 4 != 0) data.push_back(0);
+        data.insert(data.end(), value.begin(), value.end());
+        data.push_back(0);
+        while (data.size() % 4 != 0) data.push_back(0);
+    };
+    entry('r', "Name\x1b]0;owned\x07", "text \xc2\x9b" "31m \x9b" "2J end");
+    std::vector<uint8_t> record(56, 0);
+    const int32_t size = int32_t(data.size());
+    const int32_t version = 1;
+    const uint32_t type = 0x656C636B;
+    std::memcpy(&record[0], &size, 4);
+    std::memcpy(&record[4], &version, 4);
+    std::memcpy(&record[20], &type, 4);
+    std::memcpy(&record[24], "Complete\x1b[2J", 12);
+    record.insert(record.end(), data.begin(), data.end());
+    std::ofstream(P("odd.state"), std::ios::binary).write(reinterpret_cast<const char*>(record.data()),
+                                                          std::streamsize(record.size()));
+    const RunResult r = Marovex({"state", "show", "odd.state"});
+    EXPECT_RUN(r, 0);
+    for (size_t i = 0; i < r.out.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(r.out[i]);
+        EXPECT_TRUE(c == '\n' || (c >= 0x20 && c != 0x7F && c != 0x9B)) << "byte " << i << " " << int(c) << "\n" << r.out;
+        EXPECT_FALSE(c == 0xC2 && i + 1 < r.out.size() && static_cast<unsigned char>(r.out[i + 1]) == 0x9B) << r.out;
+    }
+    EXPECT_NE(r.out.find("Name\\x1B]0;owned\\x07"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("text \\u{009B}31m \\x9B2J end"), std::string::npos) << r.out;
+}
+
+// ---------------------------------------------------------------------------------------------------
+// What users expect
+
+TEST_F(CliProgram, PipesCarryWavFlacAndOgg) {
+    Audio in = TestSignal(2, 44100, 5000, 50u);
+    in.format = SF_FORMAT_WAV | SF_FORMAT_PCM_24;
+    WriteAudio(P("in.wav"), in);
+    EXPECT_RUN(Marovex({"process", "in.wav", "file.wav", "-q"}), 0);
+    const Audio viaFile = ReadAudio(P("file.wav"));
+    // `- -`: standard input to standard output.
+    EXPECT_RUN(Marovex({"process", "-", "-", "-q"}, {}, "in.wav", "stream.wav"), 0);
+    const Audio viaPipe = ReadAudio(P("stream.wav"));
+    EXPECT_EQ(viaPipe.format, SF_FORMAT_WAV | SF_FORMAT_PCM_24);
+    EXPECT_TRUE(SameBits(viaPipe.samples, viaFile.samples));
+    // FLAC out on standard output and back in from standard input (a plain file descriptor
+    // here; the reader does not seek it).
+    EXPECT_RUN(Marovex({"process", "in.wav", "-", "--format", "flac", "--bypass", "-q"}, {}, "", "stream.flac"), 0);
+    EXPECT_RUN(Marovex({"process", "-", "back.wav", "--bypass", "-q"}, {}, "stream.flac"), 0);
+    EXPECT_TRUE(SameBits(ReadAudio(P("back.wav")).samples, ReadAudio(P("in.wav")).samples));
+    EXPECT_RUN(Marovex({"process", "in.wav", "-", "--format", "ogg", "-q"}, {}, "", "stream.ogg"), 0);
+    EXPECT_EQ(ReadAudio(P("stream.ogg")).Frames(), 5000);
+    // Containers that cannot stream are refused on a stream.
+    EXPECT_RUN(Marovex({"process", "in.wav", "-", "--format", "aiff"}), 2);
+}
+
+TEST_F(CliProgram, BatchGoesOnPastABadInputAndSaysSo) {
+    WriteAudio(P("a.wav"), TestSignal(1, 48000, 600, 51u));
+    WriteAudio(P("c.wav"), TestSignal(2, 44100, 700, 52u));
+    std::ofstream(P("b.wav")) << "not audio";
+    Audio au = TestSignal(1, 8000, 300, 56u);
+    au.format = SF_FORMAT_AU | SF_FORMAT_PCM_16;
+    WriteAudio(P("d.au"), au);
+    fs::create_directory(P("out"));
+    const RunResult r =
+        Marovex({"process", "a.wav", "b.wav", "c.wav", "d.au", "-o", "out", "--set", "OutGain=0.4", "--json"});
+    EXPECT_RUN(r, 1);
+    EXPECT_NE(r.err.find("error: 'b.wav': cannot read 'b.wav' as audio"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("error: 1 of 4 inputs failed: 'b.wav'"), std::string::npos) << r.err;
+    // A container not written here becomes WAV of the same depth.
+    EXPECT_EQ(ReadAudio(P("out/d.wav")).format, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+    EXPECT_TRUE(fs::exists(P("out/a.wav")));
+    EXPECT_FALSE(fs::exists(P("out/b.wav")));
+    EXPECT_EQ(ReadAudio(P("out/c.wav")).Frames(), 700);
+    const nlohmann::json json = nlohmann::json::parse(r.out);
+    ASSERT_EQ(json.size(), 4u);
+    EXPECT_EQ(json[0]["frames"], 600);
+    EXPECT_TRUE(json[1].contains("error"));
+    EXPECT_EQ(json[2]["settings"][0]["readout"], "OutGain 0.40 = Output Volume 80.00 %");
+    Settings s;
+    s.outGain = 0.4f;
+    EXPECT_TRUE(SameBits(ReadAudio(P("out/a.wav")).samples, Reference(ReadAudio(P("a.wav")), 512, s)));
+}
+
+TEST_F(CliProgram, SummaryTellsTheSettingsInWordsAndBypassIsEasy) {
+    WriteAudio(P("in.wav"), TestSignal(2, 48000, 12000, 53u));
+    const RunResult r = Marovex({"process", "in.wav", "out.wav", "--set", "FreqA=0.25", "--set", "OutGain=0.5"});
+    EXPECT_RUN(r, 0);
+    EXPECT_NE(r.err.find("marovex: FreqA 0.25 = Xover Frequency 2250.00 Hz\nmarovex: OutGain 0.50 = Output Volume 100.00 %\n"),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("peak gain reduction"), std::string::npos);
+    const RunResult bypassed = Marovex({"process", "in.wav", "dry.wav", "--bypass", "--json"});
+    EXPECT_RUN(bypassed, 0);
+    const nlohmann::json json = nlohmann::json::parse(bypassed.out);
+    EXPECT_TRUE(json["bypassed"].get<bool>());
+    EXPECT_TRUE(json["peakGainReduction"].is_null());
+    EXPECT_EQ(json["peakIn"], json["peakOut"]);
+    EXPECT_TRUE(SameBits(ReadAudio(P("dry.wav")).samples, ReadAudio(P("in.wav")).samples));
+    const RunResult words = Marovex({"process", "in.wav", "dry2.wav", "--bypass"});
+    EXPECT_NE(words.err.find("bypassed, no gain reduction"), std::string::npos) << words.err;
+}
+
+TEST_F(CliProgram, TextTagsPassThrough) {
+    Audio in = TestSignal(2, 48000, 500, 54u);
+    in.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    SF_INFO info = {};
+    info.format = in.format;
+    info.channels = 2;
+    info.samplerate = 48000;
+    SNDFILE* f = sf_open(P("tagged.wav").c_str(), SFM_WRITE, &info);
+    ASSERT_NE(f, nullptr);
+    sf_set_string(f, SF_STR_TITLE, "Night Take");
+    sf_set_string(f, SF_STR_ARTIST, "The Band");
+    SF_BROADCAST_INFO bext = {};
+    std::strcpy(bext.description, "Room B");
+    std::strcpy(bext.originator, "Desk 4");
+    sf_command(f, SFC_SET_BROADCAST_INFO, &bext, sizeof bext);
+    sf_writef_float(f, in.samples.data(), 500);
+    sf_close(f);
+    EXPECT_RUN(Marovex({"process", "tagged.wav", "out.wav", "-q"}), 0);
+    EXPECT_RUN(Marovex({"process", "tagged.wav", "out.flac", "-q"}), 0);
+    for (const char* name : {"out.wav", "out.flac"}) {
+        SF_INFO o = {};
+        SNDFILE* g = sf_open(P(name).c_str(), SFM_READ, &o);
+        ASSERT_NE(g, nullptr);
+        EXPECT_STREQ(sf_get_string(g, SF_STR_TITLE), "Night Take") << name;
+        EXPECT_STREQ(sf_get_string(g, SF_STR_ARTIST), "The Band") << name;
+        SF_BROADCAST_INFO back = {};
+        const bool hasBext = sf_command(g, SFC_GET_BROADCAST_INFO, &back, sizeof back) == SF_TRUE;
+        EXPECT_EQ(hasBext, std::string(name) == "out.wav");
+        if (hasBext) {
+            EXPECT_STREQ(back.originator, "Desk 4");
+        }
+        sf_close(g);
+    }
+}
+
+TEST_F(CliProgram, ThePluginIsFoundThroughTheEnvironmentOrTheOption) {
+    WriteAudio(P("in.wav"), TestSignal(1, 48000, 100, 55u));
+    const RunResult missing = Marovex({"info"}, {"MAROVEX_PLUGIN=/no/such/Marovex.so"});
+    EXPECT_RUN(missing, 1);
+    EXPECT_NE(missing.err.find("/no/such/Marovex.so"), std::string::npos) << missing.err;
+    // --plugin wins over the environment.
+    const std::string module = fs::path(MAROVEX_CLI_PROGRAM).parent_path().parent_path() /
+                               "Marovex.aaxplugin/Contents/x86_64-linux/Marovex.so";
+    EXPECT_RUN(Marovex({"--plugin", module, "info"}, {"MAROVEX_PLUGIN=/no/such/Marovex.so"}), 0);
+}
+
+TEST_F(CliProgram, AnInstalledProgramFindsItsModuleWhereverThePrefixMoves) {
+    const std::string prefix = (mRoot / "prefix").string();
+    const std::string command = std::string("'") + MAROVEX_CMAKE_COMMAND + "' --install '" + MAROVEX_BUILD_DIR +
+                                "' --prefix '" + prefix + "' > /dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    fs::rename(prefix, mRoot / "moved");
+    const std::string program = (mRoot / "moved" / "bin" / "marovex").string();
+    ASSERT_TRUE(fs::exists(program));
+    const std::string out = (mRoot / "info.txt").string();
+    ASSERT_EQ(std::system(("cd / && '" + program + "' info > '" + out + "' 2>&1").c_str()), 0) << ReadText(out);
+    EXPECT_NE(ReadText(out).find((mRoot / "moved" / "lib" / "marovex").string()), std::string::npos) << ReadText(out);
+}
+
+TEST_F(CliProgram, ProgressShowsOnATerminalOnly) {
+    WriteAudio(P("in.wav"), TestSignal(2, 48000, 3 * 48000, 57u));
+    const RunResult plain = Marovex({"process", "in.wav", "a.wav"});
+    EXPECT_RUN(plain, 0);
+    EXPECT_EQ(plain.err.find('\r'), std::string::npos) << plain.err;
+    // `script` gives the program a terminal and copies what it shows.
+    const std::string shown = (mRoot / "terminal.txt").string();
+    const std::string command = "cd '" + mDir.string() + "' && script -qec \"'" + MAROVEX_CLI_PROGRAM +
+                                "' process in.wav b.wav\" /dev/null > '" + shown + "' 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0) << ReadText(shown);
+    const std::string text = ReadText(shown);
+    EXPECT_NE(text.find("\r["), std::string::npos) << text;
+    EXPECT_NE(text.find(" elapsed, "), std::string::npos) << text;
+    EXPECT_NE(text.find(" left"), std::string::npos) << text;
 }

@@ -18,6 +18,7 @@
 #include "CliError.h"
 #include "Envelope.h"
 #include "StateFile.h"
+#include "Text.h"
 
 using namespace marovex::cli;
 namespace fs = std::filesystem;
@@ -222,35 +223,77 @@ TEST_F(CliFiles, StateFilesAreReadWholeWithinALimit) {
 // ---------------------------------------------------------------------------------------------------
 // Output format
 
-TEST(CliOutputFormat, KeepsTheContainerWavBecomesFloatUnlessBitsSaySo) {
+TEST(CliOutputFormat, TheContainerIsChosenIntegerDepthIsKeptFloatStaysFloat) {
     const int wav16 = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
     const int flac24 = SF_FORMAT_FLAC | SF_FORMAT_PCM_24;
     const int aiff16 = SF_FORMAT_AIFF | SF_FORMAT_PCM_16;
     const int ogg = SF_FORMAT_OGG | SF_FORMAT_VORBIS;
-    EXPECT_EQ(ChooseOutputFormat(wav16, "o.wav", OutputBits::Default, 2, 48000), SF_FORMAT_WAV | SF_FORMAT_FLOAT);
-    EXPECT_EQ(ChooseOutputFormat(wav16, "o.WAV", OutputBits::Pcm24, 2, 48000), SF_FORMAT_WAV | SF_FORMAT_PCM_24);
-    EXPECT_EQ(ChooseOutputFormat(SF_FORMAT_WAV | SF_FORMAT_FLOAT, "o", OutputBits::Pcm16, 1, 44100), wav16);
-    EXPECT_EQ(ChooseOutputFormat(flac24, "o.flac", OutputBits::Default, 2, 48000), flac24);
-    EXPECT_EQ(ChooseOutputFormat(flac24, "o.flac", OutputBits::Pcm16, 2, 48000), SF_FORMAT_FLAC | SF_FORMAT_PCM_16);
-    EXPECT_EQ(ChooseOutputFormat(aiff16, "o.aif", OutputBits::Default, 2, 48000), aiff16);
-    EXPECT_EQ(ChooseOutputFormat(aiff16, "o.aiff", OutputBits::Float32, 2, 48000), SF_FORMAT_AIFF | SF_FORMAT_FLOAT);
-    EXPECT_EQ(ChooseOutputFormat(ogg, "o.ogg", OutputBits::Default, 2, 48000), ogg);
-    EXPECT_EQ(ChooseOutputFormat(SF_FORMAT_WAVEX | SF_FORMAT_PCM_24, "o.wav", OutputBits::Default, 2, 48000),
-              SF_FORMAT_WAVEX | SF_FORMAT_FLOAT);
+    const int wav32 = SF_FORMAT_WAV | SF_FORMAT_PCM_32;
+    const int wavDouble = SF_FORMAT_WAV | SF_FORMAT_DOUBLE;
+    const OutputBits keep{};
+    struct Case {
+        Container container;
+        int input;
+        OutputBits bits;
+        int expected;
+    };
+    for (const Case& c : {
+             Case{Container::Wav, wav16, keep, wav16},  // integer input keeps its depth
+             Case{Container::Wav, wav16, {24, false}, SF_FORMAT_WAV | SF_FORMAT_PCM_24},
+             Case{Container::Wav, SF_FORMAT_WAV | SF_FORMAT_FLOAT, {16, false}, wav16},
+             Case{Container::Wav, wavDouble, keep, wavDouble},
+             Case{Container::Wav, ogg, keep, SF_FORMAT_WAV | SF_FORMAT_FLOAT},  // compressed input: float
+             Case{Container::Wav, wav16, {8, false}, SF_FORMAT_WAV | SF_FORMAT_PCM_U8},
+             Case{Container::Aiff, wav16, {8, false}, SF_FORMAT_AIFF | SF_FORMAT_PCM_S8},
+             Case{Container::Flac, wav16, keep, SF_FORMAT_FLAC | SF_FORMAT_PCM_16},  // converted
+             Case{Container::Flac, wav32, keep, flac24},  // FLAC holds at most 24 bits
+             Case{Container::Flac, SF_FORMAT_WAV | SF_FORMAT_FLOAT, keep, flac24},
+             Case{Container::Flac, flac24, {16, false}, SF_FORMAT_FLAC | SF_FORMAT_PCM_16},
+             Case{Container::Aiff, aiff16, keep, aiff16},
+             Case{Container::Aiff, aiff16, {32, true}, SF_FORMAT_AIFF | SF_FORMAT_FLOAT},
+             Case{Container::Ogg, wav16, keep, ogg},
+             Case{Container::Caf, wav32, {64, true}, SF_FORMAT_CAF | SF_FORMAT_DOUBLE},
+             Case{Container::W64, wav32, keep, SF_FORMAT_W64 | SF_FORMAT_PCM_32},
+             Case{Container::Rf64, wav16, keep, SF_FORMAT_RF64 | SF_FORMAT_PCM_16},
+         }) {
+        EXPECT_EQ(ChooseOutputFormat(c.container, c.input, c.bits, 2, 48000), c.expected)
+            << ContainerName(c.container) << " from " << std::hex << c.input;
+    }
+    ErrorOf([&] { ChooseOutputFormat(Container::Flac, flac24, {32, true}, 2, 48000); }, kExitUsage);
+    ErrorOf([&] { ChooseOutputFormat(Container::Flac, flac24, {32, false}, 2, 48000); }, kExitUsage);
+    ErrorOf([&] { ChooseOutputFormat(Container::Ogg, ogg, {16, false}, 2, 48000); }, kExitUsage);
+    ErrorOf([] { ParseOutputBits("12"); }, kExitUsage);
+    ErrorOf([] { ParseOutputBits("16f"); }, kExitUsage);
+    EXPECT_EQ(ParseOutputBits("32"), (OutputBits{32, false}));
+    EXPECT_EQ(ParseOutputBits("64f"), (OutputBits{64, true}));
 
-    EXPECT_NE(ErrorOf([&] { ChooseOutputFormat(wav16, "o.flac", OutputBits::Default, 2, 48000); }, kExitUsage)
-                  .find("keeps the input's format (WAV)"),
-              std::string::npos);
-    ErrorOf([&] { ChooseOutputFormat(flac24, "o.flac", OutputBits::Float32, 2, 48000); }, kExitUsage);
-    ErrorOf([&] { ChooseOutputFormat(ogg, "o.ogg", OutputBits::Pcm16, 2, 48000); }, kExitUsage);
-    ErrorOf([] { ParseOutputBits("32"); }, kExitUsage);
-    EXPECT_EQ(ParseOutputBits("32f"), OutputBits::Float32);
+    Container c = Container::Ogg;
+    EXPECT_TRUE(ContainerOfExtension("a/B.AIF", &c));
+    EXPECT_EQ(c, Container::Aiff);
+    EXPECT_FALSE(ContainerOfExtension("song.mp3", &c));
+    EXPECT_FALSE(ContainerOfExtension("song", &c));
+    EXPECT_TRUE(ContainerOfName("RF64", &c));
+    EXPECT_EQ(c, Container::Rf64);
 }
 
 TEST(CliOutputFormat, DefaultOutputSitsBesideTheInput) {
-    EXPECT_EQ(DefaultOutputPath("/a/b/song.flac"), "/a/b/song-marovex.flac");
-    EXPECT_EQ(DefaultOutputPath("take.2.wav"), "take.2-marovex.wav");
-    EXPECT_EQ(DefaultOutputPath("raw"), "raw-marovex");
+    EXPECT_EQ(DefaultOutputPath("/a/b/song.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16), "/a/b/song-marovex.flac");
+    EXPECT_EQ(DefaultOutputPath("take.2.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16), "take.2-marovex.wav");
+    // A FLAC file named .wav keeps its name's extension (and becomes WAV); unknown extensions follow
+    // the container.
+    EXPECT_EQ(DefaultOutputPath("x.wav", SF_FORMAT_FLAC | SF_FORMAT_PCM_16), "x-marovex.wav");
+    EXPECT_EQ(DefaultOutputPath("raw", SF_FORMAT_FLAC | SF_FORMAT_PCM_16), "raw-marovex.flac");
+    EXPECT_EQ(DefaultOutputPath("old.au", SF_FORMAT_AU | SF_FORMAT_PCM_16), "old-marovex.wav");
+}
+
+TEST(CliText, UntrustedTextIsMadeVisible) {
+    EXPECT_EQ(EscapeText("plain Grüße 123"), "plain Grüße 123");
+    EXPECT_EQ(EscapeText("a\x1b[31mred\x07\n\t\\"), "a\\x1B[31mred\\x07\\n\\t\\\\");
+    // A lone CSI byte, an invalid sequence, the C1 control U+009B and a line separator.
+    EXPECT_EQ(EscapeText("\x9b" "2J|\xc3|\xc2\x9b|\xe2\x80\xa8"), "\\x9B2J|\\xC3|\\u{009B}|\\u{2028}");
+    EXPECT_EQ(ClosestMatch("proces", {"info", "process", "state"}), "process");
+    EXPECT_EQ(ClosestMatch("freqa", {"FreqA", "FreqW"}), "FreqA");
+    EXPECT_EQ(ClosestMatch("mix", {"info", "process", "state"}), "");
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -300,6 +343,7 @@ TEST_F(CliFiles, IntegerSamplesReadAndWrittenComeBackBitForBit) {
         sf_close(f);
 
         AudioReader reader(PathOf(c.name));
+        EXPECT_EQ(reader.IntegerBits(), c.bits);
         std::vector<float> floats(samples.size());
         ASSERT_EQ(reader.Read(floats.data(), int64_t(floats.size())), int64_t(floats.size()));
         const std::string outName = std::string("out-") + c.name;
