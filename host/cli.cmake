@@ -1,6 +1,7 @@
 # The marovex program: info, process and state show on top of the host library.
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(CLI_SNDFILE REQUIRED IMPORTED_TARGET GLOBAL sndfile)
+find_package(Threads REQUIRED)
 find_package(fmt REQUIRED)
 find_package(nlohmann_json REQUIRED)
 find_package(CLI11 REQUIRED)
@@ -8,6 +9,7 @@ find_package(CLI11 REQUIRED)
 # Everything but main(), so that the tests can reach the file formats directly.
 add_library(marovex_cli_core STATIC
   ${CMAKE_CURRENT_LIST_DIR}/cli/AudioFiles.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/cli/ChunkPipeline.cpp
   ${CMAKE_CURRENT_LIST_DIR}/cli/Envelope.cpp
   ${CMAKE_CURRENT_LIST_DIR}/cli/InfoCommand.cpp
   ${CMAKE_CURRENT_LIST_DIR}/cli/PluginSession.cpp
@@ -20,7 +22,7 @@ target_include_directories(marovex_cli_core PUBLIC ${CMAKE_CURRENT_LIST_DIR}/cli
 target_link_libraries(marovex_cli_core
   PUBLIC marovex_host marovex_preset marovex_demo_signal aax_interfaces PkgConfig::CLI_SNDFILE
          fmt::fmt nlohmann_json::nlohmann_json CLI11::CLI11
-  PRIVATE marovex_warnings)
+  PRIVATE Threads::Threads marovex_warnings)
 
 add_executable(marovex ${CMAKE_CURRENT_LIST_DIR}/cli/main.cpp)
 target_link_libraries(marovex PRIVATE marovex_cli_core marovex_warnings)

@@ -24,6 +24,7 @@
 #include <nlohmann/json.hpp>
 
 #include "AudioFiles.h"
+#include "ChunkPipeline.h"
 #include "CliError.h"
 #include "Commands.h"
 #include "DemoSignal.h"
@@ -46,6 +47,9 @@ constexpr const char kBypassID[] = "MasterBypassID";
 
 // Along a ramp the parameter is updated at least this often, whatever --block says.
 constexpr int64_t kRampUpdateFrames = 64;
+
+// The file is read and written in chunks of about this many frames (whole blocks), whatever --block says.
+constexpr int64_t kChunkFrames = 65536;
 
 std::string Quote(const std::string& path) { return "'" + EscapeText(path) + "'"; }
 std::string NameOf(const std::string& path) { return path == "-" ? "standard input" : Quote(path); }
@@ -411,11 +415,13 @@ Summary ProcessOne(const ProcessOptions& o, Plan& plan, const std::string& input
     if (demo) source = std::make_unique<MemorySource>(demoSignal.samples, channels);
     else source = std::make_unique<FileSource>(*reader);
 
-    const size_t block = size_t(o.block);
-    std::vector<float> interleavedIn(block * channels), interleavedOut(block * channels);
-    std::vector<int32_t> originals(block * channels);
-    std::vector<std::vector<float>> planarIn(channels, std::vector<float>(block));
-    std::vector<std::vector<float>> planarOut(channels, std::vector<float>(block));
+    // The file is read ahead and written behind in chunks of whole blocks on a second thread, while
+    // this thread processes: the blocks, and so every output bit, are those of reading block by block.
+    const int64_t block = o.block;
+    const int64_t chunkFrames = block * std::max<int64_t>(1, kChunkFrames / block);
+    const bool integerInput = reader && reader->IntegerBits() > 0;
+    std::vector<std::vector<float>> planarIn(channels, std::vector<float>(size_t(block)));
+    std::vector<std::vector<float>> planarOut(channels, std::vector<float>(size_t(block)));
     std::vector<const float*> in(channels);
     std::vector<float*> out(channels);
     ProgressBar progress(stderr, !o.quiet && !o.json && ProgressBar::Wanted(stderr, frames, sampleRate), frames,
@@ -423,61 +429,80 @@ Summary ProcessOne(const ProcessOptions& o, Plan& plan, const std::string& input
     int64_t done = 0;
     const int64_t startUpFrames = int64_t(std::ceil(kStartUpSeconds * sampleRate));
     const auto started = std::chrono::steady_clock::now();
-    while (true) {
-        if (gInterrupted) throw Failure(audioFile.IsStream() ? "interrupted" : "interrupted; nothing was written");
-        const int64_t n = source->Read(interleavedIn.data(), int64_t(block), originals.data());
-        if (n <= 0) break;
-        for (int64_t f = 0; f < n; ++f) {
-            for (int c = 0; c < channels; ++c) {
-                const float x = interleavedIn[f * channels + c];
-                planarIn[c][f] = x;
-                if (!std::isfinite(x)) ++summary.nonFiniteIn;
-                else summary.peakIn = std::max(summary.peakIn, std::fabs(double(x)));
+    ChunkPipeline pipeline(
+        chunkFrames, channels,
+        [&](AudioChunk& chunk, int64_t capacity) {
+            int64_t filled = 0;
+            while (filled < capacity) {
+                const int64_t n = source->Read(chunk.in.data() + filled * channels, capacity - filled,
+                                               chunk.originals.data() + filled * channels);
+                if (n <= 0) break;
+                filled += n;
             }
-        }
-        // Envelopes take effect at their exact frames: the block is split at every point and, along a
-        // ramp, every kRampUpdateFrames frames.
-        for (int64_t at = 0; at < n;) {
-            const int64_t frame = done + at;
-            int64_t length = n - at;
-            for (Automation& a : automations) {
-                const double value = a.ValueAt(frame);
-                if (!(value == a.lastApplied)) {
-                    session.Set(a.id, value);
-                    a.lastApplied = value;
-                }
-                length = std::min(length, a.Run(frame));
-            }
-            for (int c = 0; c < channels; ++c) {
-                in[c] = planarIn[c].data() + at;
-                out[c] = planarOut[c].data() + at;
-            }
-            if (!instance.Process(in.data(), out.data(), int32_t(length), &error)) {
-                throw Failure("processing failed: " + error);
-            }
-            if (frame >= startUpFrames && instance.MeterCount() > 0) {
-                summary.reduction = std::max(summary.reduction, instance.MeterValue(0));
-            }
-            at += length;
-        }
-        for (int64_t f = 0; f < n; ++f) {
-            for (int c = 0; c < channels; ++c) {
-                const float x = planarOut[c][f];
-                interleavedOut[f * channels + c] = x;
-                const double magnitude = std::fabs(double(x));
-                if (!std::isfinite(x)) {
-                    ++summary.nonFiniteOut;
-                } else {
-                    summary.peakOut = std::max(summary.peakOut, magnitude);
-                    if (magnitude > 1.0) ++summary.clipped;
+            return filled;
+        },
+        [&](const AudioChunk& chunk) {
+            writer.Write(chunk.out.data(), chunk.frames, chunk.in.data(),
+                         integerInput ? chunk.originals.data() : nullptr);
+        });
+    while (AudioChunk* chunk = pipeline.Next()) {
+        for (int64_t offset = 0; offset < chunk->frames; offset += block) {
+            if (gInterrupted) throw Failure(audioFile.IsStream() ? "interrupted" : "interrupted; nothing was written");
+            const int64_t n = std::min(block, chunk->frames - offset);
+            const float* interleavedIn = chunk->in.data() + offset * channels;
+            float* interleavedOut = chunk->out.data() + offset * channels;
+            for (int64_t f = 0; f < n; ++f) {
+                for (int c = 0; c < channels; ++c) {
+                    const float x = interleavedIn[f * channels + c];
+                    planarIn[c][f] = x;
+                    if (!std::isfinite(x)) ++summary.nonFiniteIn;
+                    else summary.peakIn = std::max(summary.peakIn, std::fabs(double(x)));
                 }
             }
+            // Envelopes take effect at their exact frames: the block is split at every point and, along a
+            // ramp, every kRampUpdateFrames frames.
+            for (int64_t at = 0; at < n;) {
+                const int64_t frame = done + at;
+                int64_t length = n - at;
+                for (Automation& a : automations) {
+                    const double value = a.ValueAt(frame);
+                    if (!(value == a.lastApplied)) {
+                        session.Set(a.id, value);
+                        a.lastApplied = value;
+                    }
+                    length = std::min(length, a.Run(frame));
+                }
+                for (int c = 0; c < channels; ++c) {
+                    in[c] = planarIn[c].data() + at;
+                    out[c] = planarOut[c].data() + at;
+                }
+                if (!instance.Process(in.data(), out.data(), int32_t(length), &error)) {
+                    throw Failure("processing failed: " + error);
+                }
+                if (frame >= startUpFrames && instance.MeterCount() > 0) {
+                    summary.reduction = std::max(summary.reduction, instance.MeterValue(0));
+                }
+                at += length;
+            }
+            for (int64_t f = 0; f < n; ++f) {
+                for (int c = 0; c < channels; ++c) {
+                    const float x = planarOut[c][f];
+                    interleavedOut[f * channels + c] = x;
+                    const double magnitude = std::fabs(double(x));
+                    if (!std::isfinite(x)) {
+                        ++summary.nonFiniteOut;
+                    } else {
+                        summary.peakOut = std::max(summary.peakOut, magnitude);
+                        if (magnitude > 1.0) ++summary.clipped;
+                    }
+                }
+            }
+            done += n;
+            progress.Update(done);
         }
-        writer.Write(interleavedOut.data(), n, interleavedIn.data(),
-                     reader && reader->IntegerBits() > 0 ? originals.data() : nullptr);
-        done += n;
-        progress.Update(done);
+        pipeline.Done(chunk);
     }
+    pipeline.Finish();
     summary.elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     summary.frames = done;
     progress.Finish();

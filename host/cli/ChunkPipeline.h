@@ -1,0 +1,75 @@
+// Reading and writing an audio file on a second thread while the caller processes it: the input is
+// read in large chunks into a small ring of preallocated slots, the caller takes each chunk in order,
+// processes it in place and hands it back, and the same thread writes the processed chunks in order.
+// Reading ahead and writing behind overlap with the processing; nothing is allocated per chunk.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <exception>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace marovex::cli {
+
+// One slot of the ring: interleaved input (and the integers it was read from), the output, and the
+// frames it holds.
+struct AudioChunk {
+    std::vector<float> in;
+    std::vector<int32_t> originals;
+    std::vector<float> out;
+    int64_t frames = 0;
+};
+
+class ChunkPipeline {
+public:
+    // Fills a chunk's `in` and `originals` with up to `capacity` frames and returns how many; fewer than
+    // `capacity` only at the end of the input, 0 there. May throw.
+    using Fill = std::function<int64_t(AudioChunk& chunk, int64_t capacity)>;
+    // Writes a processed chunk. May throw.
+    using Drain = std::function<void(const AudioChunk& chunk)>;
+
+    // Starts the thread, which begins reading at once.
+    ChunkPipeline(int64_t chunkFrames, int channels, Fill fill, Drain drain, size_t slots = 3);
+    // Stops the thread without writing what is left.
+    ~ChunkPipeline();
+    ChunkPipeline(const ChunkPipeline&) = delete;
+    ChunkPipeline& operator=(const ChunkPipeline&) = delete;
+
+    // The next chunk of the input, in order, or null at its end. A failed read is thrown here, in its
+    // place in the input, once every chunk before it has been written; a failed write is thrown at the
+    // next call.
+    AudioChunk* Next();
+    // Hands back the chunk Next gave, with its output filled in, to be written.
+    void Done(AudioChunk* chunk);
+    // Waits until every chunk handed back is written and the thread has ended; throws a failed write.
+    void Finish();
+
+private:
+    enum class State { Free, Filled, Processed };
+    struct Slot {
+        AudioChunk chunk;
+        State state = State::Free;
+    };
+
+    void Run();
+    void Join();
+
+    int64_t mChunkFrames;
+    Fill mFill;
+    Drain mDrain;
+    std::vector<Slot> mSlots;
+    std::mutex mMutex;
+    std::condition_variable mChanged;
+    size_t mReadAt = 0, mTakeAt = 0, mWriteAt = 0;  // next slot to fill, to hand out, to write
+    bool mInputEnded = false;                       // the last chunk was filled (or the read failed)
+    bool mFinishing = false;                        // the caller takes no more chunks
+    bool mStop = false;                             // end now, writing nothing more
+    bool mThreadEnded = false;
+    std::exception_ptr mReadError, mWriteError;
+    std::thread mThread;
+};
+
+}  // namespace marovex::cli
