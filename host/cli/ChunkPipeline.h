@@ -14,8 +14,8 @@
 
 namespace marovex::cli {
 
-// One slot of the ring: interleaved input (and the integers it was read from), the output, and the
-// frames it holds.
+// One slot of the ring: interleaved input (and the integers it was read from, when kept), the output,
+// and the frames it holds.
 struct AudioChunk {
     std::vector<float> in;
     std::vector<int32_t> originals;
@@ -31,8 +31,9 @@ public:
     // Writes a processed chunk. May throw.
     using Drain = std::function<void(const AudioChunk& chunk)>;
 
-    // Starts the thread, which begins reading at once.
-    ChunkPipeline(int64_t chunkFrames, int channels, Fill fill, Drain drain, size_t slots = 3);
+    // Starts the thread, which begins reading at once. Chunks hold `chunkFrames` frames of `channels`
+    // channels; `originals` has room only with `keepOriginals`.
+    ChunkPipeline(int64_t chunkFrames, int channels, bool keepOriginals, Fill fill, Drain drain, size_t slots = 3);
     // Stops the thread without writing what is left.
     ~ChunkPipeline();
     ChunkPipeline(const ChunkPipeline&) = delete;

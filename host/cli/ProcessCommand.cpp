@@ -16,6 +16,7 @@
 #include <array>
 #include <chrono>
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -49,7 +50,7 @@ constexpr const char kBypassID[] = "MasterBypassID";
 constexpr int64_t kRampUpdateFrames = 64;
 
 // The file is read and written in chunks of about this many frames (whole blocks), whatever --block says.
-constexpr int64_t kChunkFrames = 65536;
+constexpr int64_t kChunkFrames = 16384;
 
 std::string Quote(const std::string& path) { return "'" + EscapeText(path) + "'"; }
 std::string NameOf(const std::string& path) { return path == "-" ? "standard input" : Quote(path); }
@@ -246,6 +247,62 @@ private:
     int64_t mFrame = 0;
 };
 
+// Counts over interleaved samples, exact and in any order: with the sign bit cleared, the bit patterns
+// of finite floats order as their magnitudes, and every pattern from infinity's up is non-finite.
+// Raises *peak to the largest finite magnitude, adds the non-finite samples to *nonFinite and, when
+// `beyondFullScale` is given, the finite samples of magnitude above 1 to it.
+void CountSamples(const float* samples, size_t count, double* peak, int64_t* nonFinite, int64_t* beyondFullScale) {
+    constexpr uint32_t kMagnitude = 0x7fffffffu, kInfinity = 0x7f800000u, kOne = 0x3f800000u;
+    uint32_t peakBits = 0;
+    int64_t nonFiniteCount = 0, beyondCount = 0;
+    for (size_t i = 0; i < count; ++i) {
+        uint32_t bits;
+        std::memcpy(&bits, samples + i, sizeof bits);
+        bits &= kMagnitude;
+        const bool finite = bits < kInfinity;
+        nonFiniteCount += finite ? 0 : 1;
+        beyondCount += finite && bits > kOne ? 1 : 0;
+        peakBits = std::max(peakBits, finite ? bits : 0u);
+    }
+    float largest;
+    std::memcpy(&largest, &peakBits, sizeof largest);
+    *peak = std::max(*peak, double(largest));
+    *nonFinite += nonFiniteCount;
+    if (beyondFullScale != nullptr) *beyondFullScale += beyondCount;
+}
+
+void Deinterleave(const float* interleaved, int channels, int64_t frames, std::vector<std::vector<float>>& planar) {
+    if (channels == 2) {
+        float* left = planar[0].data();
+        float* right = planar[1].data();
+        for (int64_t f = 0; f < frames; ++f) {
+            left[f] = interleaved[2 * f];
+            right[f] = interleaved[2 * f + 1];
+        }
+        return;
+    }
+    for (int c = 0; c < channels; ++c) {
+        float* channel = planar[c].data();
+        for (int64_t f = 0; f < frames; ++f) channel[f] = interleaved[f * channels + c];
+    }
+}
+
+void Interleave(const std::vector<std::vector<float>>& planar, int channels, int64_t frames, float* interleaved) {
+    if (channels == 2) {
+        const float* left = planar[0].data();
+        const float* right = planar[1].data();
+        for (int64_t f = 0; f < frames; ++f) {
+            interleaved[2 * f] = left[f];
+            interleaved[2 * f + 1] = right[f];
+        }
+        return;
+    }
+    for (int c = 0; c < channels; ++c) {
+        const float* channel = planar[c].data();
+        for (int64_t f = 0; f < frames; ++f) interleaved[f * channels + c] = channel[f];
+    }
+}
+
 // What the command line settles once for every file.
 struct Plan {
     OutputBits bits;
@@ -418,7 +475,9 @@ Summary ProcessOne(const ProcessOptions& o, Plan& plan, const std::string& input
     // The file is read ahead and written behind in chunks of whole blocks on a second thread, while
     // this thread processes: the blocks, and so every output bit, are those of reading block by block.
     const int64_t block = o.block;
-    const int64_t chunkFrames = block * std::max<int64_t>(1, kChunkFrames / block);
+    // A short file takes no more room than it needs.
+    int64_t chunkBlocks = std::max<int64_t>(1, kChunkFrames / block);
+    if (frames >= 0) chunkBlocks = std::max<int64_t>(1, std::min(chunkBlocks, (frames + block - 1) / block));
     const bool integerInput = reader && reader->IntegerBits() > 0;
     std::vector<std::vector<float>> planarIn(channels, std::vector<float>(size_t(block)));
     std::vector<std::vector<float>> planarOut(channels, std::vector<float>(size_t(block)));
@@ -430,12 +489,12 @@ Summary ProcessOne(const ProcessOptions& o, Plan& plan, const std::string& input
     const int64_t startUpFrames = int64_t(std::ceil(kStartUpSeconds * sampleRate));
     const auto started = std::chrono::steady_clock::now();
     ChunkPipeline pipeline(
-        chunkFrames, channels,
+        block * chunkBlocks, channels, integerInput,
         [&](AudioChunk& chunk, int64_t capacity) {
             int64_t filled = 0;
             while (filled < capacity) {
                 const int64_t n = source->Read(chunk.in.data() + filled * channels, capacity - filled,
-                                               chunk.originals.data() + filled * channels);
+                                               integerInput ? chunk.originals.data() + filled * channels : nullptr);
                 if (n <= 0) break;
                 filled += n;
             }
@@ -451,14 +510,8 @@ Summary ProcessOne(const ProcessOptions& o, Plan& plan, const std::string& input
             const int64_t n = std::min(block, chunk->frames - offset);
             const float* interleavedIn = chunk->in.data() + offset * channels;
             float* interleavedOut = chunk->out.data() + offset * channels;
-            for (int64_t f = 0; f < n; ++f) {
-                for (int c = 0; c < channels; ++c) {
-                    const float x = interleavedIn[f * channels + c];
-                    planarIn[c][f] = x;
-                    if (!std::isfinite(x)) ++summary.nonFiniteIn;
-                    else summary.peakIn = std::max(summary.peakIn, std::fabs(double(x)));
-                }
-            }
+            CountSamples(interleavedIn, size_t(n) * size_t(channels), &summary.peakIn, &summary.nonFiniteIn, nullptr);
+            Deinterleave(interleavedIn, channels, n, planarIn);
             // Envelopes take effect at their exact frames: the block is split at every point and, along a
             // ramp, every kRampUpdateFrames frames.
             for (int64_t at = 0; at < n;) {
@@ -484,19 +537,9 @@ Summary ProcessOne(const ProcessOptions& o, Plan& plan, const std::string& input
                 }
                 at += length;
             }
-            for (int64_t f = 0; f < n; ++f) {
-                for (int c = 0; c < channels; ++c) {
-                    const float x = planarOut[c][f];
-                    interleavedOut[f * channels + c] = x;
-                    const double magnitude = std::fabs(double(x));
-                    if (!std::isfinite(x)) {
-                        ++summary.nonFiniteOut;
-                    } else {
-                        summary.peakOut = std::max(summary.peakOut, magnitude);
-                        if (magnitude > 1.0) ++summary.clipped;
-                    }
-                }
-            }
+            Interleave(planarOut, channels, n, interleavedOut);
+            CountSamples(interleavedOut, size_t(n) * size_t(channels), &summary.peakOut, &summary.nonFiniteOut,
+                         &summary.clipped);
             done += n;
             progress.Update(done);
         }

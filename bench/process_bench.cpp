@@ -1,0 +1,175 @@
+// Throughput of `marovex process` against the bare kernel, measured in one run (a benchmark, not a
+// test). Writes a 60 s stereo 48 kHz WAV (32-bit float, the demo mix repeated), then, for blocks of
+// 32, 512 (the program's default) and 4096 frames:
+//   - the kernel alone over the same 60 s of audio in memory (CPU time of this thread);
+//   - the program run as a child on the file (`marovex process IN OUT --block N --quiet --overwrite`),
+//     counting the child's user + system CPU time of all its threads (start-up, reading, decoding,
+//     processing, encoding, writing), so that the load other programs put on the machine does not count.
+// Each figure is the best of several repetitions. Prints ns per frame, program / kernel per block
+// size, and the program's throughput at 32-frame blocks as a share of 4096-frame blocks.
+//
+// Usage: marovex_process_bench [PROGRAM] [REPETITIONS]   (PROGRAM: the built marovex by default)
+#include <sndfile.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+#include <xmmintrin.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "DemoSignal.h"
+#include "Tandrel_Alg.h"
+#include "Tandrel_Coefs.h"
+
+namespace {
+
+constexpr int32_t kRate = 48000;
+constexpr int64_t kFrames = 60 * int64_t(kRate);
+constexpr int32_t kBlocks[] = {32, 512, 4096};
+
+double ThreadCpuSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) + 1e-9 * double(t.tv_nsec);
+}
+
+double Seconds(const timeval& t) { return double(t.tv_sec) + 1e-6 * double(t.tv_usec); }
+
+// 60 s of the demo mix, interleaved stereo.
+std::vector<float> Signal() {
+    const MarovexDemoSignal demo = MakeMarovexDemoSignal(kRate);
+    std::vector<float> s(size_t(kFrames) * 2);
+    for (size_t i = 0; i < s.size(); ++i) s[i] = demo.samples[i % demo.samples.size()];
+    return s;
+}
+
+// CPU seconds of the kernel over the whole signal in blocks of `block` frames, with the default
+// parameter values and flush-to-zero on (the host sets it too).
+double KernelSeconds(const std::vector<float>& interleaved, int32_t block) {
+    const size_t frames = static_cast<size_t>(kFrames), blockSize = static_cast<size_t>(block);
+    std::vector<float> left(frames), right(frames), outL(blockSize), outR(blockSize);
+    for (int64_t i = 0; i < kFrames; ++i) {
+        left[size_t(i)] = interleaved[size_t(2 * i)];
+        right[size_t(i)] = interleaved[size_t(2 * i + 1)];
+    }
+    int32_t bypass = 0, length = block;
+    float inGain = 0.5f, freqW = 0.5f, width = 1.0f, freqA = 0.5f, action = 1.0f, dyn = 1.0f, adj = 0.5f,
+          outGain = 0.5f, sampleRate = float(kRate), meter = 0.0f;
+    STandrel_FilterCoefs coefsW = Tandrel_LowPassCoefs(freqW, kTandrel_FreqW_K1, kTandrel_FreqW_K0, sampleRate);
+    STandrel_FilterCoefs coefsA = Tandrel_LowPassCoefs(freqA, kTandrel_FreqA_K1, kTandrel_FreqA_K0, sampleRate);
+    STandrel_Alg_PrivateData priv{};
+    Tandrel_ResetFieldData(eTandrelField_PrivateData, &priv, sizeof priv);
+    float* meters[1] = {&meter};
+    float* inputs[2] = {nullptr, nullptr};
+    float* outputs[2] = {outL.data(), outR.data()};
+    STandrel_Alg_Context ctx{&bypass, &inGain,  &freqW,  &width,      &freqA, &action, &dyn,    &adj,  &outGain,
+                             inputs,  outputs, &length, &sampleRate, meters, &coefsW, &coefsA, &priv};
+    STandrel_Alg_Context* const instances[1] = {&ctx};
+    const unsigned savedCsr = _mm_getcsr();
+    _mm_setcsr(savedCsr | 0x8040u);
+    float sink = 0.0f;
+    const double start = ThreadCpuSeconds();
+    for (int64_t at = 0; at < kFrames; at += block) {
+        length = int32_t(std::min<int64_t>(block, kFrames - at));
+        inputs[0] = &left[size_t(at)];
+        inputs[1] = &right[size_t(at)];
+        meter = 0.0f;
+        Tandrel_AlgorithmProcessFunction<2, 2>(instances, instances + 1);
+        sink += outL[0] + meter;
+    }
+    const double seconds = ThreadCpuSeconds() - start;
+    _mm_setcsr(savedCsr);
+    if (sink == 12345.0f) std::printf(" ");  // keeps the work observable
+    return seconds;
+}
+
+// The child's user + system CPU seconds and wall seconds, or a negative time when it failed.
+struct ChildTimes {
+    double cpu = -1.0;
+    double wall = -1.0;
+};
+
+ChildTimes RunProgram(const std::string& program, const std::string& in, const std::string& out, int32_t block) {
+    timespec start{}, end{};
+    clock_gettime(CLOCK_MONOTONIC, &start);
+    const pid_t child = fork();
+    if (child < 0) return {};
+    if (child == 0) {
+        const std::string b = std::to_string(block);
+        execl(program.c_str(), program.c_str(), "process", in.c_str(), out.c_str(), "--block", b.c_str(), "--quiet",
+              "--overwrite", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    if (wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return {};
+    clock_gettime(CLOCK_MONOTONIC, &end);
+    ChildTimes t;
+    t.cpu = Seconds(usage.ru_utime) + Seconds(usage.ru_stime);
+    t.wall = double(end.tv_sec - start.tv_sec) + 1e-9 * double(end.tv_nsec - start.tv_nsec);
+    return t;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::string program = argc > 1 && argv[1][0] != '\0' ? argv[1] : MAROVEX_PROGRAM_PATH;
+    const int repetitions = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
+    namespace fs = std::filesystem;
+    std::string folderPattern = (fs::temp_directory_path() / "marovex-process-bench-XXXXXX").string();
+    if (mkdtemp(folderPattern.data()) == nullptr) {
+        std::perror("mkdtemp");
+        return 1;
+    }
+    const fs::path folder(folderPattern);
+    const std::string in = (folder / "in.wav").string(), out = (folder / "out.wav").string();
+
+    const std::vector<float> signal = Signal();
+    SF_INFO info{};
+    info.samplerate = kRate;
+    info.channels = 2;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+    SNDFILE* file = sf_open(in.c_str(), SFM_WRITE, &info);
+    if (file == nullptr || sf_writef_float(file, signal.data(), kFrames) != kFrames || sf_close(file) != 0) {
+        std::fprintf(stderr, "cannot write %s\n", in.c_str());
+        return 1;
+    }
+
+    std::printf("marovex process of 60 s stereo 48 kHz 32-bit float WAV, best of %d\n", repetitions);
+    std::printf("program: %s\n\n", program.c_str());
+    std::printf("block   kernel ns/frame   program ns/frame (CPU)   program/kernel   program wall ns/frame\n");
+    double program32 = 0.0, program4096 = 0.0;
+    bool failed = false;
+    for (const int32_t block : kBlocks) {
+        double kernel = 1e300, cpu = 1e300, wall = 1e300;
+        for (int r = 0; r < repetitions; ++r) {
+            kernel = std::min(kernel, KernelSeconds(signal, block));
+            const ChildTimes t = RunProgram(program, in, out, block);
+            if (t.cpu < 0.0) {
+                std::fprintf(stderr, "%s failed at --block %d\n", program.c_str(), block);
+                failed = true;
+                break;
+            }
+            cpu = std::min(cpu, t.cpu);
+            wall = std::min(wall, t.wall);
+        }
+        if (failed) break;
+        const double perFrame = 1e9 / double(kFrames);
+        std::printf("%5d   %15.2f   %22.2f   %14.3f   %21.2f\n", block, kernel * perFrame, cpu * perFrame,
+                    cpu / kernel, wall * perFrame);
+        if (block == 32) program32 = cpu;
+        if (block == 4096) program4096 = cpu;
+    }
+    if (!failed) {
+        std::printf("\nprogram throughput, blocks of 32 / blocks of 4096: %.1f %%\n", 100.0 * program4096 / program32);
+    }
+    std::error_code ec;
+    fs::remove_all(folder, ec);
+    return failed ? 1 : 0;
+}
