@@ -96,6 +96,8 @@ struct ChildTimes {
 };
 
 ChildTimes RunProgram(const std::string& program, const std::string& in, const std::string& out, int32_t block) {
+    // A fresh output each time: replacing the last one would add the removal of its pages to the child.
+    std::remove(out.c_str());
     timespec start{}, end{};
     clock_gettime(CLOCK_MONOTONIC, &start);
     const pid_t child = fork();

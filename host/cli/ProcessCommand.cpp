@@ -252,17 +252,26 @@ private:
 // Raises *peak to the largest finite magnitude, adds the non-finite samples to *nonFinite and, when
 // `beyondFullScale` is given, the finite samples of magnitude above 1 to it.
 void CountSamples(const float* samples, size_t count, double* peak, int64_t* nonFinite, int64_t* beyondFullScale) {
-    constexpr uint32_t kMagnitude = 0x7fffffffu, kInfinity = 0x7f800000u, kOne = 0x3f800000u;
-    uint32_t peakBits = 0;
+    constexpr int32_t kInfinity = 0x7f800000, kOne = 0x3f800000;
+    int32_t peakBits = 0;
     int64_t nonFiniteCount = 0, beyondCount = 0;
-    for (size_t i = 0; i < count; ++i) {
-        uint32_t bits;
-        std::memcpy(&bits, samples + i, sizeof bits);
-        bits &= kMagnitude;
-        const bool finite = bits < kInfinity;
-        nonFiniteCount += finite ? 0 : 1;
-        beyondCount += finite && bits > kOne ? 1 : 0;
-        peakBits = std::max(peakBits, finite ? bits : 0u);
+    // In pieces whose counts fit 32 bits, so that the loop runs on vectors.
+    for (size_t start = 0; start < count;) {
+        const size_t end = std::min(count, start + (size_t(1) << 30));
+        uint32_t nonFinitePart = 0, beyondPart = 0;
+        for (size_t i = start; i < end; ++i) {
+            uint32_t raw;
+            std::memcpy(&raw, samples + i, sizeof raw);
+            const int32_t bits = int32_t(raw & 0x7fffffffu);
+            const bool finite = bits < kInfinity;
+            nonFinitePart += finite ? 0u : 1u;
+            beyondPart += finite & (bits > kOne) ? 1u : 0u;
+            const int32_t finiteBits = finite ? bits : 0;
+            peakBits = finiteBits > peakBits ? finiteBits : peakBits;
+        }
+        nonFiniteCount += nonFinitePart;
+        beyondCount += beyondPart;
+        start = end;
     }
     float largest;
     std::memcpy(&largest, &peakBits, sizeof largest);
