@@ -354,6 +354,62 @@ TEST_F(CliProgram, AutomationTakesEffectAtItsExactFramesAndRampsEvery64Frames) {
     EXPECT_NE(r.err.find("warning: Width is automated twice"), std::string::npos) << r.err;
 }
 
+TEST_F(CliProgram, LongFilesComeOutTheSameAtEveryBlockLength) {
+    // The file is read and written in chunks of about 16k frames while it is processed: 40000 frames
+    // span three of them, and the steps at 0.341 s, 0.342 s and 0.683 s (frames 16368, 16416, 32784)
+    // lie on either side of chunk boundaries, whatever the block length.
+    const Audio in = TestSignal(2, 48000, 40000, 7u);
+    WriteAudio(P("in.wav"), in);
+    const std::vector<std::string> automation = {"--automate", "OutGain=0:0.5,0.341:0.5,0.341:0.3,0.342:0.3,0.342:0.6",
+                                                 "--automate", "MasterBypassID=0:0,0.683:0,0.683:1", "-q"};
+    std::vector<int64_t> starts = {16368, 16416, 32784};
+    for (int64_t f = 0; f < in.Frames(); f += 4096) starts.push_back(f);
+    std::sort(starts.begin(), starts.end());
+    const std::vector<float> expected = ReferenceSegments(in, starts, [](int64_t frame) {
+        Settings s;
+        s.outGain = frame < 16368 ? 0.5f : frame < 16416 ? 0.3f : 0.6f;
+        s.bypass = frame >= 32784 ? 1 : 0;
+        return s;
+    });
+    for (const char* block : {"1", "17", "4096"}) {
+        const std::string out = std::string("out-") + block + ".wav";
+        EXPECT_RUN(Marovex(Concat({"process", "in.wav", out, "--block", block}, automation)), 0);
+        EXPECT_TRUE(SameBits(ReadAudio(P(out)).samples, expected)) << "--block " << block;
+    }
+
+    // 32-bit integers are more than a float holds: where the bypass passes them through, every bit of
+    // each must come from its own frame.
+    std::vector<int32_t> ints(size_t(in.Frames()) * 2);
+    uint32_t state = 11u;
+    for (int32_t& v : ints) {
+        state = state * 1664525u + 1013904223u;
+        v = int32_t(state) / 4;
+    }
+    SF_INFO info = {};
+    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_32;
+    info.channels = 2;
+    info.samplerate = 48000;
+    SNDFILE* f = sf_open(P("in32.wav").c_str(), SFM_WRITE, &info);
+    ASSERT_NE(f, nullptr);
+    ASSERT_EQ(sf_writef_int(f, ints.data(), in.Frames()), in.Frames());
+    sf_close(f);
+    std::vector<int32_t> first;
+    for (const char* block : {"17", "4096"}) {
+        const std::string out = std::string("out32-") + block + ".wav";
+        EXPECT_RUN(Marovex(Concat({"process", "in32.wav", out, "--block", block}, automation)), 0);
+        SF_INFO outInfo = {};
+        SNDFILE* g = sf_open(P(out).c_str(), SFM_READ, &outInfo);
+        ASSERT_NE(g, nullptr) << out;
+        EXPECT_EQ(outInfo.format, SF_FORMAT_WAV | SF_FORMAT_PCM_32);
+        std::vector<int32_t> got(ints.size());
+        EXPECT_EQ(sf_readf_int(g, got.data(), in.Frames()), in.Frames());
+        sf_close(g);
+        EXPECT_TRUE(std::equal(got.begin() + 2 * 32784, got.end(), ints.begin() + 2 * 32784)) << "--block " << block;
+        if (first.empty()) first = got;
+        else EXPECT_EQ(got, first) << "--block " << block;
+    }
+}
+
 TEST_F(CliProgram, BypassGivesTheInputBackUnchanged) {
     const Audio in = TestSignal(2, 48000, 3000, 4u);
     WriteAudio(P("in.wav"), in);
