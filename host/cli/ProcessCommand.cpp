@@ -486,7 +486,9 @@ Summary ProcessOne(const ProcessOptions& o, Plan& plan, const std::string& input
     const int64_t block = o.block;
     // A short file takes no more room than it needs.
     int64_t chunkBlocks = std::max<int64_t>(1, kChunkFrames / block);
-    if (frames >= 0) chunkBlocks = std::max<int64_t>(1, std::min(chunkBlocks, (frames + block - 1) / block));
+    if (frames >= 0) {  // (a stream may say it holds the largest count there is)
+        chunkBlocks = std::max<int64_t>(1, std::min(chunkBlocks, frames / block + (frames % block != 0 ? 1 : 0)));
+    }
     const bool integerInput = reader && reader->IntegerBits() > 0;
     std::vector<std::vector<float>> planarIn(channels, std::vector<float>(size_t(block)));
     std::vector<std::vector<float>> planarOut(channels, std::vector<float>(size_t(block)));
