@@ -13,6 +13,7 @@
 
 #include "CliError.h"
 #include "Commands.h"
+#include "ValidateCommand.h"
 
 namespace marovex::cli {
 
@@ -83,6 +84,7 @@ int Run(int argc, char** argv) {
     showCmd->add_option("FILE", show.file, "State file")->type_name("FILE")->required();
     showCmd->add_flag("--json", show.json, "Print JSON instead of a table");
 
+    AddValidateCommand(app);
     try {
         app.parse(argc, argv);
     } catch (const CLI::Success& e) {
