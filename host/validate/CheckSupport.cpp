@@ -102,6 +102,20 @@ bool Rig::Process(std::vector<std::vector<float>>& io, size_t offset, int32_t fr
     return mInstance->Process(mPtrs.data(), mPtrs.data(), frames, &mError);
 }
 
+bool Rig::ProcessMarked(std::vector<std::vector<float>>& io, size_t offset, int32_t frames, void (*mark)(int)) {
+    for (size_t c = 0; c < mPtrs.size(); ++c) {
+        mPtrs[c] = io[std::min(c, io.size() - 1)].data() + offset;
+    }
+    mark(1);
+    const MarovexProcessStatus status = mInstance->ProcessInCaller(mPtrs.data(), mPtrs.data(), frames);
+    mark(0);
+    if (status != MarovexProcessStatus::Done) {
+        mError = "ProcessInCaller answered status " + std::to_string(static_cast<int>(status));
+        return false;
+    }
+    return true;
+}
+
 bool Rig::Set(const std::string& id, double normalized) {
     return mInstance->SetParameter(id, normalized, &mError);
 }

@@ -79,6 +79,9 @@ public:
     bool Process(std::vector<std::vector<float>>& io) {
         return Process(io, 0, io.empty() ? 0 : static_cast<int32_t>(io[0].size()));
     }
+    // Only MarovexInstance::ProcessInCaller, between mark(1) and mark(0): nothing else of the rig runs
+    // in between.
+    bool ProcessMarked(std::vector<std::vector<float>>& io, size_t offset, int32_t frames, void (*mark)(int));
     bool Set(const std::string& id, double normalized);
     double Get(const std::string& id) const;
     // Every parameter except the bypass to a random value (now and then a bound).
@@ -124,7 +127,9 @@ struct MatrixFigures {
     SampleCounts counts;
     std::string firstBad;  // the first run with an unusable sample
 };
+// `process` runs one run's blocks in place (default: Rig::Process block by block).
+using MatrixProcess = std::function<bool(Rig&, std::vector<std::vector<float>>& io, int32_t block, size_t blocks)>;
 bool RunRateBlockMatrix(const CheckEnv& env, MatrixFigures* figures, std::string* why,
-                        const std::function<bool(Rig&, const std::function<bool()>&)>& around = nullptr);
+                        const MatrixProcess& process = nullptr);
 
 }  // namespace marovex::validate

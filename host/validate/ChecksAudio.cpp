@@ -4,6 +4,8 @@
 #include <dlfcn.h>
 #include <time.h>
 
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <fstream>
@@ -50,8 +52,7 @@ double CpuSeconds() {
 
 // --- Check 2 -----------------------------------------------------------------------------------
 
-bool RunRateBlockMatrix(const CheckEnv& env, MatrixFigures* f, std::string* why,
-                        const std::function<bool(Rig&, const std::function<bool()>&)>& around) {
+bool RunRateBlockMatrix(const CheckEnv& env, MatrixFigures* f, std::string* why, const MatrixProcess& process) {
     static const double kRates[] = {8000, 22050, 44100, 48000, 96000, 192000, 384000, 44123.45};
     static const int32_t kBlocks[] = {1, 17, 64, 512, 2027, 4096, 16384};
     std::string error;
@@ -90,13 +91,12 @@ bool RunRateBlockMatrix(const CheckEnv& env, MatrixFigures* f, std::string* why,
                     const size_t frames = blocks * size_t(block);
                     auto io = signal == 0 ? Noise(rng, rig.Channels(), frames)
                                           : Sines(rng, rig.Channels(), frames, rate);
-                    const std::function<bool()> body = [&] {
-                        for (size_t b = 0; b < blocks; ++b) {
-                            if (!rig.Process(io, b * size_t(block), block)) return false;
-                        }
-                        return true;
-                    };
-                    const bool ok = around ? around(rig, body) : body();
+                    bool ok = true;
+                    if (process) {
+                        ok = process(rig, io, block, blocks);
+                    } else {
+                        for (size_t b = 0; b < blocks && ok; ++b) ok = rig.Process(io, b * size_t(block), block);
+                    }
                     if (!ok) {
                         *why = fmt::format("{} Hz, blocks of {}, {}: {}", rate, block, LayoutName(stem), rig.Error());
                         return false;
@@ -259,57 +259,165 @@ CheckResult CheckBadInput(const CheckEnv& env) {
 
 // --- Check 9 -----------------------------------------------------------------------------------
 
+namespace {
+
+MarovexWatchThreadFn gMark = nullptr;
+
+// Feeds the owned audio thread from a buffer and keeps what comes out; marks the thread watched from
+// the end of Fill to the start of Consume, that is while the engine processes the block.
+class WatchedSource : public MarovexAudioSource {
+public:
+    WatchedSource(std::vector<std::vector<float>> input, size_t capacity)
+        : mInput(std::move(input)), mOutput(mInput.size(), std::vector<float>(capacity)) {}
+    void Fill(float* const* in, int32_t channels, int32_t frames) noexcept override {
+        for (int32_t c = 0; c < channels; ++c) {
+            const std::vector<float>& src = mInput[std::min<size_t>(size_t(c), mInput.size() - 1)];
+            for (int32_t n = 0; n < frames; ++n) in[c][n] = src[(mRead + size_t(n)) % src.size()];
+        }
+        mRead += size_t(frames);
+        gMark(1);
+    }
+    void Consume(const float* const* out, int32_t channels, int32_t frames) noexcept override {
+        gMark(0);
+        for (int32_t c = 0; c < channels && size_t(c) < mOutput.size(); ++c) {
+            for (int32_t n = 0; n < frames && mWritten + size_t(n) < mOutput[size_t(c)].size(); ++n) {
+                mOutput[size_t(c)][mWritten + size_t(n)] = out[c][n];
+            }
+        }
+        mWritten += size_t(frames);
+        mBlocks.fetch_add(1, std::memory_order_release);
+    }
+    uint64_t Blocks() const { return mBlocks.load(std::memory_order_acquire); }
+    const std::vector<std::vector<float>>& Output() const { return mOutput; }
+
+private:
+    std::vector<std::vector<float>> mInput, mOutput;
+    size_t mRead = 0, mWritten = 0;
+    std::atomic<uint64_t> mBlocks{0};
+};
+
+std::string CountsText(const MarovexWatchCounts& c, uint64_t* sum) {
+    std::string text;
+    *sum = 0;
+    for (int k = 0; k < kWatchKinds; ++k) {
+        text += fmt::format("{}{} {}", k ? ", " : "", c.calls[k], MarovexWatchKindName(k));
+        *sum += c.calls[k];
+    }
+    return text;
+}
+
+}  // namespace
+
 CheckResult CheckRealtimeSafety(const CheckEnv& env) {
-    const auto begin = reinterpret_cast<MarovexWatchBeginFn>(dlsym(RTLD_DEFAULT, "marovex_watch_begin"));
-    const auto end = reinterpret_cast<MarovexWatchEndFn>(dlsym(RTLD_DEFAULT, "marovex_watch_end"));
-    if (begin == nullptr || end == nullptr) {
+    const auto arm = reinterpret_cast<MarovexWatchArmFn>(dlsym(RTLD_DEFAULT, "marovex_watch_arm"));
+    const auto disarm = reinterpret_cast<MarovexWatchDisarmFn>(dlsym(RTLD_DEFAULT, "marovex_watch_disarm"));
+    gMark = reinterpret_cast<MarovexWatchThreadFn>(dlsym(RTLD_DEFAULT, "marovex_watch_thread"));
+    if (arm == nullptr || disarm == nullptr || gMark == nullptr) {
         return Fail("the interposer library libmarovex_rtwatch.so is not loaded (it belongs beside the program)");
     }
     // The watch must see what it is meant to count, on this thread and on another one.
     MarovexWatchCounts self{}, other{};
-    begin(0);
+    arm();
+    gMark(1);
     void* volatile probe = std::malloc(24);
     std::free(probe);
-    end(&self);
-    begin(1);
+    gMark(0);
+    disarm(&self);
+    arm();
     std::thread([] {
-        void* volatile p = std::malloc(24);
-        std::free(p);
+        gMark(1);
+        int* volatile p = new int(1);
+        delete p;
+        gMark(0);
     }).join();
-    end(&other);
-    if (self.calls[kWatchMalloc] == 0 || self.calls[kWatchFree] == 0 || other.calls[kWatchMalloc] == 0) {
-        return Fail("the interposer library counts nothing (is it preloaded after another interposer?)");
+    disarm(&other);
+    if (self.calls[kWatchMalloc] == 0 || self.calls[kWatchFree] == 0 || other.calls[kWatchNew] == 0 ||
+        other.calls[kWatchDelete] == 0) {
+        return Fail("the interposer library counts nothing (is another interposer preloaded before it?)");
     }
 
-    // The host's own audio thread: every call on any thread but this one is the audio thread's.
-    MarovexWatchCounts total{};
-    std::string where;
-    const auto watchAudioThread = [&](Rig& rig, const std::function<bool()>& body) {
+    // 1. In the caller's thread: the whole matrix of check 2, watching ProcessInCaller alone.
+    MarovexWatchCounts inCaller{};
+    std::string firstInCaller;
+    const MatrixProcess watched = [&](Rig& rig, std::vector<std::vector<float>>& io, int32_t block, size_t blocks) {
         MarovexWatchCounts c{};
-        begin(1);
-        const bool ok = body();
-        end(&c);
+        arm();
+        bool ok = true;
+        for (size_t b = 0; b < blocks && ok; ++b) ok = rig.ProcessMarked(io, b * size_t(block), block, gMark);
+        disarm(&c);
         for (int k = 0; k < kWatchKinds; ++k) {
-            if (c.calls[k] != 0 && where.empty()) {
-                where = fmt::format("first in a {} Hz {} run with blocks of {}", rig.Instance().SampleRate(),
-                                    rig.Channels() == 1 ? "mono" : "stereo", rig.Instance().MaxBlock());
+            if (c.calls[k] != 0 && firstInCaller.empty()) {
+                firstInCaller = fmt::format("first at {} Hz, {} channel(s), blocks of {}", rig.Instance().SampleRate(),
+                                            rig.Channels(), block);
             }
-            total.calls[k] += c.calls[k];
+            inCaller.calls[k] += c.calls[k];
         }
         return ok;
     };
     MatrixFigures f;
     std::string why;
-    if (!RunRateBlockMatrix(env, &f, &why, watchAudioThread)) return Fail(why);
-    std::string counts;
-    uint64_t sum = 0;
-    for (int k = 0; k < kWatchKinds; ++k) {
-        counts += fmt::format("{}{} {}", k ? ", " : "", total.calls[k], MarovexWatchKindName(k));
-        sum += total.calls[k];
+    if (!RunRateBlockMatrix(env, &f, &why, watched)) return Fail(why);
+
+    // 2. On the instance's own audio thread, paced in real time: every rate and block length of
+    // check 2 whose block lasts at most 0.1 s, mono and stereo, noise at random settings.
+    static const double kRates[] = {8000, 22050, 44100, 48000, 96000, 192000, 384000, 44123.45};
+    static const int32_t kBlocks[] = {1, 17, 64, 512, 2027, 4096, 16384};
+    std::mt19937_64 rng = Rng(env, 9);
+    MarovexWatchCounts owned{};
+    SampleCounts ownedSamples;
+    std::string firstOwned;
+    int ownedRuns = 0;
+    uint64_t ownedBlocks = 0;
+    std::string error;
+    std::shared_ptr<MarovexModule> module = MarovexModule::Load(env.plugin, &error);
+    if (module == nullptr) return Fail("cannot load the module: " + error);
+    for (const double rate : kRates) {
+        for (const int32_t block : kBlocks) {
+            if (double(block) / rate > 0.1) continue;
+            for (const int32_t stem : {kMono, kStereo}) {
+                Rig rig(module, stem, static_cast<float>(rate), block);
+                if (!rig.Ok() || !rig.Randomise(rng)) return Fail(rig.Error());
+                const size_t blocks = std::max<size_t>(3, size_t(std::ceil(Scaled(env, 20, 4) * 1e-3 * rate / block)));
+                auto source = std::make_shared<WatchedSource>(Noise(rng, rig.Channels(), 4096), blocks * size_t(block));
+                MarovexWatchCounts c{};
+                arm();
+                if (!rig.Instance().StartAudioThread(source, block, &error)) {
+                    disarm(&c);
+                    return Fail("cannot start the instance's audio thread: " + error);
+                }
+                while (source->Blocks() < blocks && rig.Instance().AudioThreadRunning()) {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                }
+                rig.Instance().StopAudioThread();
+                disarm(&c);
+                if (source->Blocks() < blocks) {
+                    return Fail(fmt::format("the audio thread stopped after {} of {} blocks at {} Hz", source->Blocks(),
+                                            blocks, rate));
+                }
+                for (int k = 0; k < kWatchKinds; ++k) {
+                    if (c.calls[k] != 0 && firstOwned.empty()) {
+                        firstOwned = fmt::format("first at {} Hz, {} channel(s), blocks of {}", rate, rig.Channels(), block);
+                    }
+                    owned.calls[k] += c.calls[k];
+                }
+                for (const auto& ch : source->Output()) ownedSamples.Add(ch.data(), ch.size());
+                ++ownedRuns;
+                ownedBlocks += source->Blocks();
+            }
+        }
     }
+    uint64_t sumInCaller = 0, sumOwned = 0;
+    const std::string textInCaller = CountsText(inCaller, &sumInCaller);
+    const std::string textOwned = CountsText(owned, &sumOwned);
     const std::string figure =
-        fmt::format("audio thread, {} runs, {} blocks: {}", f.runs, f.blocks, counts) + (sum ? "; " + where : "");
-    return sum == 0 ? Pass(figure) : Fail(figure);
+        fmt::format("in the caller's thread, {} runs, {} blocks: {}{}; on the owned audio thread, {} runs, {} blocks: "
+                    "{}{}",
+                    f.runs, f.blocks, textInCaller, sumInCaller ? " (" + firstInCaller + ")" : "", ownedRuns,
+                    ownedBlocks, textOwned, sumOwned ? " (" + firstOwned + ")" : "");
+    if (ownedSamples.nan + ownedSamples.inf != 0) {
+        return Fail(figure + "; the audio thread's output: " + ownedSamples.Text());
+    }
+    return sumInCaller == 0 && sumOwned == 0 ? Pass(figure) : Fail(figure);
 }
 
 // --- Check 12 ----------------------------------------------------------------------------------

@@ -22,15 +22,13 @@
 
 namespace {
 
-std::atomic<int> gArmed{0};       // 0 off, 1 count the watching thread, 2 count every other thread
+std::atomic<int> gArmed{0};
 std::atomic<uint64_t> gCounts[kWatchKinds];
-__thread int tWatcher __attribute__((tls_model("initial-exec"))) = 0;  // the thread that armed
+__thread int tWatched __attribute__((tls_model("initial-exec"))) = 0;
 __thread int tInside __attribute__((tls_model("initial-exec"))) = 0;   // inside an interposer
 
 void Count(int kind) {
-    const int armed = gArmed.load(std::memory_order_relaxed);
-    if (armed == 0 || tInside != 0) return;
-    if ((armed == 1) != (tWatcher != 0)) return;
+    if (tWatched == 0 || tInside != 0 || gArmed.load(std::memory_order_relaxed) == 0) return;
     gCounts[kind].fetch_add(1, std::memory_order_relaxed);
 }
 
@@ -105,17 +103,17 @@ void DeleteImpl(void* p) {
 
 }  // namespace
 
-WATCH_EXPORT void marovex_watch_begin(int mode) {
+WATCH_EXPORT void marovex_watch_arm() {
     for (auto& c : gCounts) c.store(0);
-    tWatcher = 1;
-    gArmed.store(mode == 0 ? 1 : 2);
+    gArmed.store(1);
 }
 
-WATCH_EXPORT void marovex_watch_end(MarovexWatchCounts* counts) {
+WATCH_EXPORT void marovex_watch_disarm(MarovexWatchCounts* counts) {
     gArmed.store(0);
-    tWatcher = 0;
     for (int k = 0; k < kWatchKinds; ++k) counts->calls[k] = gCounts[k].load();
 }
+
+WATCH_EXPORT void marovex_watch_thread(int on) { tWatched = on; }
 
 // --- Allocation ---
 

@@ -23,11 +23,12 @@ struct MarovexWatchCounts {
     uint64_t calls[kWatchKinds];
 };
 
-// Arms the watch. mode 0: count the calls made on the calling thread; mode 1: count the calls made
-// on every thread except the calling one. Clears the counts.
-typedef void (*MarovexWatchBeginFn)(int mode);
+// Clears the counts and arms the watch: from now on the calls made on watched threads count.
+typedef void (*MarovexWatchArmFn)();
 // Disarms the watch and hands back the counts.
-typedef void (*MarovexWatchEndFn)(MarovexWatchCounts* counts);
+typedef void (*MarovexWatchDisarmFn)(MarovexWatchCounts* counts);
+// Marks the calling thread as watched (on != 0) or not. Real-time safe: it only sets a thread-local flag.
+typedef void (*MarovexWatchThreadFn)(int on);
 }
 
 // Readable names of the kinds, in order.
