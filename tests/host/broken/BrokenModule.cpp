@@ -59,7 +59,7 @@ void BrokenProcess(STandrel_Alg_Context* const begin[], const void* end) {
                 for (int k = 0; k < 16; ++k) s = s * 0.99f + out[n] * 0.000625f;
                 out[n] += s;
             }
-            gTail[c] = s;
+            gTail[c] = std::isfinite(s) ? s : 0.0f;  // bad input is not this variant's fault
         }
         _mm_setcsr(mxcsr);
 #endif
