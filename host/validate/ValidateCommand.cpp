@@ -264,9 +264,13 @@ void RunValidate(const ValidateOptions& given, const std::string& plugin) {
     const double scale = o.timeoutScale > 0.0 ? o.timeoutScale : kBuildSlowness;
 
     fmt::print("marovex validate: {}\n", plugin);
-    fmt::print("seed {}, strictness {}{}{} (replay: marovex validate --seed {} --strictness {}{})\n", o.seed,
-               o.strictness, o.repeat > 1 ? fmt::format(", {} repeats", o.repeat) : "",
-               o.randomise ? ", random order" : "", o.seed, o.strictness, o.randomise ? " --randomise" : "");
+    std::string replay = fmt::format("marovex validate --seed {} --strictness {}", o.seed, o.strictness);
+    if (o.repeat > 1) replay += fmt::format(" --repeat {}", o.repeat);
+    if (o.randomise) replay += " --randomise";
+    for (const std::string& only : o.only) replay += " --only " + only;
+    if (o.skipEditor) replay += " --skip-editor";
+    fmt::print("seed {}, strictness {}{}{} (replay: {})\n", o.seed, o.strictness,
+               o.repeat > 1 ? fmt::format(", {} repeats", o.repeat) : "", o.randomise ? ", random order" : "", replay);
     int passed = 0, failed = 0, leftOut = 0;
     for (int r = 0; r < o.repeat; ++r) {
         const uint64_t seed = o.seed + static_cast<uint64_t>(r);
