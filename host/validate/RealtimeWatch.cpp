@@ -101,6 +101,13 @@ void DeleteImpl(void* p) {
     if (p != nullptr && !InArena(p)) RealFree()(p);
 }
 
+// Looks the allocation functions up once, when the library is loaded, rather than on first use.
+__attribute__((constructor)) void ResolveEarly() {
+    RealMalloc();
+    RealFree();
+    RealAligned();
+}
+
 }  // namespace
 
 WATCH_EXPORT void marovex_watch_arm() {
@@ -125,7 +132,9 @@ WATCH_EXPORT void* malloc(size_t size) {
 }
 
 WATCH_EXPORT void free(void* p) {
-    if (InArena(p)) return;
+    // While the next definitions are being looked up, a block the look-up lets go of is left alone:
+    // looking up free from inside free would never end.
+    if (InArena(p) || tResolving) return;
     Count(kWatchFree);
     Inside in;
     RealFree()(p);

@@ -74,10 +74,11 @@ TEST(Validate, EachBrokenVariantFailsTheCheckMeantForIt) {
 }
 
 TEST(Validate, CrashAndHangAreFailuresOfTheirCheckAndTheRunGoesOn) {
+    // A segmentation fault (an abort in a sanitizer build, which catches the fault first).
     setenv("MAROVEX_BROKEN_HOW", "crash", 1);
     Outcome run = Validate("--plugin " + Broken("misbehave") + " --strictness 1 --seed 5 --only rates,state");
     EXPECT_EQ(run.status, 1) << run.out;
-    EXPECT_NE(LineOf(run.out, "rates").find("FAILED crashed with signal SIGSEGV"), std::string::npos) << run.out;
+    EXPECT_NE(LineOf(run.out, "rates").find("FAILED crashed with signal SIG"), std::string::npos) << run.out;
     EXPECT_NE(LineOf(run.out, "state").find("passed"), std::string::npos) << run.out;
     EXPECT_EQ(LastLine(run.out), "1 passed, 1 failed") << run.out;
 
@@ -90,7 +91,7 @@ TEST(Validate, CrashAndHangAreFailuresOfTheirCheckAndTheRunGoesOn) {
 
 TEST(Validate, TheSameSeedReplaysTheSameRun) {
     const std::regex times(" \\[[0-9.]+ s\\]");
-    const std::string args = "--strictness 1 --seed 424242 --randomise --only blocks,param-fuzz,hostile-state,state";
+    const std::string args = "--strictness 1 --seed 424242 --randomise --only blocks,param-fuzz,state";
     const Outcome a = Validate(args), b = Validate(args);
     ASSERT_EQ(a.status, 0) << a.out;
     EXPECT_EQ(std::regex_replace(a.out, times, ""), std::regex_replace(b.out, times, ""));
