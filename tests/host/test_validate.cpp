@@ -73,6 +73,22 @@ TEST(Validate, EachBrokenVariantFailsTheCheckMeantForIt) {
     EXPECT_EQ(real.status, 0) << real.out;
 }
 
+TEST(Validate, TheRealTimeCheckCountsLocksSleepsAndFileCallsOnTheProcessingThread) {
+    setenv("MAROVEX_BROKEN_HOW", "blocking", 1);
+    const Outcome run = Validate("--plugin " + Broken("alloc") + " --strictness 1 --seed 2 --only realtime");
+    unsetenv("MAROVEX_BROKEN_HOW");
+    EXPECT_EQ(run.status, 1) << run.out;
+    const std::string line = LineOf(run.out, "realtime");
+    for (const std::string kind : {" lock", " sleep", " file I/O"}) {
+        // A count that is not zero before the kind, in both halves of the figure (the caller's thread
+        // and the owned audio thread).
+        const std::regex counted("[1-9][0-9]*" + kind + "[,;( ]");
+        const auto found = std::distance(std::sregex_iterator(line.begin(), line.end(), counted), std::sregex_iterator());
+        EXPECT_EQ(found, 2) << kind << "\n" << line;
+    }
+    EXPECT_NE(line.find(" 0 malloc, 0 free, 0 new, 0 delete"), std::string::npos) << line;
+}
+
 TEST(Validate, CrashAndHangAreFailuresOfTheirCheckAndTheRunGoesOn) {
     // A segmentation fault (an abort in a sanitizer build, which catches the fault first).
     setenv("MAROVEX_BROKEN_HOW", "crash", 1);

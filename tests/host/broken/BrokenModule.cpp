@@ -5,6 +5,7 @@
 // This file stands in for the module's description source: it defines a broken process function,
 // data-model factory or editor factory in front of the real ones and then compiles the real
 // description with its three names redirected to them. Everything not broken is the real module.
+#include <unistd.h>
 #include <xmmintrin.h>
 
 #include <atomic>
@@ -13,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <chrono>
+#include <mutex>
 #include <thread>
 
 #include "Tandrel_Alg.h"
@@ -31,11 +33,22 @@ float gTail[2] = {0.0f, 0.0f};
 template <int kIn, int kOut>
 void BrokenProcess(STandrel_Alg_Context* const begin[], const void* end) {
 #if defined(MAROVEX_BROKEN_ALLOC)
-    // A buffer made per block: an allocation on the processing thread.
-    // (Kept in a volatile global, so that the compiler cannot leave the pair out.)
+    // Per block, what the processing thread must never do: by default a buffer made and freed (kept
+    // in a volatile global, so that the compiler cannot leave the pair out); with MAROVEX_BROKEN_HOW
+    // "blocking" a mutex, a zero sleep and a write of nothing instead.
+    static const char* const how = std::getenv("MAROVEX_BROKEN_HOW");
+    static std::mutex mutex;
     static float* volatile scratch;
-    scratch = new float[64];
-    delete[] scratch;
+    if (how == nullptr) {
+        scratch = new float[64];
+        delete[] scratch;
+    } else if (std::strcmp(how, "blocking") == 0) {
+        mutex.lock();
+        mutex.unlock();
+        std::this_thread::sleep_for(std::chrono::nanoseconds(0));
+        usleep(0);
+        static_cast<void>(write(-1, "", 0));
+    }
 #endif
     Tandrel_AlgorithmProcessFunction<kIn, kOut>(begin, end);
     for (STandrel_Alg_Context* const* it = begin; it < static_cast<STandrel_Alg_Context* const*>(end); ++it) {
