@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Extra test builds, run by scripts/test.sh after the sanitizer build:
-#   1. a ThreadSanitizer build of the threaded test programs (every test labelled "threads"),
+#   1. a ThreadSanitizer build of the threaded test programs (every test labelled "threads") and of
+#      the marovex program, whose validation battery runs its threaded checks there,
 #   2. a libFuzzer build of the state-chunk fuzzer, run for a bounded number of inputs.
 # Prints every command it runs; exits non-zero if any step fails.
 set -euo pipefail
@@ -21,6 +22,9 @@ run cmake -S . -B build-tsan -DMAROVEX_TSAN=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
 run cmake --build build-tsan -j "$jobs" --target marovex_threaded_tests
 export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1"
 run ctest --test-dir build-tsan -L threads -j "$jobs" --output-on-failure --no-tests=error
+echo "== thread sanitizer: the validation battery's threaded checks"
+run cmake --build build-tsan -j "$jobs" --target marovex
+run build-tsan/bin/marovex validate --only concurrency,editor,realtime --strictness 3
 unset TSAN_OPTIONS
 
 echo "== fuzzing: state chunk (at most $fuzz_runs inputs or $fuzz_seconds s)"

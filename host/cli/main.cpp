@@ -18,6 +18,7 @@
 #include "Commands.h"
 #include "MarovexHost.h"
 #include "Text.h"
+#include "ValidateCommand.h"
 
 namespace marovex::cli {
 
@@ -44,17 +45,6 @@ std::string DefaultPluginPath() {
 }
 
 namespace {
-
-// One command of the program: its CLI11 subcommand and what runs when it was given.
-struct Command {
-    CLI::App* app;
-    std::function<int()> run;
-};
-
-// The options every command shares.
-struct Common {
-    std::string plugin;
-};
 
 Command AddInfo(CLI::App& app, const Common& common) {
     auto options = std::make_shared<InfoOptions>();
@@ -179,6 +169,7 @@ int Run(int argc, char** argv) {
         AddInfo(app, common),
         AddProcess(app, common),
         AddState(app, common),
+        AddValidate(app, common),
         AddHelp(app, common),
     };
 
