@@ -16,6 +16,7 @@
 
 #include "CliError.h"
 #include "Commands.h"
+#include "EditorCommand.h"
 #include "MarovexHost.h"
 #include "Text.h"
 #include "ValidateCommand.h"
@@ -169,6 +170,7 @@ int Run(int argc, char** argv) {
         AddInfo(app, common),
         AddProcess(app, common),
         AddState(app, common),
+        AddEditor(app, common),
         AddValidate(app, common),
         AddHelp(app, common),
     };
