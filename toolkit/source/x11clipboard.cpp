@@ -27,18 +27,20 @@ IPlatformClipboard* gOverride = nullptr;
 
 // Xlib has one error handler for the whole process. Errors on a clipboard's connection (a requestor
 // window that vanished before we answered it) are expected and ignored; all others go to the
-// handler that was there before.
+// handler that was there before. The handler is ours only while a clipboard is open: the code may sit
+// in a plug-in module that is unloaded later, and the process's handler must not point into it then.
 std::mutex gDisplaysMutex;
 std::vector<Display*> gDisplays;
 XErrorHandler gPreviousHandler = nullptr;
-std::once_flag gHandlerOnce;
 
 int IgnoreClipboardErrors(Display* display, XErrorEvent* error) {
+    XErrorHandler previous = nullptr;
     {
         std::lock_guard<std::mutex> lock(gDisplaysMutex);
         if (std::find(gDisplays.begin(), gDisplays.end(), display) != gDisplays.end()) return 0;
+        previous = gPreviousHandler;
     }
-    return gPreviousHandler != nullptr ? gPreviousHandler(display, error) : 0;
+    return previous != nullptr ? previous(display, error) : 0;
 }
 
 class X11Clipboard final : public IPlatformClipboard {
@@ -48,9 +50,9 @@ public:
     bool open() {
         mDisplay = XOpenDisplay(nullptr);
         if (mDisplay == nullptr) return false;
-        std::call_once(gHandlerOnce, [] { gPreviousHandler = XSetErrorHandler(IgnoreClipboardErrors); });
         {
             std::lock_guard<std::mutex> lock(gDisplaysMutex);
+            if (gDisplays.empty()) gPreviousHandler = XSetErrorHandler(IgnoreClipboardErrors);
             gDisplays.push_back(mDisplay);
         }
         mWindow = XCreateSimpleWindow(mDisplay, DefaultRootWindow(mDisplay), 0, 0, 1, 1, 0, 0, 0);
@@ -83,6 +85,12 @@ public:
             XCloseDisplay(mDisplay);
             std::lock_guard<std::mutex> lock(gDisplaysMutex);
             gDisplays.erase(std::remove(gDisplays.begin(), gDisplays.end(), mDisplay), gDisplays.end());
+            if (gDisplays.empty()) {
+                // Hand the process's handler back, unless someone has replaced ours meanwhile.
+                const XErrorHandler current = XSetErrorHandler(gPreviousHandler);
+                if (current != IgnoreClipboardErrors) XSetErrorHandler(current);
+                gPreviousHandler = nullptr;
+            }
         }
         for (int fd : mWake) {
             if (fd >= 0) close(fd);
