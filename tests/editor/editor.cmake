@@ -7,6 +7,7 @@ marovex_add_test(test_editor
           ${CMAKE_CURRENT_LIST_DIR}/test_editor_gestures.cpp
           ${CMAKE_CURRENT_LIST_DIR}/test_editor_presets.cpp
           ${CMAKE_CURRENT_LIST_DIR}/test_editor_clipboard_x11.cpp
+          ${CMAKE_SOURCE_DIR}/tests/GuiLeakSuppressions.cpp
   LIBS tandrel_editor tandrel_model)
 set_target_properties(test_editor PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${_editor_test_bundle}/x86_64-linux)
 add_dependencies(test_editor marovex_artwork)
