@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "test_editor_fixture.h"
+#include "toolkit/xvfb_server.h"
 
 extern char** environ;
 
@@ -106,39 +107,15 @@ std::pair<int, std::string> RunProgram(const std::vector<std::string>& args, con
 
 class X11ClipboardTest : public editortest::EditorTest {
 protected:
-    // One virtual X server for the suite, on the first free display number.
-    static void SetUpTestSuite() {
-        int fds[2];
-        ASSERT_EQ(pipe(fds), 0);
-        const std::string fd = std::to_string(fds[1]);
-        pid_t pid = -1;
-        std::vector<std::string> args = {"Xvfb", "-displayfd", fd, "-nolisten", "tcp", "-screen", "0", "320x240x24"};
-        std::vector<char*> argv;
-        for (std::string& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        fcntl(fds[0], F_SETFD, FD_CLOEXEC);
-        const int error = posix_spawnp(&pid, "Xvfb", nullptr, nullptr, argv.data(), environ);
-        close(fds[1]);
-        ASSERT_EQ(error, 0) << "Xvfb is installed by scripts/deps.sh";
-        sServer = pid;
-        std::string number;
-        char c = 0;
-        pollfd p{fds[0], POLLIN, 0};
-        while (poll(&p, 1, 10000) > 0 && read(fds[0], &c, 1) == 1 && c != '\n') number += c;
-        close(fds[0]);
-        ASSERT_FALSE(number.empty()) << "Xvfb did not start";
-        sDisplay = ":" + number;
-    }
+    // One virtual X server for the suite.
+    static void SetUpTestSuite() { sServer = new toolkittest::XvfbServer; }
     static void TearDownTestSuite() {
-        if (sServer > 0) {
-            kill(sServer, SIGTERM);
-            waitpid(sServer, nullptr, 0);
-            sServer = -1;
-        }
+        delete sServer;
+        sServer = nullptr;
     }
     void SetUp() override {
-        ASSERT_FALSE(sDisplay.empty());
-        setenv("DISPLAY", sDisplay.c_str(), 1);
+        ASSERT_FALSE(sServer->display().empty()) << "Xvfb is installed by scripts/deps.sh";
+        setenv("DISPLAY", sServer->display().c_str(), 1);
         EditorTest::SetUp();
         setClipboardOverride(nullptr);  // the real clipboard, not the fixture's in-memory one
     }
@@ -156,12 +133,10 @@ protected:
     }
 
     Child xclipOwner;
-    static pid_t sServer;
-    static std::string sDisplay;
+    static toolkittest::XvfbServer* sServer;
 };
 
-pid_t X11ClipboardTest::sServer = -1;
-std::string X11ClipboardTest::sDisplay;
+toolkittest::XvfbServer* X11ClipboardTest::sServer = nullptr;
 
 TEST_F(X11ClipboardTest, CopyServesOtherProgramsAndPasteReadsThem) {
     // COPY in the editor, read with xclip, as every target we offer, for as long as the editor lives.
