@@ -1,12 +1,16 @@
 // The editor's content view: layout, control events and the timer.
 #include "Tandrel_View.h"
 
+#include <array>
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <string_view>
 
 #include "AAX_CEffectGUI.h"
 #include "AAX_IACFEffectParameters.h"
 #include "AAX_IController.h"
+#include "MarovexPresetText.h"
 #include "MarovexReadout.h"
 #include "MyC_HBar.h"
 #include "Tandrel_AnimKnobVST.h"
@@ -198,7 +202,14 @@ Tandrel_View::Tandrel_View(void* parent, AAX_IACFEffectParameters* parameters, V
     }
 }
 
-Tandrel_View::~Tandrel_View() = default;
+Tandrel_View::~Tandrel_View() {
+    // A dialog still open when the editor closes is closed with it; its answer is dropped.
+    if (mFileSelector != nullptr) {
+        CNewFileSelector* selector = mFileSelector;
+        mFileSelector = nullptr;
+        selector->forget();
+    }
+}
 
 double Tandrel_View::DefaultValue(const char* id) const {
     double value = 0.0;
@@ -235,28 +246,21 @@ void Tandrel_View::valueChanged(CControl* control) {
             parameters->SetParameterNormalizedValue(kKnobIDs[tag], v);
             ShowReadout(tag, v);
             break;
-        // PRESET HOOKS: the preset buttons act on the press only (v > 0.5); the release does nothing.
-        // Their actions come with the presets work and are not wired yet.
+        // The preset buttons act on the press only (v > 0.5); the release does nothing.
         case kTagLoad:
-            if (v > 0.5f) {
-                // PRESET HOOK (LOAD): open-file dialog, then loadPresetFromDisc(). No label change.
-            }
+            if (v > 0.5f) RunPresetDialog(false);  // no label change
             break;
         case kTagSave:
-            if (v > 0.5f) {
-                // PRESET HOOK (SAVE): save-file dialog, then savePresetToDisc(). No label change.
-            }
+            if (v > 0.5f) RunPresetDialog(true);  // no label change
             break;
         case kTagCopy:
             if (v > 0.5f) {
-                // PRESET HOOK (COPY): composePresetToClipboard(), then ShowMessage("Preset to Clipboard").
+                composePresetToClipboard();
+                ShowMessage("Preset to Clipboard");
             }
             break;
         case kTagPaste:
-            if (v > 0.5f) {
-                // PRESET HOOK (PASTE): scanPresetFromClipboard(), then ShowMessage("Preset From Clipboard")
-                // on success or ShowMessage("Failed From Clipboard") on failure.
-            }
+            if (v > 0.5f) ShowMessage(scanPresetFromClipboard() ? "Preset From Clipboard" : "Failed From Clipboard");
             break;
         default:
             break;  // the meter bar and anything else
@@ -278,6 +282,8 @@ void Tandrel_View::controlEndEdit(CControl* control) {
 }
 
 int32_t Tandrel_View::TimerWakeup() {
+    // An open preset dialog runs on its own; finish it here once the user has closed it.
+    if (mFileSelector != nullptr) mFileSelector->poll();
     if (++mHoverCounter >= 11) {
         CPoint where;
         getCurrentMouseLocation(where);
@@ -300,4 +306,137 @@ int32_t Tandrel_View::TimerWakeup() {
         }
     }
     return 1;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Presets. Buffers are the view's fixed ones; every copy into them is bounded, and paths are never
+// cut: a cut path would name some other file.
+
+namespace {
+// The longest path a preset file is opened under (the working buffer holds it and its NUL).
+constexpr size_t kPresetWorkingPathSize = 256;
+}  // namespace
+
+static_assert(kMarovexPresetValueCount == 8, "a preset holds the eight knobs' parameters");
+
+bool Tandrel_View::setPresetPath(const char* path) {
+    const size_t length = path != nullptr ? std::strlen(path) : 0;
+    if (path == nullptr || length >= sizeof(mPresetPath)) return false;
+    std::memcpy(mPresetPath, path, length + 1);
+    return true;
+}
+
+void Tandrel_View::composePresetToClipboard() {
+    AAX_IACFEffectParameters* parameters = getParameters();
+    if (parameters == nullptr) return;
+    std::array<double, kMarovexPresetValueCount> values{};
+    for (size_t i = 0; i < kMarovexPresetValueCount; ++i) {
+        double value = 0.0;
+        parameters->GetParameterNormalizedValue(kMarovexPresetIdentifiers[i], &value);
+        values[i] = value;
+    }
+    const std::string text = MarovexComposePresetText(values);
+    static_assert(kMarovexPresetComposeBufferSize == sizeof(mPresetText), "the module knows the editor's buffer");
+    std::snprintf(mPresetText, sizeof(mPresetText), "%s", text.c_str());
+    setClipboardText(mPresetText);
+}
+
+void Tandrel_View::savePresetToDisc() {
+    if (getParameters() == nullptr) return;
+    composePresetToClipboard();
+    size_t length = strnlen(mPresetPath, sizeof(mPresetPath));
+    if (std::strstr(mPresetPath, ".mrv") == nullptr) {
+        if (length + 4 >= sizeof(mPresetPath)) return;
+        std::memcpy(mPresetPath + length, ".mrv", 5);
+        length += 4;
+    }
+    if (length >= kPresetWorkingPathSize) return;  // refused: nothing is opened
+    char path[kPresetWorkingPathSize];
+    std::memcpy(path, mPresetPath, length + 1);
+    FILE* file = std::fopen(path, "wb");
+    if (file == nullptr) return;
+    std::fwrite(mPresetText, 1, strnlen(mPresetText, sizeof(mPresetText)), file);
+    std::fclose(file);
+}
+
+void Tandrel_View::loadPresetFromDisc() {
+    if (getParameters() == nullptr) return;
+    const size_t length = strnlen(mPresetPath, sizeof(mPresetPath));
+    if (length >= kPresetWorkingPathSize) return;  // refused: nothing is opened
+    char path[kPresetWorkingPathSize];
+    std::memcpy(path, mPresetPath, length + 1);
+    FILE* file = std::fopen(path, "rb");
+    if (file == nullptr) return;
+    // At most what the read buffer holds besides its NUL; the rest of a longer file is not read.
+    const size_t read = std::fread(mReadBuffer, 1, sizeof(mReadBuffer) - 1, file);
+    std::fclose(file);
+    mReadBuffer[read] = '\0';
+    if (ScanReadBuffer(read, false)) applyPresetToParameters();
+}
+
+bool Tandrel_View::scanPresetFromClipboard() {
+    if (getParameters() == nullptr) return false;
+    std::string text;
+    if (!getClipboardText(text, sizeof(mReadBuffer) - 1)) return false;
+    const size_t length = text.size() < sizeof(mReadBuffer) - 1 ? text.size() : sizeof(mReadBuffer) - 1;
+    std::memcpy(mReadBuffer, text.data(), length);
+    mReadBuffer[length] = '\0';
+    if (!ScanReadBuffer(length, true)) return false;
+    applyPresetToParameters();
+    return true;
+}
+
+bool Tandrel_View::ScanReadBuffer(size_t length, bool fromClipboard) {
+    std::memset(mPresetValues, 0, sizeof(mPresetValues));
+    const MarovexPresetScan scan = MarovexScanPresetText(
+        std::string_view(mReadBuffer, length), fromClipboard ? MarovexPresetSource::Clipboard : MarovexPresetSource::File);
+    static_assert(sizeof(scan.leadingWord) == sizeof(mPresetProduct), "the leading word fits the view's buffer");
+    std::memcpy(mPresetProduct, scan.leadingWord, sizeof(mPresetProduct));
+    mPresetProduct[sizeof(mPresetProduct) - 1] = '\0';
+    std::memcpy(mPresetValues, scan.values.data(), sizeof(mPresetValues));
+    mPresetVersion = scan.formatNumber;
+    return scan.valid;
+}
+
+void Tandrel_View::applyPresetToParameters() {
+    AAX_IACFEffectParameters* parameters = getParameters();
+    if (parameters == nullptr) return;
+    // One parameter at a time: each posts its own touch, set and release. A NaN is refused by the
+    // parameter and changes nothing.
+    for (size_t i = 0; i < kMarovexPresetValueCount; ++i) {
+        parameters->SetParameterNormalizedValue(kMarovexPresetIdentifiers[i], static_cast<double>(mPresetValues[i]));
+    }
+}
+
+void Tandrel_View::RunPresetDialog(bool save) {
+    if (getParameters() == nullptr) return;
+    if (mFileSelector != nullptr) return;  // one dialog at a time
+    CNewFileSelector* selector =
+        CNewFileSelector::create(this, save ? CNewFileSelector::kSelectSaveFile : CNewFileSelector::kSelectFile);
+    if (selector == nullptr) return;
+    const CFileExtension extension("Marovex", "mrv", "application/octet-stream", 0, nullptr);
+    selector->addFileExtension(extension);
+    selector->setDefaultExtension(extension);
+    selector->setTitle(save ? "Choose A Preset File To Save" : "Choose A Preset File To Load");
+    if (!save) selector->setAllowMultiFileSelection(false);
+    mFileSelector = selector;
+    if (!selector->run([this, save](CNewFileSelector* done) { FinishPresetDialog(done, save); })) {
+        // No chooser could be opened: nothing is selected.
+        mFileSelector = nullptr;
+        selector->forget();
+    }
+}
+
+void Tandrel_View::FinishPresetDialog(CNewFileSelector* selector, bool save) {
+    if (selector->getNumSelectedFiles() > 0 && setPresetPath(selector->getSelectedFile(0))) {
+        if (save) {
+            savePresetToDisc();
+        } else {
+            loadPresetFromDisc();
+        }
+    }
+    if (mFileSelector == selector) {
+        mFileSelector = nullptr;
+        selector->forget();
+    }
 }

@@ -4,6 +4,7 @@
 // Threading: the host's user-interface thread only.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "VSTGUI_ContentView.h"
@@ -63,6 +64,26 @@ public:
     // The host timer: the hover readout every eleventh call, the meter bar on every call. Returns 1.
     int32_t TimerWakeup();
 
+    // Presets (the four preset buttons). The text format and its reader are the shared preset module's.
+    // Composes the preset text from the data model's values, keeps it and puts it on the clipboard.
+    void composePresetToClipboard();
+    // Composes (so the clipboard gets the preset too), then writes it to the preset path, ".mrv"
+    // appended when the path holds ".mrv" nowhere. A path longer than 255 characters is refused.
+    void savePresetToDisc();
+    // Reads (at most 10007 bytes of) the file at the preset path, and applies it when it is a preset.
+    void loadPresetFromDisc();
+    // Reads the clipboard's text and applies it when it is a preset: true when it was applied.
+    bool scanPresetFromClipboard();
+    // Sets the eight parameters from the scanned values, one by one through the data model.
+    void applyPresetToParameters();
+    // The preset path the dialogs fill (tests set it directly). False (and nothing changed) for a
+    // path that does not fit its 1000-character buffer.
+    bool setPresetPath(const char* path);
+    const char* presetPath() const { return mPresetPath; }
+    const char* presetText() const { return mPresetText; }
+    // The open preset dialog, or null.
+    VSTGUI::CNewFileSelector* presetDialog() const { return mFileSelector; }
+
     // The knob of a tag (0 to 7), or null.
     Tandrel_AnimKnobVST* Knob(int32_t tag) const { return tag >= 0 && tag < 8 ? mKnobs[tag] : nullptr; }
     Tandrel_TextButtonVST* Button(int32_t index) const { return index >= 0 && index < 4 ? mButtons[index] : nullptr; }
@@ -78,6 +99,12 @@ private:
     void ShowMessage(const char* text);
     void ShowReadout(int32_t tag, float value);
     double DefaultValue(const char* id) const;
+    // Opens the LOAD or SAVE dialog unless one is open already; it runs in the background and the
+    // timer finishes it.
+    void RunPresetDialog(bool save);
+    void FinishPresetDialog(VSTGUI::CNewFileSelector* selector, bool save);
+    // Scans the first `length` bytes of the read buffer into the scanned preset; true when valid.
+    bool ScanReadBuffer(size_t length, bool fromClipboard);
 
     int32_t mHoverCounter;
     char mMessageText[256];

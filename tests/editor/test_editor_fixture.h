@@ -16,6 +16,7 @@
 #include "Tandrel_Parameters.h"
 #include "Tandrel_TextButtonVST.h"
 #include "Tandrel_View.h"
+#include "toolkit/toolkit_fakes.h"
 
 namespace editortest {
 
@@ -133,6 +134,8 @@ protected:
         return edits;
     }
 
+    // The clipboard and the file chooser are the test's own (declared first: it outlives the editor).
+    toolkitfakes::FakePlatform platform;
     fakehost::Host modelHost;
     GuiHost guiHost;
     Container container;

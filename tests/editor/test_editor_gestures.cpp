@@ -82,13 +82,14 @@ TEST_F(EditorTest, AGestureTheHostTakesLeavesTheValueAlone) {
 }
 
 TEST_F(EditorTest, PresetButtonsAreOfferedToTheHostAndEditNoParameter) {
-    // The host does not know "Load"; the button then acts itself (press, release), but the preset
-    // actions are not part of this editor yet and no parameter is touched.
+    // The host does not know "Load"; the button then acts itself (press, release): the press opens
+    // the load dialog, and no parameter is touched.
     Down(130, 12, kLButton);
     EXPECT_FLOAT_EQ(view->Button(0)->getValue(), 1.0f);
     Up(130, 12, kLButton);
     EXPECT_FLOAT_EQ(view->Button(0)->getValue(), 0.0f);
     EXPECT_EQ(container.offered, (std::vector<std::string>{"down Load 0", "up Load 0"}));
+    EXPECT_EQ(platform.chooser.starts, 1);
     EXPECT_TRUE(modelHost.automation.events.empty());
     EXPECT_STREQ(view->MessageText(), "---");
 }

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "platformframe.h"
+#include "vstgui/cclipboard.h"
 #include "vstgui/cdrawcontext.h"
 
 namespace VSTGUI {
@@ -17,6 +18,18 @@ CFrame::~CFrame() {
     close();
     removeAll(true);
     if (mImage != nullptr) cairo_surface_destroy(mImage);
+}
+
+bool CFrame::setClipboardText(const std::string& text) {
+    if (IPlatformClipboard* clipboard = getClipboardOverride()) return clipboard->setText(text);
+    if (!mClipboard) mClipboard = createX11Clipboard();
+    return mClipboard && mClipboard->setText(text);
+}
+
+bool CFrame::getClipboardText(std::string& text, size_t maxBytes) {
+    if (IPlatformClipboard* clipboard = getClipboardOverride()) return clipboard->getText(text, maxBytes);
+    if (!mClipboard) mClipboard = createX11Clipboard();
+    return mClipboard && mClipboard->getText(text, maxBytes);
 }
 
 bool CFrame::open(void* parent, PlatformType type, IPlatformFrameConfig* config) {

@@ -8,7 +8,9 @@
 #pragma once
 
 #include <cstdint>
+#include <cstddef>
 #include <memory>
+#include <string>
 
 #include "vstgui/cview.h"
 
@@ -82,6 +84,7 @@ struct VstKeyCode {
 };
 
 class IPlatformFrame;
+class IPlatformClipboard;
 
 class CFrame : public CViewContainer {
 public:
@@ -138,6 +141,12 @@ public:
     // bytes). False when the frame has no image yet or the sizes do not fit.
     bool copyPixels(void* pixels, int32_t stride, int32_t width, int32_t height) const;
 
+    // The system text clipboard (see vstgui/cclipboard.h). The frame opens it on first use and keeps
+    // it, so text it put there stays available to other programs for as long as the frame lives.
+    // Both are false when there is no clipboard (no display) or, for getting, no text.
+    bool setClipboardText(const std::string& text);
+    bool getClipboardText(std::string& text, size_t maxBytes);
+
 protected:
     ~CFrame() override;
 
@@ -148,6 +157,7 @@ private:
     VSTGUIEditorInterface* mEditor;
     PlatformType mPlatformType = PlatformType::kDefaultNative;
     std::unique_ptr<IPlatformFrame> mPlatform;
+    std::unique_ptr<IPlatformClipboard> mClipboard;
     cairo_surface_t* mImage = nullptr;  // back buffer, frame-sized
     CRect mInvalid;
     CPoint mLastMouse;
