@@ -10,22 +10,8 @@
 #include "AAX_CParameter.h"
 #include "AAX_CString.h"
 #include "Tandrel_Alg.h"
+#include "Tandrel_Coefs.h"
 
-namespace {
-
-struct SFloatParameterRow {
-    const char* mID;  // also the display name
-    float mDefault;
-    uint32_t mSteps;
-};
-
-// In creation order, which is also the control index order (the bypass is index 0).
-constexpr SFloatParameterRow kFloatParameters[] = {
-    {"InGain", 0.5f, 131}, {"FreqW", 0.5f, 131}, {"Width", 1.0f, 131}, {"FreqA", 0.5f, 131},
-    {"Action", 1.0f, 131}, {"Dyn", 1.0f, 131},   {"Adj", 0.5f, 9},     {"OutGain", 0.5f, 131},
-};
-
-}  // namespace
 
 Tandrel_Parameters::Tandrel_Parameters() = default;
 
@@ -65,7 +51,7 @@ AAX_Result Tandrel_Parameters::EffectInit() {
     }
     const AAX_CLinearTaperDelegate<float, 0> taper(0.0f, 1.0f);
     const AAX_CNumberDisplayDelegate<float, 2, 0> display;
-    for (const SFloatParameterRow& row : kFloatParameters) {
+    for (const STandrel_ParameterRow& row : kTandrel_FloatParameters) {
         auto parameter = std::make_unique<AAX_CParameter<float>>(row.mID, AAX_CString(row.mID), row.mDefault, taper,
                                                                  display, true);
         parameter->SetNumberOfSteps(row.mSteps);
@@ -89,11 +75,11 @@ AAX_Result Tandrel_Parameters::EffectInit() {
 }
 
 AAX_Result Tandrel_Parameters::UpdatePacket_Par1(AAX_CPacket& packet) {
-    return UpdateFrequencyPacket("FreqW", 900.0f, 100.0f, eTandrelField_CoefsW, packet);
+    return UpdateFrequencyPacket("FreqW", kTandrel_FreqW_K1, kTandrel_FreqW_K0, eTandrelField_CoefsW, packet);
 }
 
 AAX_Result Tandrel_Parameters::UpdatePacket_Par3(AAX_CPacket& packet) {
-    return UpdateFrequencyPacket("FreqA", 5000.0f, 1000.0f, eTandrelField_CoefsA, packet);
+    return UpdateFrequencyPacket("FreqA", kTandrel_FreqA_K1, kTandrel_FreqA_K0, eTandrelField_CoefsA, packet);
 }
 
 AAX_Result Tandrel_Parameters::UpdateFrequencyPacket(const char* parameterID, float k1, float k0,
@@ -110,19 +96,9 @@ AAX_Result Tandrel_Parameters::UpdateFrequencyPacket(const char* parameterID, fl
     }
     *packet.GetPtr<float>() = value;
 
-    // Bilinear first-order low-pass with its -3 dB corner at f = value * k1 + k0 Hz: with the half
-    // angle h = pi f / sr, K = tan(h) = s / c and the section evaluates
-    // y[n] = (s x[n] + s x[n-1] - (s - c) y[n-1]) / (s + c). Single precision, in this order.
-    const float halfAngle = ((value * k1 + k0) * 6.2831855f / sampleRate) * 0.5f;
-    const float s = static_cast<float>(std::sin(static_cast<double>(halfAngle)));
-    const float c = static_cast<float>(std::cos(static_cast<double>(halfAngle)));
-    STandrel_FilterCoefs coefs;
-    coefs.b0 = s;
-    coefs.b1 = s;
-    coefs.b2 = 0.0f;
-    coefs.scale = 1.0f / (s + c);
-    coefs.a1 = s - c;
-    coefs.a2 = 0.0f;
+    // The bilinear first-order low-pass with its -3 dB corner at value * k1 + k0 Hz, kept below the
+    // Nyquist frequency.
+    const STandrel_FilterCoefs coefs = Tandrel_LowPassCoefs(value, k1, k0, sampleRate);
 
     // A host that reports no usable sample rate would get a block of infinities or NaNs, which the
     // section's history would keep for the rest of the instance's life: post no block then, and the

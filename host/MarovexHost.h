@@ -1,14 +1,39 @@
 // The Marovex host library: loads a plug-in module through its seven entry points, records what the
-// module describes, and runs instances of it the way a workstation does (data model, audio thread,
-// packets, meters, parameters, state, editor object).
+// module describes, and runs instances of it the way a workstation does (data model, algorithm
+// context, packets, meters, parameters, state, editor objects). This header is the one way in.
 //
 // The library never includes the plug-in's own code; everything it knows of the plug-in comes across
 // the boundary through the shared interfaces. No function of this header throws: failures are
-// reported through a `std::string* error` output (may be null) and a false / null result.
-// Problems the plug-in causes (a packet for an undeclared field, an oversized packet, a write past a
-// buffer, an unbalanced touch ...) are written to standard error as "marovex: ..." lines.
+// reported through a `std::string* error` output (may be null) and a false / null result, or a
+// status code. Problems the plug-in causes (a packet for an undeclared field, an oversized packet, a
+// write past a buffer, an unbalanced touch ...) are counted and written to standard error as
+// "marovex: ..." lines, never from the processing path: what processing finds is written by the
+// next non-processing call of the instance that reports (Process, StopAudioThread, ProblemCount,
+// destruction).
+//
+// THREADING CONTRACT
+// - Processing. An instance is processed in one of two ways, with the same output bits:
+//   * in the caller's thread: ProcessInCaller() (real-time safe: it delivers pending packets, runs
+//     the process procedure block by block, publishes the meters and returns; no allocation, lock,
+//     blocking, logging or I/O) or Process() (the same, plus a reason text and reports on failure);
+//   * on an audio thread the instance owns, paced in real time: StartAudioThread() with a source
+//     that supplies the input (and may take the output), StopAudioThread().
+//   One processing at a time: a second caller, or a caller while the owned thread runs, gets
+//   MarovexProcessStatus::Busy. Denormals are flushed to zero while processing, either way.
+// - Control. Parameter edits and reads, state save / load / compare and editor creation may come
+//   from any non-processing thread (typically a user-interface thread), also while another thread
+//   processes. The instance serialises its calls into the data model with one lock per instance,
+//   which the processing path never takes; an edit reaches the next block that starts after the
+//   edit returns.
+// - Queries. Meters, counters and the instance's settings may be read from any thread at any time,
+//   also while processing runs.
+// - Lifetime. Create and destroy an instance on a control thread, with no call of it running; the
+//   destructor stops the owned audio thread. Editor objects may outlive their instance: from the
+//   instance's destruction on, their host objects refuse every call (-20004). A module must outlive
+//   its instances and editors only in the sense that they hold a reference to it themselves.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -235,39 +260,64 @@ struct MarovexParameterInfo {
 };
 
 class MarovexGui;
+namespace marovex_host {
+struct InstanceCore;
+}
+
+// The result of processing in the caller's thread.
+enum class MarovexProcessStatus : int32_t {
+    Done = 0,          // every frame was processed
+    BadArguments = 1,  // negative frame count, or a channel buffer missing
+    Busy = 2,          // another thread is processing (a second caller, or the owned audio thread)
+    Stopped = 3,       // the process procedure threw earlier; the instance no longer processes
+    PluginThrew = 4,   // the process procedure threw during this call; frames after it are untouched
+};
+
+// What feeds the owned audio thread. Both calls run on that thread: they must be real-time safe
+// (no allocation, lock, blocking, logging or I/O).
+class MarovexAudioSource {
+public:
+    virtual ~MarovexAudioSource() = default;
+    // Fills in[c][0, frames) for each of the instance's input channels.
+    virtual void Fill(float* const* in, int32_t channels, int32_t frames) noexcept = 0;
+    // The output of the block just processed (frames samples of each output channel).
+    virtual void Consume(const float* const* /*out*/, int32_t /*channels*/, int32_t /*frames*/) noexcept {}
+};
+
+// A source that plays a buffer over and over: channel c of the input takes channel
+// min(c, channels - 1) of the buffer. An empty buffer plays silence.
+class MarovexLoopingSource : public MarovexAudioSource {
+public:
+    explicit MarovexLoopingSource(std::vector<std::vector<float>> channels);
+    void Fill(float* const* in, int32_t channels, int32_t frames) noexcept override;
+    // Frames played so far (readable from any thread).
+    uint64_t FramesPlayed() const { return mPlayed.load(std::memory_order_relaxed); }
+
+private:
+    std::vector<std::vector<float>> mChannels;
+    size_t mLength = 0;
+    size_t mPosition = 0;
+    std::atomic<uint64_t> mPlayed{0};
+};
 
 // One running plug-in instance: its data model, one algorithm context laid out from the component's
-// declared fields, and the host's own audio thread (denormals flushed to zero) that runs the
-// component's native process procedure.
+// declared fields, and the engine that processes it (see the threading contract at the top).
 //
-// Packets the plug-in posts reach the audio thread through a fixed-capacity single-producer,
-// single-consumer ring of fixed-size slots (kPacketRingSlots slots, each as large as the largest
-// declared packet plus the 4 bytes of tolerance, at least 8); the audio thread copies them into the
-// context's data-port buffers before each block, without locks or allocation. Posting threads take
-// a lock among themselves, so the ring always has one producer. Should the ring fill up before the
-// audio thread empties it, a packet waits in its port's pre-allocated overflow slot, where a newer
-// packet of the same field replaces it (only a field's latest bytes reach the context anyway), and
-// goes into the ring before the next block: no packet posted before a block is lost to it.
-//
-// Threading: Process, the parameter, state and editor calls come from non-audio threads; Process is
-// not re-entrant (one caller at a time), and neither are the state calls (the plug-in does not lock
-// its chunk handling). The instance must be destroyed before its last module
-// reference goes (it holds one itself).
+// Packets the plug-in posts reach the context through one mailbox per data-in port, allocated with
+// the instance: a post replaces the port's pending packet, and before each block the processing side
+// takes each port's latest packet (only a field's latest bytes reach the context anyway), without
+// locks or allocation. No packet posted before a block is lost to it, however many are posted.
 class MarovexInstance {
 public:
-    // Slots in the packet ring: one full dispatch posts one packet per declared data port (eleven
-    // for Marovex, two of them coefficient blocks), so 256 slots (about 10 KB with 32-byte payloads)
-    // hold over twenty dispatches that no block has consumed yet; the overflow slots cover the rest.
-    static constexpr uint32_t kPacketRingSlots = 256;
-
     // Creates the data model through procedure 0, initialises it with the host object, lays out the
-    // context of the component with that stem format, resets the private data and starts the audio
-    // thread. sampleRate > 0, 1 <= maxBlock <= 1 << 20.
+    // context of the component with that stem format, resets the private data and dispatches the
+    // first packets. sampleRate > 0, 1 <= maxBlock <= 1 << 20.
     static std::unique_ptr<MarovexInstance> Create(const std::shared_ptr<MarovexModule>& module,
                                                    int32_t stemFormat, float sampleRate, int32_t maxBlock,
                                                    std::string* error);
-    // Stops the audio thread, uninitialises and releases the data model, and checks that the plug-in
-    // dropped every reference to the host's objects.
+    // Stops the owned audio thread, detaches the host objects of editors still open, uninitialises
+    // and releases the data model, and checks that the plug-in dropped every reference to the host's
+    // objects.
     ~MarovexInstance();
     MarovexInstance(const MarovexInstance&) = delete;
     MarovexInstance& operator=(const MarovexInstance&) = delete;
@@ -278,11 +328,22 @@ public:
     float SampleRate() const;
     int32_t MaxBlock() const;
 
-    // Processes `frames` samples (any count; split into blocks of at most MaxBlock()): before each
-    // block GenerateCoefficients, then the audio thread delivers pending packets and runs the process
-    // procedure. in[c] / out[c] for every channel; they may be the same buffers. Blocks the caller
-    // until the audio is done. False (and *error) on bad arguments or a stopped audio thread.
+    // Processes `frames` samples in the caller's thread (any count from 0; split into blocks of at
+    // most MaxBlock()): before each block the pending packets go into the context, then the process
+    // procedure runs and the meters are published. in[c] / out[c] for every channel; they may be
+    // the same buffers. Real-time safe.
+    MarovexProcessStatus ProcessInCaller(const float* const* in, float* const* out, int32_t frames) noexcept;
+    // ProcessInCaller, then the reports of what it found; false and *error unless Done.
     bool Process(const float* const* in, float* const* out, int32_t frames, std::string* error);
+
+    // Starts an audio thread owned by the instance: every blockFrames / SampleRate() seconds it asks
+    // the source for a block, processes it and hands the output to the source. 1 <= blockFrames <=
+    // MaxBlock(). False (and *error) when processing is busy, stopped or the thread cannot start.
+    bool StartAudioThread(std::shared_ptr<MarovexAudioSource> source, int32_t blockFrames, std::string* error);
+    // Stops and joins it (nothing when none runs); the source is released.
+    void StopAudioThread();
+    // True while the owned audio thread runs (false once it stopped because the procedure threw).
+    bool AudioThreadRunning() const;
 
     // Meters, in the order the component declared them. Value: the tap after the latest block;
     // peak: the largest since creation or the last ClearMeterPeaks. 0 for an unknown index.
@@ -297,9 +358,9 @@ public:
     bool GetParameterInfo(int32_t index, MarovexParameterInfo* info, std::string* error) const;
     bool FindParameterInfo(const std::string& id, MarovexParameterInfo* info, std::string* error) const;
     bool GetParameterValue(const std::string& id, double* normalized, std::string* error) const;
-    // SetParameterNormalizedValue; the host answers the plug-in's set request at once, so the new
-    // value is in place (and its packet due) when this returns. Open editors hear of the accepted
-    // value through ParameterUpdated, on the calling thread.
+    // SetParameterNormalizedValue; the host answers the plug-in's set request at once and dispatches
+    // the changed packets, so the new value is in place (and its packets posted) when this returns.
+    // Open editors hear of the accepted value through ParameterUpdated, on the calling thread.
     bool SetParameter(const std::string& id, double normalized, std::string* error);
     // GetParameterValueFromString, then SetParameterNormalizedValue.
     bool SetParameterFromText(const std::string& id, const std::string& text, std::string* error);
@@ -326,22 +387,22 @@ public:
     IACFUnknown* HostObject() const;
     int32_t OpenTouchCount() const;                      // touches not yet released
     bool IsRegisteredParameter(const std::string& id) const;
-    uint32_t AudioThreadMxcsr() const;                   // MXCSR as the audio thread set it
+    uint32_t AudioThreadMxcsr() const;                   // MXCSR while the latest processing ran
     uint64_t PacketsDelivered() const;                   // packets copied into the context so far
+                                                         // (not those replaced before a block)
     uint64_t BlocksProcessed() const;
     int32_t ProblemCount() const;                        // misbehaviour reports so far
 
 private:
     MarovexInstance();
-    struct Impl;
-    std::unique_ptr<Impl> mImpl;
-    friend class MarovexGui;
-    friend class InstanceHost;
+    std::unique_ptr<marovex_host::InstanceCore> mCore;
 };
 
 // An editor object of an instance, initialised with a host object that also answers the data model's
-// interface. Destruction uninitialises and releases it. Must not outlive its instance.
-// Threading: the user-interface thread.
+// interface. Destruction uninitialises and releases it. It may outlive its instance: its host
+// object then refuses every call. Accepted parameter changes reach it through ParameterUpdated on
+// the thread that made the change; each call holds a reference of its own to the editor object.
+// Threading: one user-interface thread.
 class MarovexGui {
 public:
     ~MarovexGui();
@@ -350,6 +411,9 @@ public:
 
     AAX_IACFEffectGUI* Interface() const;
     AAX_Result InitializeResult() const;
+    // The host object the editor was initialised with (controller, automation, transport, and the
+    // data model's interface); refuses every call once the instance is gone.
+    IACFUnknown* HostObject() const;
 
 private:
     MarovexGui();

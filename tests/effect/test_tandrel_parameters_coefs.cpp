@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "Tandrel_Alg.h"
+#include "Tandrel_Coefs.h"
 #include "effect/test_tandrel_parameters_fixture.h"
 
 namespace {
@@ -154,4 +155,34 @@ TEST_F(TandrelModelTest, HandlersCalledDirectlyFillTheValuePacket) {
     EXPECT_EQ(model->UpdatePacket_Par1(packet), AAX_SUCCESS);
     std::memcpy(&value, packet.GetData(), 4);
     EXPECT_EQ(value, 0.5f);
+}
+
+// A corner at or beyond the Nyquist frequency would make the section unstable (FreqA 1 at 8 kHz is
+// 6000 Hz): it is moved to 0.45 times the rate. Every corner below Nyquist keeps the bits of the
+// formula written out here, so renders at the usual rates do not change.
+TEST_F(TandrelModelTest, CornersStayBelowNyquistAndStableCornersKeepTheirBits) {
+    host.controller.sampleRate = 8000.0f;
+    Edit("FreqA", 1.0);
+    model->GenerateCoefficients();
+    const STandrel_FilterCoefs moved = Coefs(host.controller.Latest(15));
+    EXPECT_NEAR(moved.b0, std::sin(kPi * 0.45), 1e-6);
+    EXPECT_NEAR(moved.a1, std::sin(kPi * 0.45) - std::cos(kPi * 0.45), 1e-6);
+    EXPECT_NEAR(Magnitude(moved, 3600.0, 8000.0), std::sqrt(0.5), 2e-5);
+
+    for (float rate : {8000.0f, 11025.0f, 22050.0f, 44100.0f, 48000.0f, 96000.0f}) {
+        for (int step = 0; step <= 130; ++step) {
+            const float v = float(step) / 130.0f;
+            for (const float* k : {&kTandrel_FreqW_K1, &kTandrel_FreqA_K1}) {
+                const float k1 = *k, k0 = k1 == kTandrel_FreqW_K1 ? kTandrel_FreqW_K0 : kTandrel_FreqA_K0;
+                const STandrel_FilterCoefs got = Tandrel_LowPassCoefs(v, k1, k0, rate);
+                const float pole = -got.a1 * got.scale;
+                ASSERT_LT(std::fabs(pole), 1.0f) << rate << " Hz, value " << v;
+                if (double(v * k1 + k0) >= rate / 2.0) continue;
+                const float h = ((v * k1 + k0) * 6.2831855f / rate) * 0.5f;
+                const float s = float(std::sin(double(h))), c = float(std::cos(double(h)));
+                const STandrel_FilterCoefs expected{s, s, 0.0f, 1.0f / (s + c), s - c, 0.0f};
+                ASSERT_EQ(std::memcmp(&got, &expected, sizeof got), 0) << rate << " Hz, value " << v;
+            }
+        }
+    }
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "Tandrel_Alg.h"
+#include "Tandrel_Coefs.h"
 #include "effect/test_tandrel_parameters_fixture.h"
 
 namespace {
@@ -79,14 +80,6 @@ struct ContextStorage {
     }
 };
 
-// The first-order section for a corner frequency, written out from its definition.
-STandrel_FilterCoefs ByHand(float value, float k1, float k0, float sampleRate) {
-    const float h = ((value * k1 + k0) * 6.2831855f / sampleRate) * 0.5f;
-    const float s = float(std::sin(double(h)));
-    const float c = float(std::cos(double(h)));
-    return STandrel_FilterCoefs{s, s, 0.0f, 1.0f / (s + c), s - c, 0.0f};
-}
-
 }  // namespace
 
 TEST_F(TandrelModelTest, EditedParametersReachTheKernelThroughPostedPackets) {
@@ -107,8 +100,8 @@ TEST_F(TandrelModelTest, EditedParametersReachTheKernelThroughPostedPackets) {
     Tandrel_ResetFieldData(eTandrelField_PrivateData, &byHand.privateData, sizeof byHand.privateData);
     const float values[8] = {0.7f, 0.9f, 0.3f, 0.2f, 1.0f, 1.0f, 0.5f, 0.5f};
     std::memcpy(byHand.values, values, sizeof values);
-    byHand.coefsW = ByHand(0.9f, 900.0f, 100.0f, kSampleRate);
-    byHand.coefsA = ByHand(0.2f, 5000.0f, 1000.0f, kSampleRate);
+    byHand.coefsW = Tandrel_LowPassCoefs(0.9f, kTandrel_FreqW_K1, kTandrel_FreqW_K0, kSampleRate);
+    byHand.coefsA = Tandrel_LowPassCoefs(0.2f, kTandrel_FreqA_K1, kTandrel_FreqA_K0, kSampleRate);
     byHand.Process();
 
     EXPECT_EQ(std::memcmp(&viaHost.coefsA, &byHand.coefsA, sizeof byHand.coefsA), 0);
@@ -124,8 +117,8 @@ TEST_F(TandrelModelTest, EditedParametersReachTheKernelThroughPostedPackets) {
     Tandrel_ResetFieldData(eTandrelField_PrivateData, &defaults.privateData, sizeof defaults.privateData);
     const float defaultValues[8] = {0.5f, 0.5f, 1.0f, 0.5f, 1.0f, 1.0f, 0.5f, 0.5f};
     std::memcpy(defaults.values, defaultValues, sizeof defaultValues);
-    defaults.coefsW = ByHand(0.5f, 900.0f, 100.0f, kSampleRate);
-    defaults.coefsA = ByHand(0.5f, 5000.0f, 1000.0f, kSampleRate);
+    defaults.coefsW = Tandrel_LowPassCoefs(0.5f, kTandrel_FreqW_K1, kTandrel_FreqW_K0, kSampleRate);
+    defaults.coefsA = Tandrel_LowPassCoefs(0.5f, kTandrel_FreqA_K1, kTandrel_FreqA_K0, kSampleRate);
     defaults.Process();
     EXPECT_NE(std::memcmp(viaHost.out[0].data(), defaults.out[0].data(), kFrames * sizeof(float)), 0);
 }

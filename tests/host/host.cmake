@@ -13,11 +13,6 @@ marovex_add_test(test_host_instance
 target_compile_definitions(test_host_instance PRIVATE MAROVEX_MODULE_PATH="$<TARGET_FILE:Marovex>")
 add_dependencies(test_host_instance Marovex)
 
-marovex_add_test(test_host_packet_ring
-  SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_host_packet_ring.cpp
-  LABELS threads
-  LIBS marovex_host)
-
 marovex_add_test(test_host_wrappers
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_host_wrappers.cpp
   LIBS aaxlib_component tandrel_model)

@@ -1,0 +1,110 @@
+// Editor objects: made through the module's editor factory, initialised with a host object of their
+// own, and told of every accepted parameter change. An editor and its instance may go in either
+// order: they share the editor registry, and the instance detaches every editor's host object when
+// it goes, so an editor's late calls are refused instead of reaching freed memory.
+#include <algorithm>
+
+#include "AAX_UIDs.h"
+#include "InstanceCore.h"
+
+using namespace marovex_host;
+
+struct MarovexGui::Impl {
+    std::shared_ptr<MarovexModule> module;  // released last
+    std::shared_ptr<EditorRegistry> registry;
+    InstanceHost* host = nullptr;  // one reference held
+    AAX_IACFEffectGUI* gui = nullptr;  // one reference held
+    AAX_Result initResult = AAX_SUCCESS;
+};
+
+MarovexGui::MarovexGui() : mImpl(new Impl) {}
+
+MarovexGui::~MarovexGui() {
+    Impl& d = *mImpl;
+    if (d.registry != nullptr) {
+        std::lock_guard<std::mutex> lock(d.registry->mutex);
+        auto& v = d.registry->entries;
+        v.erase(std::remove_if(v.begin(), v.end(), [&](const EditorRegistry::Entry& e) { return e.gui == d.gui; }),
+                v.end());
+    }
+    if (d.gui != nullptr) {
+        try {
+            d.gui->Uninitialize();
+            d.gui->Release();
+        } catch (...) {
+            Report("an exception escaped the plug-in while its editor object was released");
+        }
+        d.gui = nullptr;
+    }
+    if (d.host != nullptr) {
+        d.host->Detach();
+        if (d.host->Refs() != 1) {
+            Report("plug-in kept %u reference(s) to the editor's host object", d.host->Refs() - 1);
+        }
+        d.host->Release();
+    }
+}
+
+AAX_IACFEffectGUI* MarovexGui::Interface() const { return mImpl->gui; }
+AAX_Result MarovexGui::InitializeResult() const { return mImpl->initResult; }
+IACFUnknown* MarovexGui::HostObject() const { return mImpl->host != nullptr ? mImpl->host->Unknown() : nullptr; }
+
+std::unique_ptr<MarovexGui> MarovexInstance::CreateGui(std::string* error) {
+    InstanceCore& c = *mCore;
+    std::unique_ptr<MarovexGui> gui;
+    const bool ok = Guarded(error, "editor creation", [&] {
+        void* factory = c.module->Effect()->FindProcPtr(1);
+        if (factory == nullptr) {
+            SetError(error, "the module registered no editor factory (procedure 1)");
+            return false;
+        }
+        IACFUnknown* made = reinterpret_cast<IACFUnknown* (*)()>(factory)();
+        if (made == nullptr) {
+            SetError(error, "the editor factory returned nothing");
+            return false;
+        }
+        void* iface = nullptr;
+        if (made->QueryInterface(IID_IAAXEffectGUIV1, &iface) != ACF_OK || iface == nullptr) {
+            made->AddRef();
+            made->Release();
+            SetError(error, "the editor object answers no editor interface");
+            return false;
+        }
+        gui.reset(new MarovexGui());
+        MarovexGui::Impl& g = *gui->mImpl;
+        g.module = c.module;
+        g.gui = static_cast<AAX_IACFEffectGUI*>(iface);
+        g.host = new InstanceHost(&c, true);
+        g.initResult = g.gui->Initialize(g.host->Unknown());
+        if (g.initResult != AAX_SUCCESS) {
+            SetError(error, "the editor's Initialize returned " + Code(g.initResult));
+            return false;
+        }
+        std::lock_guard<std::mutex> lock(c.editors->mutex);
+        c.editors->entries.push_back({g.gui, g.host});
+        g.registry = c.editors;
+        return true;
+    });
+    if (!ok) {
+        return nullptr;
+    }
+    return gui;
+}
+
+// Each editor is held by a reference of its own across the call, so an editor closed on another
+// thread meanwhile is released after the call instead of being called after it is freed.
+void InstanceCore::NotifyEditors(const char* id) {
+    std::vector<AAX_IACFEffectGUI*> held;
+    {
+        std::lock_guard<std::mutex> lock(editors->mutex);
+        held.reserve(editors->entries.size());
+        for (const EditorRegistry::Entry& e : editors->entries) {
+            e.gui->AddRef();
+            held.push_back(e.gui);
+        }
+    }
+    for (AAX_IACFEffectGUI* g : held) {
+        g->ParameterUpdated(id);
+        g->Release();
+    }
+}
