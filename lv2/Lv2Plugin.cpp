@@ -15,6 +15,7 @@
 #include <dlfcn.h>
 #include <xmmintrin.h>
 
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -22,6 +23,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <lv2/atom/atom.h>
@@ -85,6 +87,11 @@ struct Plugin {
     float applied[kParameterCount] = {};
     // The identifiers as the host library takes them, built once so that edits allocate nothing.
     std::string ids[kParameterCount];
+
+    // Held by run while it edits and by save while it reads the state: run never waits for it (an
+    // edit that finds it taken is made in the next run), so the instance's model lock that both
+    // take is never contended on the audio thread.
+    std::atomic<bool> modelGate{false};
 
     LV2_URID chunkKey = 0;
     LV2_URID atomChunk = 0;
@@ -233,12 +240,15 @@ void Run(LV2_Handle handle, uint32_t frames) {
     Plugin& p = *static_cast<Plugin*>(handle);
     const unsigned callerMxcsr = _mm_getcsr();
     _mm_setcsr(callerMxcsr | kFtzDaz);
-    p.ApplyControls();
+    if (!p.modelGate.exchange(true, std::memory_order_acquire)) {
+        p.ApplyControls();
+        p.modelGate.store(false, std::memory_order_release);
+    }
     bool connected = true;
     for (uint32_t c = 0; c < p.channels; ++c) connected = connected && p.in[c] != nullptr && p.out[c] != nullptr;
     if (connected && frames > 0) {
         const uint32_t n = frames < uint32_t(INT32_MAX) ? frames : uint32_t(INT32_MAX);
-        p.instance->Process(p.in, p.out, int32_t(n), nullptr);
+        p.instance->ProcessInCaller(p.in, p.out, int32_t(n));
     }
     if (p.meter != nullptr) *p.meter = p.instance->MeterValue(0);
     _mm_setcsr(callerMxcsr);
@@ -259,7 +269,10 @@ LV2_State_Status Save(LV2_Handle handle, LV2_State_Store_Function store, LV2_Sta
     try {
         std::vector<uint8_t> record;
         std::string error;
-        if (!p.instance->SaveState(&record, &error)) {
+        while (p.modelGate.exchange(true, std::memory_order_acquire)) std::this_thread::yield();
+        const bool saved = p.instance->SaveState(&record, &error);
+        p.modelGate.store(false, std::memory_order_release);
+        if (!saved) {
             Say("save", error);
             return LV2_STATE_ERR_UNKNOWN;
         }
