@@ -8,6 +8,9 @@ packages=(
   libsndfile1-dev libcli11-dev nlohmann-json3-dev libfmt-dev
   clang libclang-rt-14-dev
   locales
+  lv2-dev liblilv-dev lilv-utils sordi
+  jalv jackd2 xvfb xdotool
+  calf-plugins lsp-plugins-lv2
 )
 
 missing=()

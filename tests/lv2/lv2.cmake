@@ -10,3 +10,23 @@ if(TARGET MarovexLv2)
     MAROVEX_LV2_BUNDLE="${MAROVEX_LV2_DIR}" MAROVEX_MODULE_PATH="$<TARGET_FILE:Marovex>")
   add_dependencies(test_lv2_plugin marovex_lv2_bundle)
 endif()
+
+# The tools are not built with our sanitizers: in a sanitizer build they get the runtime preloaded,
+# so that they can load the instrumented plug-in.
+set(_lv2_tool_env "")
+if(MAROVEX_SANITIZE)
+  execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libasan.so OUTPUT_VARIABLE _asan
+                  OUTPUT_STRIP_TRAILING_WHITESPACE)
+  execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libubsan.so OUTPUT_VARIABLE _ubsan
+                  OUTPUT_STRIP_TRAILING_WHITESPACE)
+  set(_lv2_tool_env "LD_PRELOAD='${_asan} ${_ubsan}' ASAN_OPTIONS=detect_leaks=0")
+endif()
+if(TARGET MarovexLv2 AND TARGET marovex)
+  marovex_add_test(test_lv2_tools
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_lv2_tools.cpp
+    LIBS PkgConfig::CLI_SNDFILE)
+  target_compile_definitions(test_lv2_tools PRIVATE
+    MAROVEX_LV2_BUNDLE="${MAROVEX_LV2_DIR}" MAROVEX_CLI_PROGRAM="$<TARGET_FILE:marovex>"
+    MAROVEX_TOOL_ENV="${_lv2_tool_env}")
+  add_dependencies(test_lv2_tools marovex_lv2_bundle marovex)
+endif()
