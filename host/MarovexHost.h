@@ -196,6 +196,9 @@ class MarovexHostFactory;  // the host object handed to the entry points (intern
 
 // One loaded module. Threading: load, register and destroy on one thread; the const queries may be
 // called from any non-audio thread.
+// Loading a file that is already loaded shares the module's process-wide state: ACFStartup runs
+// with the first load only (its host object and load options serve every load of that file), and
+// ACFShutdown with the last unload.
 class MarovexModule {
 public:
     // dlopen, find the seven entry points, ACFStartup(host) and ACFRegisterPlugin(host, &definition),

@@ -1,6 +1,8 @@
 // Loading, registering and unloading a plug-in module.
 #include <dlfcn.h>
 
+#include <map>
+#include <mutex>
 #include <new>
 
 #include "AAX_UIDs.h"
@@ -42,6 +44,22 @@ bool FindEntry(void* handle, const char* name, F* out, std::string* missing) {
     return true;
 }
 
+// Loads of one module file share its process-wide state: dlopen hands back the same handle, and the
+// module keeps one set of host services. The first load starts the module up with its host object;
+// later loads share that object (and the first load's options); the last unload shuts it down.
+struct LoadedModule {
+    int32_t loads = 0;
+    MarovexHostFactory* factory = nullptr;  // one reference held while loaded
+    std::shared_ptr<ModuleShared> shared;
+};
+
+std::mutex gLoadedMutex;
+
+std::map<void*, LoadedModule>& Loaded() {
+    static auto* loaded = new std::map<void*, LoadedModule>();  // never destroyed: no exit-order issues
+    return *loaded;
+}
+
 }  // namespace
 
 MarovexModule::MarovexModule() : mImpl(new Impl) {}
@@ -74,16 +92,29 @@ std::shared_ptr<MarovexModule> MarovexModule::Open(const std::string& path, std:
             SetError(error, "module " + path + " lacks the entry point(s) " + missing);
             return nullptr;  // the destructor closes the handle
         }
-        d.factory = new MarovexHostFactory(d.shared);
         uint64_t version = 0;
         if (e.getSDKVersion(&version) == ACF_OK) {
             d.sdkVersion = version;
         }
+        std::lock_guard<std::mutex> lock(gLoadedMutex);
+        auto found = Loaded().find(d.handle);
+        if (found != Loaded().end()) {
+            LoadedModule& loaded = found->second;
+            d.shared = loaded.shared;
+            d.factory = loaded.factory;
+            d.factory->AddRef();
+            ++loaded.loads;
+            d.started = true;
+            return m;
+        }
+        d.factory = new MarovexHostFactory(d.shared);
         const ACFRESULT r = e.startup(static_cast<IACFComponentFactory*>(d.factory));
         if (r != ACF_OK) {
             SetError(error, "ACFStartup of " + path + " returned " + std::to_string(r));
             return nullptr;
         }
+        d.factory->AddRef();
+        Loaded()[d.handle] = LoadedModule{1, d.factory, d.shared};
         d.started = true;
         return m;
     } catch (const std::bad_alloc&) {
@@ -153,17 +184,25 @@ MarovexModule::~MarovexModule() {
         d.definition = nullptr;
     }
     bool mayUnload = true;
+    bool last = !d.started;
     if (d.started) {
-        const int32_t live = d.entries.canUnloadNow(HostUnknown());
-        if (live != 0) {
-            Report("module %s still has %d live object(s) at unload; its code stays mapped", d.path.c_str(), live);
-            mayUnload = false;
+        std::lock_guard<std::mutex> lock(gLoadedMutex);
+        auto found = Loaded().find(d.handle);
+        if (found != Loaded().end() && --found->second.loads == 0) {
+            last = true;
+            const int32_t live = d.entries.canUnloadNow(HostUnknown());
+            if (live != 0) {
+                Report("module %s still has %d live object(s) at unload; its code stays mapped", d.path.c_str(), live);
+                mayUnload = false;
+            }
+            d.entries.shutdown(HostUnknown());
+            found->second.factory->Release();
+            Loaded().erase(found);
         }
-        d.entries.shutdown(HostUnknown());
     }
     if (d.factory != nullptr) {
         const uint32_t refs = d.factory->RefCountForChecks();
-        if (refs != 1) {
+        if (last && refs != 1) {
             Report("module %s kept %u reference(s) to the host object after shutdown", d.path.c_str(), refs - 1);
         }
         d.factory->Release();

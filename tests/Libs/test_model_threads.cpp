@@ -4,9 +4,14 @@
 // Run under ThreadSanitizer by scripts/test-extra.sh (label "threads").
 #include <gtest/gtest.h>
 
+#include <sys/syscall.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <cmath>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <set>
 #include <string>
@@ -51,23 +56,41 @@ public:
 
 }  // namespace
 
+// The kernel's scheduling state of one of this process's threads ('R' running, 'S' sleeping ...).
+char ThreadState(pid_t tid) {
+    std::ifstream stat("/proc/self/task/" + std::to_string(tid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    const size_t close = text.rfind(')');
+    return close != std::string::npos && close + 2 < text.size() ? text[close + 2] : '?';
+}
+
+// Exclusion made observable without timing: the other thread announces itself, then calls Lock.
+// The main thread holds the lock until the other thread either sleeps (blocked in Lock, the only
+// call after its announcement that can sleep) or has come back from Lock; only then does it note
+// its release and unlock. A Lock that does not exclude comes back before the release every time.
 TEST(MutexThreads, AnotherThreadWaitsForTheOwnerAndCannotReleaseIt) {
     AAX_CMutex mutex;
     ASSERT_TRUE(mutex.Lock());
-    std::atomic<bool> otherHasLock{false};
+    std::atomic<pid_t> otherTid{0};
+    std::atomic<bool> returned{false}, released{false}, releasedBeforeReturn{false};
     std::thread other([&] {
         mutex.Unlock();  // not the owner: must not release the main thread's hold
-        EXPECT_TRUE(mutex.Lock());  // waits until the main thread unlocks
-        otherHasLock = true;
+        otherTid = static_cast<pid_t>(::syscall(SYS_gettid));
+        const bool locked = mutex.Lock();
+        releasedBeforeReturn = released.load();
+        returned = true;
+        EXPECT_TRUE(locked);
         EXPECT_FALSE(mutex.Lock());  // now the owner itself
         mutex.Unlock();
     });
+    while (otherTid.load() == 0) std::this_thread::yield();
+    while (!returned.load() && ThreadState(otherTid.load()) != 'S') std::this_thread::yield();
     // Still the owner after the other thread's Unlock: a nested Lock is refused without blocking.
     EXPECT_FALSE(mutex.Lock());
-    EXPECT_FALSE(otherHasLock.load());
+    released = true;
     mutex.Unlock();
     other.join();
-    EXPECT_TRUE(otherHasLock.load());
+    EXPECT_TRUE(releasedBeforeReturn.load());
     EXPECT_TRUE(mutex.Lock());
     mutex.Unlock();
 }

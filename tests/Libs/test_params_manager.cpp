@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <stdexcept>
 #include <vector>
 
 #include "AAX_CLinearTaperDelegate.h"
@@ -129,4 +130,19 @@ TEST(ParameterManager, RemovalDeletesAndUnregistersEveryParameter) {
         host.Clear();
     }
     EXPECT_EQ(host.Events(), (Events{{Kind::Unregister, "A", 0.0}}));
+}
+
+// A host whose registration throws: the parameter is in neither collection afterwards, so the
+// caller that frees it leaves no dangling entry behind.
+TEST(ParameterManager, AParameterWhoseRegistrationThrowsIsNotListed) {
+    struct ThrowingHost : RecordingAutomationDelegate {
+        AAX_Result RegisterParameter(AAX_CParamID) override { throw std::runtime_error("refused"); }
+    } host;
+    AAX_CParameterManager manager;
+    manager.Initialize(&host);
+    std::unique_ptr<AAX_IParameter> refused(NewParameter("Width"));
+    EXPECT_THROW(manager.AddParameter(refused.get()), std::runtime_error);
+    EXPECT_EQ(manager.NumParameters(), 0);
+    EXPECT_EQ(manager.GetParameterByID("Width"), nullptr);
+    EXPECT_EQ(manager.ControlIndexFromID("Width"), -1);
 }

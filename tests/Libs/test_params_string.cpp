@@ -2,11 +2,13 @@
 // process locale.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <locale>
 #include <sstream>
 #include <string>
 
 #include "AAX_CString.h"
+#include "tests/CommaLocale.h"
 
 namespace {
 
@@ -160,13 +162,12 @@ TEST(String, NumbersIgnoreACommaDecimalGlobalLocale) {
     ExpectClassicNotation();
 }
 
-TEST(String, NumbersIgnoreAGermanProcessLocale) {
-    std::locale german;
-    try {
-        german = std::locale("de_DE.UTF-8");
-    } catch (const std::runtime_error&) {
-        GTEST_SKIP() << "de_DE.UTF-8 is not installed on this machine";
-    }
-    const GlobalLocale guard(german);
+TEST(String, NumbersIgnoreACommaDecimalProcessLocale) {
+    const CommaLocale comma;
+    ASSERT_FALSE(comma.Name().empty()) << "no locale with a comma decimal point could be found or built";
+    const GlobalLocale guard(std::locale(comma.Name().c_str()));
+    char probe[16];
+    std::snprintf(probe, sizeof probe, "%.1f", 0.5);
+    ASSERT_STREQ(probe, "0,5") << "the process locale must be in force for the C library";
     ExpectClassicNotation();
 }

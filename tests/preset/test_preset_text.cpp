@@ -13,6 +13,7 @@
 #include <string>
 
 #include "MarovexPresetText.h"
+#include "tests/CommaLocale.h"
 
 namespace {
 
@@ -210,49 +211,10 @@ TEST(PresetScan, InputIsLimitedToTheEditorBufferAndEndsAtANul) {
     EXPECT_FALSE(ScanClipboard(std::string(1, '\0') + kDefaultText).valid);
 }
 
-namespace {
-
-// Makes a locale whose decimal point is a comma available: one of the system's, or one compiled into a
-// temporary folder with localedef (needs the locale sources of the "locales" package). Returns the
-// locale name, or an empty string when none can be had.
-std::string CommaLocale(std::filesystem::path* createdFolder) {
-    for (const char* name : {"de_DE.UTF-8", "fr_FR.UTF-8", "it_IT.UTF-8", "de_DE", "fr_FR"}) {
-        if (std::setlocale(LC_NUMERIC, name) != nullptr) {
-            std::setlocale(LC_NUMERIC, "C");
-            return name;
-        }
-    }
-    const std::filesystem::path folder =
-        std::filesystem::temp_directory_path() / ("marovex-locale-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(folder);
-    *createdFolder = folder;
-    {
-        std::ofstream def(folder / "comma.def");
-        def << "LC_CTYPE\ncopy \"POSIX\"\nEND LC_CTYPE\n"
-               "LC_COLLATE\ncopy \"POSIX\"\nEND LC_COLLATE\n"
-               "LC_MONETARY\ncopy \"POSIX\"\nEND LC_MONETARY\n"
-               "LC_NUMERIC\ndecimal_point \"<U002C>\"\nthousands_sep \"<U002E>\"\ngrouping 3;3\nEND LC_NUMERIC\n"
-               "LC_TIME\ncopy \"POSIX\"\nEND LC_TIME\n"
-               "LC_MESSAGES\ncopy \"POSIX\"\nEND LC_MESSAGES\n";
-    }
-    const std::string command = "localedef -c -f ANSI_X3.4-1968 -i '" + (folder / "comma.def").string() +
-                                "' '" + (folder / "xx_COMMA").string() + "' >/dev/null 2>&1";
-    if (std::system(command.c_str()) == -1) return {};
-    ::setenv("LOCPATH", folder.c_str(), 1);
-    if (std::setlocale(LC_NUMERIC, "xx_COMMA") == nullptr) return {};
-    std::setlocale(LC_NUMERIC, "C");
-    return "xx_COMMA";
-}
-
-}  // namespace
-
 TEST(PresetLocale, ComposeAndScanIgnoreACommaDecimalPoint) {
-    std::filesystem::path folder;
-    const std::string name = CommaLocale(&folder);
-    if (name.empty()) {
-        if (!folder.empty()) std::filesystem::remove_all(folder);
-        GTEST_SKIP() << "no locale with a comma decimal point could be found or built";
-    }
+    const CommaLocale comma;
+    const std::string& name = comma.Name();
+    ASSERT_FALSE(name.empty()) << "no locale with a comma decimal point could be found or built";
     ASSERT_NE(std::setlocale(LC_ALL, name.c_str()), nullptr);
     char probe[16];
     std::snprintf(probe, sizeof probe, "%.1f", 0.5);
@@ -267,10 +229,6 @@ TEST(PresetLocale, ComposeAndScanIgnoreACommaDecimalPoint) {
     // The caller's locale is untouched afterwards.
     std::snprintf(probe, sizeof probe, "%.1f", 0.5);
     const std::string after = probe;
-    std::setlocale(LC_ALL, "C");
-    ::unsetenv("LOCPATH");
-    if (!folder.empty()) std::filesystem::remove_all(folder);
-
     EXPECT_EQ(composed, kDefaultText);
     ASSERT_TRUE(scan.valid) << scan.reason;
     ExpectBodyValues(scan);

@@ -18,17 +18,16 @@ void AAX_CParameterManager::AddParameter(AAX_IParameter* param) {
     if (identifier == nullptr) return;
     if (mParametersMap.find(std::string_view(identifier)) != mParametersMap.end()) return;
 
-    // Make room in both collections first: if that throws, nothing has changed and the caller still
-    // owns the parameter. After this point nothing can fail.
-    auto entry = mParametersMap.emplace(identifier, param).first;
-    try {
-        mParameters.reserve(mParameters.size() + 1);
-    } catch (...) {
-        mParametersMap.erase(entry);
-        throw;
-    }
+    // Everything that can fail comes before the host hears of the parameter: the map's entry is
+    // built aside and the array makes room. Then the parameter registers with the host; should that
+    // throw, it is in neither collection and stays the caller's. Listing it afterwards cannot fail.
+    decltype(mParametersMap) staging;
+    staging.emplace(identifier, param);
+    auto entry = staging.extract(staging.begin());
+    mParameters.reserve(mParameters.size() + 1);
     param->SetAutomationDelegate(mAutomationDelegate);
     mParameters.push_back(param);
+    mParametersMap.insert(std::move(entry));
 }
 
 void AAX_CParameterManager::RemoveAllParameters() {
