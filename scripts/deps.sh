@@ -8,8 +8,10 @@ packages=(
   libsndfile1-dev libcli11-dev nlohmann-json3-dev libfmt-dev
   clang libclang-rt-14-dev
   locales
+  libcairo2-dev libpango1.0-dev libx11-dev fonts-dejavu-core
+  xvfb xauth xdotool
   lv2-dev liblilv-dev lilv-utils sordi
-  jalv jackd2 xvfb xdotool
+  jalv jackd2
   calf-plugins lsp-plugins-lv2
 )
 

@@ -13,6 +13,7 @@
 
 #include "CliError.h"
 #include "Commands.h"
+#include "EditorCommand.h"
 
 namespace marovex::cli {
 
@@ -83,6 +84,8 @@ int Run(int argc, char** argv) {
     showCmd->add_option("FILE", show.file, "State file")->type_name("FILE")->required();
     showCmd->add_flag("--json", show.json, "Print JSON instead of a table");
 
+    EditorCommand editor(app);
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::Success& e) {
@@ -97,6 +100,7 @@ int Run(int argc, char** argv) {
     if (infoCmd->parsed()) return RunInfo(info);
     if (processCmd->parsed()) return RunProcess(process);
     if (showCmd->parsed()) return RunStateShow(show);
+    if (editor.Parsed()) return editor.Run(plugin);
     return kExitUsage;
 }
 
