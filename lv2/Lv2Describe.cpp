@@ -238,7 +238,7 @@ int main(int argc, char** argv) {
     if (!uiBinary.empty()) {
         plugins << "<" << kUiUri << ">\n    a ui:X11UI ;\n"
                 << "    lv2:requiredFeature ui:idleInterface ;\n"
-                << "    lv2:optionalFeature ui:parent, ui:resize, urid:map ;\n"
+                << "    lv2:optionalFeature ui:parent, ui:resize ;\n"
                 << "    lv2:extensionData ui:idleInterface, ui:showInterface .\n";
     }
 

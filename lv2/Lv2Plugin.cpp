@@ -12,16 +12,13 @@
 //
 // No feature is required: without urid:map there is no state, without options the longest block is
 // kDefaultMaxBlock (longer runs are cut into blocks of that length inside the instance).
-#include <dlfcn.h>
 #include <xmmintrin.h>
 
 #include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <map>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -33,7 +30,9 @@
 #include <lv2/state/state.h>
 #include <lv2/urid/urid.h>
 
+#include "Lv2Module.h"
 #include "Lv2Ports.h"
+#include "Lv2Ui.h"
 #include "MarovexHost.h"
 
 namespace {
@@ -46,29 +45,6 @@ constexpr int32_t kLargestMaxBlock = 1 << 20;
 constexpr unsigned kFtzDaz = 0x8040;
 
 void Say(const char* what, const std::string& why) { std::fprintf(stderr, "Marovex LV2: %s: %s\n", what, why.c_str()); }
-
-// One loaded module per path for the whole process: every instance shares it (the module's start-up
-// and shut-down are process-wide), and the last instance to go unloads it.
-std::shared_ptr<MarovexModule> SharedModule(const std::string& path, std::string* error) {
-    static std::mutex mutex;
-    static std::map<std::string, std::weak_ptr<MarovexModule>> modules;
-    std::lock_guard<std::mutex> lock(mutex);
-    std::shared_ptr<MarovexModule> module = modules[path].lock();
-    if (!module) {
-        module = MarovexModule::Load(path, error);
-        if (module) modules[path] = module;
-    }
-    return module;
-}
-
-// The folder this library was loaded from (with a trailing slash), or empty.
-std::string OwnFolder() {
-    Dl_info info{};
-    if (dladdr(reinterpret_cast<void*>(&OwnFolder), &info) == 0 || info.dli_fname == nullptr) return {};
-    std::string path = info.dli_fname;
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? std::string("./") : path.substr(0, slash + 1);
-}
 
 struct Plugin {
     uint32_t channels = 0;
@@ -166,11 +142,8 @@ LV2_Handle Instantiate(const LV2_Descriptor* descriptor, double rate, const char
             }
         }
 
-        std::string folder = OwnFolder();
-        if (folder.empty() && bundlePath != nullptr) folder = std::string(bundlePath) + "/";
-        const std::string modulePath = folder + kModuleInBundle;
         std::string error;
-        p->module = SharedModule(modulePath, &error);
+        p->module = SharedModule(bundlePath, &error);
         if (!p->module) {
             Say("cannot load the module", error);
             return nullptr;
@@ -317,6 +290,9 @@ const LV2_State_Interface kStateInterface = {Save, Restore};
 
 const void* ExtensionData(const char* uri) {
     if (std::strcmp(uri, LV2_STATE__interface) == 0) return &kStateInterface;
+    // For the user-interface library of this bundle: the user interface lives here, so that the
+    // plug-in and its user interface share one loaded module in a process.
+    if (std::strcmp(uri, kUiInProcessUri) == 0) return UiDescriptor();
     return nullptr;
 }
 

@@ -17,6 +17,8 @@ namespace marovex_lv2 {
 constexpr const char kStereoUri[] = "urn:halvik:marovex:stereo";
 constexpr const char kMonoUri[] = "urn:halvik:marovex:mono";
 constexpr const char kUiUri[] = "urn:halvik:marovex:ui";
+// What the user-interface library asks this library's extension_data for (not a host interface).
+constexpr const char kUiInProcessUri[] = "urn:halvik:marovex:ui-in-process";
 // The state property that carries the saved chunk record (the bytes `marovex process --save-state`
 // writes), stored as an atom:Chunk.
 constexpr const char kChunkKeyUri[] = "urn:halvik:marovex:chunk";
