@@ -111,6 +111,8 @@ LV2UI_Handle Instantiate(const LV2UI_Descriptor*, const char* pluginUri, const c
         ui->topLevel = parent == 0;
         const Window under = ui->topLevel ? DefaultRootWindow(ui->display) : parent;
         ui->window = XCreateSimpleWindow(ui->display, under, 0, 0, 1, 1, 0, 0, 0);
+        // The editor makes its window inside ours on a connection of its own: ours must exist first.
+        XSync(ui->display, False);
         ui->container = std::make_unique<MarovexViewContainer>(uint64_t(ui->window));
         AAX_IACFEffectGUI* editor = ui->gui->Interface();
         editor->SetViewContainer(ui->container->Unknown());

@@ -11,7 +11,7 @@ packages=(
   libcairo2-dev libpango1.0-dev libx11-dev fonts-dejavu-core
   xvfb xauth xdotool
   lv2-dev liblilv-dev lilv-utils sordi
-  jalv jackd2
+  jalv jackd2 python3
   calf-plugins lsp-plugins-lv2
 )
 

@@ -30,3 +30,12 @@ if(TARGET MarovexLv2 AND TARGET marovex)
     MAROVEX_TOOL_ENV="${_lv2_tool_env}")
   add_dependencies(test_lv2_tools marovex_lv2_bundle marovex)
 endif()
+
+# End to end under Xvfb: jalv with JACK's dummy driver shows the editor; a drag turns a knob and the
+# port's new value is heard. Not in sanitizer builds (jalv cannot load instrumented libraries).
+find_program(MAROVEX_PYTHON3 python3)
+if(TARGET MarovexLv2UI AND MAROVEX_PYTHON3 AND NOT MAROVEX_SANITIZE AND NOT MAROVEX_TSAN)
+  add_test(NAME lv2_jalv_editor_e2e
+    COMMAND ${MAROVEX_PYTHON3} ${CMAKE_CURRENT_LIST_DIR}/jalv_editor_e2e.py ${MAROVEX_LV2_DIR})
+  set_tests_properties(lv2_jalv_editor_e2e PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 90 LABELS lv2_e2e)
+endif()
