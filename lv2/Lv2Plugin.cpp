@@ -8,7 +8,9 @@
 //
 // Threading (LV2's classes): instantiate, activate, deactivate, restore and cleanup come from the
 // host's control thread, never during run; run comes from its audio thread; save may run while run
-// does (the instance serialises state against parameter edits itself).
+// does. The instance serialises its data-model calls with a lock of its own; run and save also share
+// a gate that run only tries, so that run never waits for that lock: an edit that finds save busy
+// is made in the next run.
 //
 // No feature is required: without urid:map there is no state, without options the longest block is
 // kDefaultMaxBlock (longer runs are cut into blocks of that length inside the instance).

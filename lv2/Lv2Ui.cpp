@@ -160,9 +160,11 @@ void PortEvent(LV2UI_Handle handle, uint32_t port, uint32_t size, uint32_t forma
     std::memcpy(&v, buffer, sizeof v);
     if (std::isnan(v)) return;
     if (port < kParameterCount) {
-        ui.known[port] = v;
         const double normalized = port == kEnabledPort ? BypassFromEnabled(v) : (v < 0.0f ? 0.0 : v > 1.0f ? 1.0 : double(v));
         ui.model->SetParameter(ui.ids[port], normalized, nullptr);
+        // What the model made of it counts as agreed: a host value outside the range (or an enabled
+        // value other than 0 and 1) is never written back.
+        ui.known[port] = ui.PortValue(port);
     } else if (port == kMeterPort) {
         ui.gui->OverrideMeters(v < 0.0f ? 0.0f : v > 1.0f ? 1.0f : v);
     }
