@@ -38,6 +38,13 @@ void* operator new(std::size_t size) {
     throw std::bad_alloc();
 }
 void* operator new[](std::size_t size) { return operator new(size); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    if (tCounting) gAllocations.fetch_add(1);
+    return std::malloc(size ? size : 1);
+}
+void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept { return operator new(size, tag); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
 void operator delete(void* p) noexcept { std::free(p); }
 void operator delete[](void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }
@@ -302,18 +309,15 @@ TEST(Lv2Plugin, ReactivationResetsProcessingAndKeepsSettings) {
     ASSERT_NE(fresh.instance, nullptr);
     std::copy_n(values, kParameterCount, used.controls);
     std::copy_n(values, kParameterCount, fresh.controls);
-    for (uint32_t c = 0; c < 2; ++c) used.in[c] = Signal(int(c), n);
+    for (uint32_t c = 0; c < 2; ++c) used.in[c] = Signal(int(c), n);  // same size: reconnect below
+    for (uint32_t c = 0; c < 2; ++c) lilv_instance_connect_port(used.instance, kFirstAudioPort + c, used.in[c].data());
     lilv_instance_run(used.instance, uint32_t(n));
     lilv_instance_deactivate(used.instance);
     lilv_instance_activate(used.instance);
-    used.controls[kEnabledPort] = 1.0f;
     for (uint32_t c = 0; c < 2; ++c) {
-        used.in[c] = Signal(int(c) + 5, n);
-        fresh.in[c] = used.in[c];
-    }
-    // Buffers were reassigned: connect them again.
-    for (Lv2Instance* l : {&used, &fresh}) {
-        for (uint32_t c = 0; c < 2; ++c) lilv_instance_connect_port(l->instance, kFirstAudioPort + c, l->in[c].data());
+        const std::vector<float> next = Signal(int(c) + 5, n);
+        std::copy(next.begin(), next.end(), used.in[c].begin());
+        std::copy(next.begin(), next.end(), fresh.in[c].begin());
     }
     lilv_instance_run(used.instance, uint32_t(n));
     lilv_instance_run(fresh.instance, uint32_t(n));
