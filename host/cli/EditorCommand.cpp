@@ -188,6 +188,15 @@ private:
     Atom mDelete;
 };
 
+// Errors of the window system (a window destroyed under us by another client, say) are reported
+// instead of ending the program the way Xlib's default handler does.
+int ReportXError(Display* display, XErrorEvent* e) {
+    char text[128] = {};
+    XGetErrorText(display, e->error_code, text, sizeof(text));
+    fmt::print(stderr, "marovex: X error ignored: {} (request {})\n", text, int(e->request_code));
+    return 0;
+}
+
 struct DisplayCloser {
     void operator()(Display* d) const { XCloseDisplay(d); }
 };
@@ -210,7 +219,11 @@ void RunWindowLoop(Display* display, EditorWindow& window, MarovexViewContainer&
         if (poll(fds.data(), nfds_t(fds.size()), timeout) < 0 && errno != EINTR) {
             throw Failure(std::string("waiting for events failed: ") + std::strerror(errno));
         }
-        if (fds[0].revents & POLLIN) return;
+        if (fds[0].revents & POLLIN) {
+            // Events that arrived before the signal still count (a drag just made is kept).
+            container.HandleAllEvents();
+            return;
+        }
         for (size_t i = 2; i < fds.size(); ++i) {
             if (fds[i].revents & (POLLIN | POLLHUP | POLLERR)) container.HandleEvents(fds[i].fd);
         }
@@ -278,6 +291,7 @@ int RunEditor(const EditorOptions& o) {
     std::unique_ptr<Display, DisplayCloser> display;
     if (!snapshot) {
         const char* name = std::getenv("DISPLAY");
+        XSetErrorHandler(&ReportXError);
         display.reset(XOpenDisplay(nullptr));
         if (!display) {
             throw Failure(std::string("no X display to open the editor on (") +
@@ -327,25 +341,27 @@ int RunEditor(const EditorOptions& o) {
     EditorWindow window(display.get());
     MarovexViewContainer container(window.Id());
     AAX_IACFEffectGUI* editor = gui->Interface();
-    editor->SetViewContainer(container.Unknown());
-    AAX_Point size{0, 0};
-    editor->GetViewSize(&size);
-    if (size.horz < 1 || size.vert < 1) {
-        editor->SetViewContainer(nullptr);
-        throw Failure("the editor reports no view size; are its resources installed beside the module?");
-    }
-    window.ShowAtSize(int(size.horz), int(size.vert));
-
-    auto source = std::make_shared<MarovexLoopingSource>(audio.planar);
-    if (!instance.StartAudioThread(source, kBlockFrames, &error)) {
-        editor->SetViewContainer(nullptr);
-        throw Failure("cannot start the audio thread: " + error);
-    }
     {
+        // The view goes before the container it lives in, also when something below fails.
+        struct ViewScope {
+            AAX_IACFEffectGUI* editor;
+            ~ViewScope() { editor->SetViewContainer(nullptr); }
+        } view{editor};
+        editor->SetViewContainer(container.Unknown());
+        AAX_Point size{0, 0};
+        editor->GetViewSize(&size);
+        if (size.horz < 1 || size.vert < 1) {
+            throw Failure("the editor reports no view size; are its resources installed beside the module?");
+        }
+        window.ShowAtSize(int(size.horz), int(size.vert));
+
+        auto source = std::make_shared<MarovexLoopingSource>(audio.planar);
+        if (!instance.StartAudioThread(source, kBlockFrames, &error)) {
+            throw Failure("cannot start the audio thread: " + error);
+        }
         SignalScope signals;
         RunWindowLoop(display.get(), window, container, *gui, signals.ReadEnd());
     }
-    editor->SetViewContainer(nullptr);
     instance.StopAudioThread();
     gui.reset();
     if (!o.saveState.empty()) SaveState(instance, o.saveState);

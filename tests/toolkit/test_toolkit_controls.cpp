@@ -57,11 +57,16 @@ TEST_F(ToolkitControls, KnobDragsCoarseFineAndClamped) {
     // With Shift the same 50 pixels move ten times less; releasing Shift mid-drag continues from
     // where the knob is (no jump back to the coarse position).
     listener.calls.clear();
-    Drag(CPoint(35, 35), {{CPoint(35, 85), kLButton | kShift}, {CPoint(35, 105), kLButton}});
+    Drag(CPoint(35, 35), {{CPoint(35, 85), kLButton | kShift}, {CPoint(35, 105), kLButton}}, kLButton | kShift);
     EXPECT_NEAR(knob->getValue(), 0.75 - 0.025 - 0.1, 1e-6);  // 50 px fine, then 20 px coarse
     EXPECT_EQ(listener.calls.front(), "begin");
     EXPECT_EQ(listener.calls.back(), "end");
     EXPECT_EQ(listener.calls.size(), 4u);
+
+    // However a drag's moves are split, the value depends only on where the pointer is.
+    knob->setValue(0.5f);
+    Drag(CPoint(35, 35), {{CPoint(35, 58), kLButton}, {CPoint(35, 61), kLButton}, {CPoint(35, 85), kLButton}});
+    EXPECT_EQ(knob->getValue(), 0.25f);
 
     // Dragging far past the end stops at the range; moves without the button do nothing.
     listener.calls.clear();

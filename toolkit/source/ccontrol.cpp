@@ -94,19 +94,29 @@ CMouseEventResult CKnob::onMouseDown(CPoint& where, const CButtonState& buttons)
     if (checkDefaultValue(buttons)) return kMouseDownEventHandledButDontNeedMovedOrUpEvents;
     beginEdit();
     mDragging = true;
+    mFine = (buttons & kShift) != 0;
+    mDragStart = where;
     mLastPoint = where;
+    mDragStartValue = getValue();
     return kMouseEventHandled;
 }
 
-// Each move adds its own vertical distance at the speed of the moment (coarse, or fine with Shift),
-// so pressing or releasing Shift mid-drag never makes the value jump.
+// The value follows the pointer's distance from where the drag (or its current speed) began, so the
+// same drag gives the same value however the moves are split. Pressing or releasing Shift starts a
+// new stretch at the previous pointer position and the current value: the speed changes, the value
+// does not jump.
 CMouseEventResult CKnob::onMouseMoved(CPoint& where, const CButtonState& buttons) {
     if (!mDragging || !buttons.isLeftButton()) return kMouseEventNotHandled;
-    const CCoord pixels = kCoarseRange * ((buttons & kShift) ? kFineFactor : 1.0);
-    const double delta = (mLastPoint.y - where.y) / pixels * getRange();
+    const bool fine = (buttons & kShift) != 0;
+    if (fine != mFine) {
+        mFine = fine;
+        mDragStart = mLastPoint;
+        mDragStartValue = getValue();
+    }
     mLastPoint = where;
+    const CCoord pixels = kCoarseRange * (fine ? kFineFactor : 1.0);
     const float before = getValue();
-    setValue(static_cast<float>(before + delta));
+    setValue(static_cast<float>(mDragStartValue + (mDragStart.y - where.y) / pixels * getRange()));
     bounceValue();
     if (getValue() != before) {
         valueChanged();

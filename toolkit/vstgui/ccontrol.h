@@ -103,7 +103,10 @@ protected:
 
 private:
     bool mDragging = false;
+    bool mFine = false;
+    CPoint mDragStart;
     CPoint mLastPoint;
+    float mDragStartValue = 0.0f;
 };
 
 // A knob drawn from a film strip: `subPixmaps` images of `heightOfOneImage` pixels stacked
