@@ -4,7 +4,7 @@ if(TARGET MarovexLv2)
   find_package(PkgConfig REQUIRED)
   pkg_check_modules(TEST_LILV REQUIRED IMPORTED_TARGET lilv-0)
   marovex_add_test(test_lv2_plugin
-    SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_lv2_plugin.cpp
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_lv2_plugin.cpp ${CMAKE_SOURCE_DIR}/tests/GuiLeakSuppressions.cpp
     LIBS marovex_host PkgConfig::TEST_LILV PkgConfig::LV2)
   target_compile_definitions(test_lv2_plugin PRIVATE
     MAROVEX_LV2_BUNDLE="${MAROVEX_LV2_DIR}" MAROVEX_MODULE_PATH="$<TARGET_FILE:Marovex>")
