@@ -119,6 +119,7 @@ void InstanceCore::Shutdown() {
             Problem("parameter \"%s\" was still registered after the data model was released", id.c_str());
         }
         for (const auto& t : automation.touches) {
+            if (t.second == 0) continue;
             Problem("parameter \"%s\" was still touched after the data model was released", t.first.c_str());
         }
     }

@@ -10,6 +10,9 @@ packages=(
   locales
   libcairo2-dev libpango1.0-dev libx11-dev fonts-dejavu-core
   xvfb xauth xdotool xclip zenity
+  lv2-dev liblilv-dev lilv-utils sordi
+  jalv jackd2 python3
+  calf-plugins lsp-plugins-lv2
 )
 
 missing=()
