@@ -128,8 +128,9 @@ public:
 
     // Ties a parameter to the packet of a context field (created dirty on first use; parameters on
     // the same field share it) and keeps a clone of the handler, so `handler` may be a temporary.
-    // A negative field index registers the parameter without a packet. Returns 0, or -20004 for a
-    // null identifier. Threading: any non-audio thread, under the lock.
+    // A negative field index registers the parameter without a packet. Registering a parameter on a
+    // field it is already registered on replaces that registration's handler and marks the packet
+    // dirty. Returns 0, or -20004 for a null identifier. Threading: any non-audio thread, under the lock.
     AAX_Result RegisterPacket(const char* parameterID, AAX_CFieldIndex fieldIndex, const AAX_IPacketHandler* handler);
 
     // Sets or clears the dirty flag of every packet registered for `parameterID`; an identifier

@@ -101,7 +101,8 @@ AAX_Result InstanceHost::GetCurrentMeterValue(AAX_CTypeID meterID, float* value)
         if (c == nullptr || value == nullptr) return AAX_ERROR_NULL_OBJECT;
         const int32_t i = c->engine.MeterIndex(meterID);
         if (i < 0) return AAX_ERROR_NULL_OBJECT;
-        *value = c->engine.MeterValue(i);
+        const float forced = mMeterOverride.load();
+        *value = forced == forced ? forced : c->engine.MeterValue(i);
         return AAX_SUCCESS;
     });
 }

@@ -417,6 +417,9 @@ public:
     // The host object the editor was initialised with (controller, automation, transport, and the
     // data model's interface); refuses every call once the instance is gone.
     IACFUnknown* HostObject() const;
+    // Makes the editor's host object report `value` for every meter from now on (NaN: the real
+    // values again), e.g. for a picture of the editor at a chosen meter reading.
+    void OverrideMeters(float value);
 
 private:
     MarovexGui();

@@ -8,6 +8,8 @@ packages=(
   libsndfile1-dev libcli11-dev nlohmann-json3-dev libfmt-dev
   clang libclang-rt-14-dev
   locales
+  libcairo2-dev libpango1.0-dev libx11-dev fonts-dejavu-core
+  xvfb xauth xdotool
 )
 
 missing=()

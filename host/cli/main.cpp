@@ -16,6 +16,7 @@
 
 #include "CliError.h"
 #include "Commands.h"
+#include "EditorCommand.h"
 #include "MarovexHost.h"
 #include "Text.h"
 
@@ -123,6 +124,11 @@ Command AddState(CLI::App& app, const Common&) {
     return {cmd, [options] { return RunStateShow(*options); }};
 }
 
+Command AddEditor(CLI::App& app, const Common& common) {
+    auto editor = std::make_shared<EditorCommand>(app);
+    return {app.get_subcommand("editor"), [editor, &common] { return editor->Run(common.plugin); }};
+}
+
 Command AddHelp(CLI::App& app, const Common&) {
     auto topic = std::make_shared<std::string>();
     CLI::App* cmd = app.add_subcommand("help", "Show the help of the program or of a command");
@@ -179,6 +185,7 @@ int Run(int argc, char** argv) {
         AddInfo(app, common),
         AddProcess(app, common),
         AddState(app, common),
+        AddEditor(app, common),
         AddHelp(app, common),
     };
 

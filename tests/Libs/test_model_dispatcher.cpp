@@ -98,15 +98,6 @@ struct HandlerOwner {
 
 }  // namespace
 
-TEST(Packet, StartsDirtyEmptyAndHoldingEightZeroBytes) {
-    AAX_CPacket packet(3);
-    EXPECT_EQ(packet.GetID(), 3);
-    EXPECT_TRUE(packet.IsDirty());
-    EXPECT_EQ(packet.GetSize(), 0u);
-    const auto* bytes = static_cast<const unsigned char*>(packet.GetData());
-    EXPECT_EQ(std::vector<unsigned char>(bytes, bytes + 8), std::vector<unsigned char>(8, 0));
-}
-
 TEST(Packet, TypedAccessSetsTheSizeAndRegrowsWithZeros) {
     AAX_CPacket packet(0);
     *packet.GetPtr<double>() = -1.0;  // fills all eight bytes
@@ -118,7 +109,7 @@ TEST(Packet, TypedAccessSetsTheSizeAndRegrowsWithZeros) {
     EXPECT_EQ(std::vector<unsigned char>(bytes, bytes + 8), FloatPacket(0.5f));
 }
 
-TEST(PacketHandler, PrefersTheTwoArgumentCallbackAndClonesKeepTheBinding) {
+TEST(PacketHandler, CallsEitherCallbackAndClonesKeepTheBinding) {
     HandlerOwner owner;
     AAX_CPacket packet(0);
     const AAX_CPacketHandler<HandlerOwner> withID(&owner, &HandlerOwner::WithID);
@@ -186,6 +177,27 @@ TEST_F(DispatcherTest, WithoutControllerNothingIsPostedAndPacketsStayDirty) {
     dispatcher.Initialize(&controller, &model);
     EXPECT_EQ(dispatcher.Dispatch(), AAX_SUCCESS);
     EXPECT_EQ(host.controller.posts.size(), 9u);
+}
+
+// A data model initialised a second time registers its parameters again: the new registration
+// replaces the old one's handler and makes the packet due, instead of piling up beside it.
+TEST(Dispatcher, RegisteringAParameterOnItsFieldAgainReplacesTheHandler) {
+    fakehost::Host host;
+    AAX_VController controller(&host);
+    AAX_CPacketDispatcher dispatcher;
+    dispatcher.Initialize(&controller, nullptr);
+    HandlerOwner before, after;
+    const AAX_CPacketHandler<HandlerOwner> first(&before, &HandlerOwner::WithID);
+    const AAX_CPacketHandler<HandlerOwner> second(&after, &HandlerOwner::WithID);
+    ASSERT_EQ(dispatcher.RegisterPacket("Dyn", 6, &first), AAX_SUCCESS);
+    EXPECT_EQ(dispatcher.Dispatch(), AAX_SUCCESS);
+    ASSERT_EQ(dispatcher.RegisterPacket("Dyn", 6, &second), AAX_SUCCESS);
+    EXPECT_EQ(dispatcher.Dispatch(), AAX_SUCCESS);
+    dispatcher.SetDirty("Dyn", true);
+    EXPECT_EQ(dispatcher.Dispatch(), AAX_SUCCESS);
+    EXPECT_EQ(before.calls.size(), 1u);
+    EXPECT_EQ(after.calls.size(), 2u);
+    EXPECT_EQ(host.controller.posts.size(), 3u);
 }
 
 TEST(Dispatcher, FailingHandlerLeavesItsPacketCleanAndUnposted) {

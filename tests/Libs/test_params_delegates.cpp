@@ -58,8 +58,12 @@ TEST(LinearTaper, ClampsAtBothEndsAndMapsLinearly) {
     EXPECT_TRUE(std::isnan(unit.NormalizedToReal(kNaN)));
     EXPECT_TRUE(std::isnan(unit.RealToNormalized(std::numeric_limits<float>::quiet_NaN())));
 
-    const std::unique_ptr<AAX_ITaperDelegate<float>> clone(gain.Clone());
-    EXPECT_NE(clone.get(), &gain);
+    // A clone is a copy of its own: it keeps working after its original is gone.
+    std::unique_ptr<AAX_ITaperDelegate<float>> clone;
+    {
+        const AAX_CLinearTaperDelegate<float> original(-24.0f, 12.0f);
+        clone.reset(original.Clone());
+    }
     EXPECT_EQ(clone->GetMinimumValue(), -24.0f);
     EXPECT_EQ(clone->GetMaximumValue(), 12.0f);
     EXPECT_EQ(clone->NormalizedToReal(0.25), -15.0f);

@@ -94,8 +94,6 @@ TEST(Parameter, DirectModeStoresClampedValuesAtOnce) {
     EXPECT_EQ(p->GetValue(), 1.0f);
     p->SetToDefaultValue();
     EXPECT_EQ(p->GetValue(), 0.5f);
-    p->Touch();  // nothing to tell without a host
-    p->Release();
 
     // A range other than 0..1: the normalized value maps through the taper.
     const auto gain = MakeFloat("Out", 0.0f, -24.0f, 12.0f);

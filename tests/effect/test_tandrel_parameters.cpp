@@ -9,6 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "AAX_CBinaryDisplayDelegate.h"
+#include "AAX_CBinaryTaperDelegate.h"
+#include "AAX_CParameter.h"
 #include "AAX_CString.h"
 #include "AAX_IParameter.h"
 #include "AAX_UIDs.h"
@@ -260,6 +263,48 @@ TEST_F(TandrelModelTest, MasterBypassQueryAndPreviewNotification) {
     EXPECT_EQ(model->NotificationReceived(cAAX_NotificationPreviewState, &on, sizeof on), AAX_SUCCESS);
     EXPECT_EQ(model->NotificationReceived(cAAX_NotificationPreviewState, nullptr, 0), AAX_SUCCESS);
     EXPECT_EQ(Value("MasterBypassID"), 0.0);  // no preview parameter: nothing changes
+}
+
+// A data model that also has the "PreviewID" parameter: the preview notification sets it.
+TEST(TandrelPreview, ThePreviewNotificationSetsAPreviewParameter) {
+    struct WithPreview : Tandrel_Parameters {
+        AAX_Result EffectInit() override {
+            Tandrel_Parameters::EffectInit();
+            mParameterManager.AddParameter(new AAX_CParameter<bool>(cPreviewID, AAX_CString("Preview"), false,
+                                                                    AAX_CBinaryTaperDelegate<bool>(),
+                                                                    AAX_CBinaryDisplayDelegate<bool>("off", "on"), true));
+            return AAX_SUCCESS;
+        }
+    };
+    fakehost::Host host;
+    auto* model = new WithPreview();
+    model->AddRef();
+    host.automation.answerSetRequestsWith = model;
+    ASSERT_EQ(model->Initialize(&host), AAX_SUCCESS);
+    double value = -1.0;
+    const int32_t on = 1, off = 0;
+    EXPECT_EQ(model->NotificationReceived(cAAX_NotificationPreviewState, &on, sizeof on), AAX_SUCCESS);
+    EXPECT_EQ(model->GetParameterNormalizedValue(cPreviewID, &value), AAX_SUCCESS);
+    EXPECT_EQ(value, 1.0);
+    EXPECT_EQ(model->NotificationReceived(cAAX_NotificationPreviewState, &off, 2), AAX_SUCCESS);  // too short
+    EXPECT_EQ(model->NotificationReceived(cAAX_NotificationPreviewState + 1, &off, sizeof off), AAX_SUCCESS);
+    EXPECT_EQ(model->GetParameterNormalizedValue(cPreviewID, &value), AAX_SUCCESS);
+    EXPECT_EQ(value, 1.0);
+    EXPECT_EQ(model->NotificationReceived(cAAX_NotificationPreviewState, &off, sizeof off), AAX_SUCCESS);
+    EXPECT_EQ(model->GetParameterNormalizedValue(cPreviewID, &value), AAX_SUCCESS);
+    EXPECT_EQ(value, 0.0);
+    model->Uninitialize();
+    model->Release();
+}
+
+// Initialize after Uninitialize builds the parameters and their packets again: each packet is
+// registered once, so one dispatch posts each of them once.
+TEST_F(TandrelModelTest, ASecondInitializeRegistersEachPacketOnce) {
+    model->Uninitialize();
+    ASSERT_EQ(model->Initialize(&host), AAX_SUCCESS);
+    host.controller.posts.clear();
+    EXPECT_EQ(model->GenerateCoefficients(), AAX_SUCCESS);
+    EXPECT_EQ(PostedFields(), (std::vector<AAX_CFieldIndex>{5, 7, 6, 15, 4, 14, 2, 1, 0, 8, 3}));
 }
 
 TEST_F(TandrelModelTest, ResetFieldDataResetsOnlyWholePrivateBlocks) {

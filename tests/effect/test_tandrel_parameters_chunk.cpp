@@ -240,7 +240,7 @@ TEST_F(TandrelChunkTest, HostileChunksOfEveryLengthLoadSafely) {
             Record record(corrupted);
             EXPECT_EQ(model->SetChunk(cControlsChunkID, record.chunk()), AAX_SUCCESS);
             AAX_CBoolean equal = 0;
-            model->CompareActiveChunk(record.chunk(), &equal);
+            EXPECT_EQ(model->CompareActiveChunk(record.chunk(), &equal), AAX_SUCCESS);
         }
     }
     // Whatever was loaded, every value stayed inside its range.

@@ -17,16 +17,6 @@ TEST(FourCharacterCodes, FirstCharacterIsTheMostSignificantByte) {
     EXPECT_EQ(cControlsChunkID, 0x656C636Bu);
 }
 
-TEST(ResultCodes, HaveTheirFixedValues) {
-    EXPECT_EQ(AAX_ERROR_INVALID_PARAMETER_ID, -20001);
-    EXPECT_EQ(AAX_ERROR_NULL_OBJECT, -20004);
-    EXPECT_EQ(AAX_ERROR_UNIMPLEMENTED, -20009);
-    EXPECT_EQ(AAX_RESULT_FIELD_DATA_RESET, -20025);
-    EXPECT_EQ(AAX_ERROR_CHUNK_WRITE_FAILED, -333);
-    EXPECT_EQ(static_cast<uint32_t>(ACF_E_NOINTERFACE), 0x80000004u);
-    EXPECT_EQ(static_cast<uint32_t>(ACF_E_UNEXPECTED), 0x8000FFFFu);
-}
-
 TEST(InterfaceIdentifiers, AreDistinctOnAllSixteenBytes) {
     const std::vector<_acfUID> ids = {
         IID_IACFUnknown, IID_IACFComponentFactory, IID_IACFPluginDefinition, IID_IACFComponentDefinition,

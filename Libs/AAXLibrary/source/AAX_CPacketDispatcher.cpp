@@ -88,6 +88,17 @@ AAX_Result AAX_CPacketDispatcher::RegisterPacket(const char* parameterID, AAX_CF
     }
     // A null handler is kept as such; Dispatch treats it as a handler that always fails.
     std::unique_ptr<AAX_IPacketHandler> clone(handler != nullptr ? handler->Clone() : nullptr);
+    // The same parameter on the same field again (a data model initialised a second time) replaces
+    // the handler and marks the packet dirty, so that each packet is still posted once per dispatch.
+    const auto range = mPacketsHandlers.equal_range(std::string_view(parameterID));
+    for (auto it = range.first; it != range.second; ++it) {
+        if (it->second.first == packet) {
+            delete it->second.second;
+            it->second.second = clone.release();
+            if (packet != nullptr) packet->SetDirty(true);
+            return AAX_SUCCESS;
+        }
+    }
     mPacketsHandlers.emplace(std::string(parameterID), Registration(packet, clone.get()));
     clone.release();
     return AAX_SUCCESS;

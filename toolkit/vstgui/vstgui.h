@@ -1,0 +1,10 @@
+// The GUI toolkit: everything an editor includes.
+#pragma once
+
+#include "vstgui/cbitmap.h"
+#include "vstgui/ccontrol.h"
+#include "vstgui/cdrawcontext.h"
+#include "vstgui/cfont.h"
+#include "vstgui/cframe.h"
+#include "vstgui/cview.h"
+#include "vstgui/vstguibase.h"
