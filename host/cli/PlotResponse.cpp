@@ -127,24 +127,24 @@ std::vector<uint8_t> RenderResponsePlot(const ResponseInput& in, PlotSize size) 
             cairo_line_to(cr, x, l.bottom);
             cairo_stroke(cr);
             if (l.X(l.highHz) - x > 40 * u) {
-                canvas.Text(x, l.bottom + 10 * u, HzText(hz), kMarovexFontSmall, kMarovexMidGrey, TextAlign::Centre);
+                canvas.Text(x, l.bottom + 14 * u, HzText(hz), kMarovexFontSmall, kMarovexMidGrey, TextAlign::Centre);
             }
         }
     }
-    canvas.Text(l.right, l.bottom + 10 * u, HzText(l.highHz) + " Hz", kMarovexFontSmall, kMarovexMidGrey,
+    canvas.Text(l.right, l.bottom + 14 * u, HzText(l.highHz) + " Hz", kMarovexFontSmall, kMarovexMidGrey,
                 TextAlign::Right);
 
-    // The corners the blocks stand for, as dotted verticals.
+    // The corners the blocks stand for, as marks on the frequency axis (outside the curves' area).
     const double cornerW = SectionCorner(in.w, in.sampleRate), cornerA = SectionCorner(in.a, in.sampleRate);
-    const double dots[2] = {2 * u, 3 * u};
     for (const auto& [hz, colour] : {std::pair{cornerW, kResponseColourW}, std::pair{cornerA, kResponseColourA}}) {
         if (!(hz > l.lowHz && hz < l.highHz)) continue;
-        canvas.SetColour(colour, 0.6);
-        cairo_set_dash(cr, dots, 2, 0);
-        cairo_move_to(cr, std::round(l.X(hz)) + 0.5, l.top);
-        cairo_line_to(cr, std::round(l.X(hz)) + 0.5, l.bottom);
-        cairo_stroke(cr);
-        cairo_set_dash(cr, nullptr, 0, 0);
+        const double x = l.X(hz);
+        canvas.SetColour(colour);
+        cairo_move_to(cr, x, l.bottom + 1);
+        cairo_line_to(cr, x - 4 * u, l.bottom + 6 * u);
+        cairo_line_to(cr, x + 4 * u, l.bottom + 6 * u);
+        cairo_close_path(cr);
+        cairo_fill(cr);
     }
 
     // The curves: the split's three first, the two sections on top.
@@ -194,7 +194,7 @@ std::vector<uint8_t> RenderResponsePlot(const ResponseInput& in, PlotSize size) 
 
     // Legend beneath the frequency labels, title and settings above.
     double x = l.left;
-    const double y = l.bottom + 34 * u;
+    const double y = l.bottom + 38 * u;
     for (size_t i = 0; i < curves.size(); ++i) {
         const Curve& c = curves[i];
         canvas.SetColour(c.colour);
@@ -210,7 +210,8 @@ std::vector<uint8_t> RenderResponsePlot(const ResponseInput& in, PlotSize size) 
     canvas.Text(l.left, 17 * u, "Band split at these settings", kMarovexFontBig, kMarovexLogo, TextAlign::Left, true);
     canvas.Text(l.right, 17 * u, in.caption, kMarovexFontSmall, kMarovexGrey, TextAlign::Right);
     canvas.Text(l.left, 36 * u,
-                fmt::format("corners from the posted blocks: W {:.1f} Hz, A {:.1f} Hz at {:g} Hz", cornerW, cornerA,
+                fmt::format("corners (marked on the axis) from the posted blocks: W {:.1f} Hz, A {:.1f} Hz at {:g} Hz",
+                            cornerW, cornerA,
                             in.sampleRate),
                 kMarovexFontSmall, kMarovexMidGrey);
     return canvas.Png();
