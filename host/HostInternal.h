@@ -35,18 +35,6 @@ private:
     std::atomic<uint32_t> mCount{1};
 };
 
-// The one guard of every operation a plug-in calls on a host object: the body runs inside it, and
-// an exception (in practice an allocation failure) becomes the component framework's "unexpected"
-// result instead of crossing into the plug-in.
-template <class F>
-int32_t HostCall(F&& body) noexcept {
-    try {
-        return body();
-    } catch (...) {
-        return static_cast<int32_t>(0x8000FFFFu);
-    }
-}
-
 // Writes "marovex: <text>" and a newline to standard error. Never call it on the audio thread.
 void Report(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void ReportV(const char* format, va_list args);

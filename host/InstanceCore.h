@@ -4,12 +4,14 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "AAX_IACFEffectGUI.h"
@@ -125,14 +127,17 @@ private:
 };
 
 // The editors of one instance, shared by the instance and its editor objects so that either may go
-// first. The instance closes it at shutdown: every editor's host object is then detached.
+// first. The instance closes it at shutdown: every editor's host object is then detached. An editor
+// object that closes waits until no other thread is inside a notification of it.
 struct EditorRegistry {
     struct Entry {
         AAX_IACFEffectGUI* gui = nullptr;
         InstanceHost* host = nullptr;
+        std::vector<std::thread::id> notifying;  // threads inside ParameterUpdated of this editor
     };
     std::mutex mutex;
-    std::vector<Entry> entries;
+    std::condition_variable idle;
+    std::vector<std::shared_ptr<Entry>> entries;
     bool closed = false;
 };
 

@@ -1,15 +1,16 @@
 // The host object that an instance's data model and editors see: controller, automation delegate
-// and transport. Every operation runs inside HostCall, so nothing the host does throws into the
+// and transport. Every operation runs inside AAX_Guarded, so nothing the host does throws into the
 // plug-in: an allocation failure becomes a failure code.
 #include <cstring>
 
+#include "AAX_Guarded.h"
 #include "AAX_UIDs.h"
 #include "InstanceCore.h"
 
 namespace marovex_host {
 
 ACFRESULT InstanceHost::QueryInterface(const acfIID& iid, void** out) {
-    return HostCall([&]() -> ACFRESULT {
+    return AAX_Guarded([&]() -> ACFRESULT {
         if (out == nullptr) return ACF_E_FAIL;
         *out = nullptr;
         if (iid == IID_IACFUnknown || iid == IID_IAAXControllerV1 || iid == IID_IAAXControllerV2) {
@@ -31,7 +32,7 @@ ACFRESULT InstanceHost::QueryInterface(const acfIID& iid, void** out) {
 }
 
 AAX_Result InstanceHost::GetEffectID(AAX_IString* effectID) const {
-    return HostCall([&]() -> AAX_Result {
+    return AAX_Guarded([&]() -> AAX_Result {
         InstanceCore* c = mCore.load();
         if (c == nullptr || effectID == nullptr) return AAX_ERROR_NULL_OBJECT;
         effectID->Set(c->effectID.c_str());
@@ -40,7 +41,7 @@ AAX_Result InstanceHost::GetEffectID(AAX_IString* effectID) const {
 }
 
 AAX_Result InstanceHost::GetSampleRate(float* sampleRate) const {
-    return HostCall([&]() -> AAX_Result {
+    return AAX_Guarded([&]() -> AAX_Result {
         InstanceCore* c = mCore.load();
         if (c == nullptr || sampleRate == nullptr) return AAX_ERROR_NULL_OBJECT;
         *sampleRate = c->engine.SampleRate();
@@ -49,7 +50,7 @@ AAX_Result InstanceHost::GetSampleRate(float* sampleRate) const {
 }
 
 AAX_Result InstanceHost::GetInputStemFormat(AAX_EStemFormat* format) const {
-    return HostCall([&]() -> AAX_Result {
+    return AAX_Guarded([&]() -> AAX_Result {
         InstanceCore* c = mCore.load();
         if (c == nullptr || format == nullptr) return AAX_ERROR_NULL_OBJECT;
         *format = static_cast<AAX_EStemFormat>(c->stem);
@@ -58,7 +59,7 @@ AAX_Result InstanceHost::GetInputStemFormat(AAX_EStemFormat* format) const {
 }
 
 AAX_Result InstanceHost::GetOutputStemFormat(AAX_EStemFormat* format) const {
-    return HostCall([&]() -> AAX_Result {
+    return AAX_Guarded([&]() -> AAX_Result {
         InstanceCore* c = mCore.load();
         if (c == nullptr || format == nullptr) return AAX_ERROR_NULL_OBJECT;
         *format = static_cast<AAX_EStemFormat>(c->outStem);
@@ -67,7 +68,7 @@ AAX_Result InstanceHost::GetOutputStemFormat(AAX_EStemFormat* format) const {
 }
 
 AAX_Result InstanceHost::GetSignalLatency(int32_t* samples) const {
-    return HostCall([&]() -> AAX_Result {
+    return AAX_Guarded([&]() -> AAX_Result {
         InstanceCore* c = mCore.load();
         if (c == nullptr || samples == nullptr) return AAX_ERROR_NULL_OBJECT;
         *samples = c->latency.load();
@@ -76,7 +77,7 @@ AAX_Result InstanceHost::GetSignalLatency(int32_t* samples) const {
 }
 
 AAX_Result InstanceHost::SetSignalLatency(int32_t samples) {
-    return HostCall([&]() -> AAX_Result {
+    return AAX_Guarded([&]() -> AAX_Result {
         InstanceCore* c = mCore.load();
         if (c == nullptr) return AAX_ERROR_NULL_OBJECT;
         c->latency.store(samples);
@@ -85,7 +86,7 @@ AAX_Result InstanceHost::SetSignalLatency(int32_t samples) {
 }
 
 AAX_Result InstanceHost::PostPacket(AAX_CFieldIndex field, const void* data, uint32_t size) {
-    return HostCall([&]() -> AAX_Result {
+    return AAX_Guarded([&]() -> AAX_Result {
         InstanceCore* c = mCore.load();
         if (c == nullptr) return AAX_ERROR_NULL_OBJECT;
         std::string why;
@@ -96,7 +97,7 @@ AAX_Result InstanceHost::PostPacket(AAX_CFieldIndex field, const void* data, uin
 }
 
 AAX_Result InstanceHost::GetCurrentMeterValue(AAX_CTypeID meterID, float* value) const {
-    return HostCall([&]() -> AAX_Result {
+    return AAX_Guarded([&]() -> AAX_Result {
         InstanceCore* c = mCore.load();
         if (c == nullptr || value == nullptr) return AAX_ERROR_NULL_OBJECT;
         const int32_t i = c->engine.MeterIndex(meterID);
@@ -108,7 +109,7 @@ AAX_Result InstanceHost::GetCurrentMeterValue(AAX_CTypeID meterID, float* value)
 }
 
 AAX_Result InstanceHost::GetMeterPeakValue(AAX_CTypeID meterID, float* value) const {
-    return HostCall([&]() -> AAX_Result {
+    return AAX_Guarded([&]() -> AAX_Result {
         InstanceCore* c = mCore.load();
         if (c == nullptr || value == nullptr) return AAX_ERROR_NULL_OBJECT;
         const int32_t i = c->engine.MeterIndex(meterID);
@@ -119,7 +120,7 @@ AAX_Result InstanceHost::GetMeterPeakValue(AAX_CTypeID meterID, float* value) co
 }
 
 AAX_Result InstanceHost::ClearMeterPeakValue(AAX_CTypeID meterID) const {
-    return HostCall([&]() -> AAX_Result {
+    return AAX_Guarded([&]() -> AAX_Result {
         InstanceCore* c = mCore.load();
         if (c == nullptr) return AAX_ERROR_NULL_OBJECT;
         if (c->engine.MeterIndex(meterID) < 0) return AAX_ERROR_NULL_OBJECT;
@@ -129,7 +130,7 @@ AAX_Result InstanceHost::ClearMeterPeakValue(AAX_CTypeID meterID) const {
 }
 
 AAX_Result InstanceHost::GetMeterCount(uint32_t* count) const {
-    return HostCall([&]() -> AAX_Result {
+    return AAX_Guarded([&]() -> AAX_Result {
         InstanceCore* c = mCore.load();
         if (c == nullptr || count == nullptr) return AAX_ERROR_NULL_OBJECT;
         *count = static_cast<uint32_t>(c->engine.MeterCount());
@@ -138,7 +139,7 @@ AAX_Result InstanceHost::GetMeterCount(uint32_t* count) const {
 }
 
 AAX_Result InstanceHost::GetHostName(AAX_IString* name) const {
-    return HostCall([&]() -> AAX_Result {
+    return AAX_Guarded([&]() -> AAX_Result {
         if (name == nullptr) return AAX_ERROR_NULL_OBJECT;
         name->Set("Marovex host");
         return AAX_SUCCESS;
@@ -146,7 +147,7 @@ AAX_Result InstanceHost::GetHostName(AAX_IString* name) const {
 }
 
 AAX_Result InstanceHost::RegisterParameter(AAX_CParamID id) {
-    return HostCall([&]() -> AAX_Result {
+    return AAX_Guarded([&]() -> AAX_Result {
         InstanceCore* c = mCore.load();
         if (c == nullptr) return AAX_ERROR_NULL_OBJECT;
         if (id == nullptr) {
@@ -162,7 +163,7 @@ AAX_Result InstanceHost::RegisterParameter(AAX_CParamID id) {
 }
 
 AAX_Result InstanceHost::UnregisterParameter(AAX_CParamID id) {
-    return HostCall([&]() -> AAX_Result {
+    return AAX_Guarded([&]() -> AAX_Result {
         InstanceCore* c = mCore.load();
         if (c == nullptr) return AAX_ERROR_NULL_OBJECT;
         if (id == nullptr) return AAX_ERROR_NULL_OBJECT;
@@ -176,7 +177,7 @@ AAX_Result InstanceHost::UnregisterParameter(AAX_CParamID id) {
 }
 
 AAX_Result InstanceHost::PostSetValueRequest(AAX_CParamID id, double normalizedValue) const {
-    return HostCall([&]() -> AAX_Result {
+    return AAX_Guarded([&]() -> AAX_Result {
         InstanceCore* c = mCore.load();
         if (c == nullptr) return AAX_ERROR_NULL_OBJECT;
         return c->SetRequest(id, normalizedValue);
@@ -184,7 +185,7 @@ AAX_Result InstanceHost::PostSetValueRequest(AAX_CParamID id, double normalizedV
 }
 
 AAX_Result InstanceHost::PostCurrentValue(AAX_CParamID id, double normalizedValue) const {
-    return HostCall([&]() -> AAX_Result {
+    return AAX_Guarded([&]() -> AAX_Result {
         InstanceCore* c = mCore.load();
         if (c == nullptr) return AAX_ERROR_NULL_OBJECT;
         if (id == nullptr) return AAX_ERROR_NULL_OBJECT;
@@ -200,7 +201,7 @@ AAX_Result InstanceHost::PostCurrentValue(AAX_CParamID id, double normalizedValu
 }
 
 AAX_Result InstanceHost::PostTouchRequest(AAX_CParamID id) {
-    return HostCall([&]() -> AAX_Result {
+    return AAX_Guarded([&]() -> AAX_Result {
         InstanceCore* c = mCore.load();
         if (c == nullptr) return AAX_ERROR_NULL_OBJECT;
         if (id == nullptr) return AAX_ERROR_NULL_OBJECT;
@@ -214,7 +215,7 @@ AAX_Result InstanceHost::PostTouchRequest(AAX_CParamID id) {
 }
 
 AAX_Result InstanceHost::PostReleaseRequest(AAX_CParamID id) {
-    return HostCall([&]() -> AAX_Result {
+    return AAX_Guarded([&]() -> AAX_Result {
         InstanceCore* c = mCore.load();
         if (c == nullptr) return AAX_ERROR_NULL_OBJECT;
         if (id == nullptr) return AAX_ERROR_NULL_OBJECT;
@@ -232,7 +233,7 @@ AAX_Result InstanceHost::PostReleaseRequest(AAX_CParamID id) {
 }
 
 AAX_Result InstanceHost::GetTouchState(AAX_CParamID id, AAX_CBoolean* touched) {
-    return HostCall([&]() -> AAX_Result {
+    return AAX_Guarded([&]() -> AAX_Result {
         InstanceCore* c = mCore.load();
         if (c == nullptr || id == nullptr || touched == nullptr) return AAX_ERROR_NULL_OBJECT;
         std::lock_guard<std::mutex> lock(c->automation.mutex);
@@ -243,7 +244,7 @@ AAX_Result InstanceHost::GetTouchState(AAX_CParamID id, AAX_CBoolean* touched) {
 }
 
 AAX_Result InstanceHost::GetCurrentTempo(double* bpm) const {
-    return HostCall([&]() -> AAX_Result {
+    return AAX_Guarded([&]() -> AAX_Result {
         if (bpm == nullptr) return AAX_ERROR_NULL_OBJECT;
         *bpm = 120.0;
         return AAX_SUCCESS;
@@ -251,7 +252,7 @@ AAX_Result InstanceHost::GetCurrentTempo(double* bpm) const {
 }
 
 AAX_Result InstanceHost::IsTransportPlaying(bool* isPlaying) const {
-    return HostCall([&]() -> AAX_Result {
+    return AAX_Guarded([&]() -> AAX_Result {
         if (isPlaying == nullptr) return AAX_ERROR_NULL_OBJECT;
         *isPlaying = false;
         return AAX_SUCCESS;
@@ -259,7 +260,7 @@ AAX_Result InstanceHost::IsTransportPlaying(bool* isPlaying) const {
 }
 
 AAX_Result InstanceHost::GetCurrentNativeSampleLocation(int64_t* sampleLocation) const {
-    return HostCall([&]() -> AAX_Result {
+    return AAX_Guarded([&]() -> AAX_Result {
         if (sampleLocation == nullptr) return AAX_ERROR_NULL_OBJECT;
         *sampleLocation = 0;
         return AAX_SUCCESS;
@@ -267,7 +268,7 @@ AAX_Result InstanceHost::GetCurrentNativeSampleLocation(int64_t* sampleLocation)
 }
 
 AAX_Result InstanceHost::IsMetronomeEnabled(int32_t* isEnabled) const {
-    return HostCall([&]() -> AAX_Result {
+    return AAX_Guarded([&]() -> AAX_Result {
         if (isEnabled == nullptr) return AAX_ERROR_NULL_OBJECT;
         *isEnabled = 0;
         return AAX_SUCCESS;

@@ -4,6 +4,7 @@
 // it goes, so an editor's late calls are refused instead of reaching freed memory.
 #include <algorithm>
 
+#include "AAX_Guarded.h"
 #include "AAX_UIDs.h"
 #include "InstanceCore.h"
 
@@ -22,10 +23,20 @@ MarovexGui::MarovexGui() : mImpl(new Impl) {}
 MarovexGui::~MarovexGui() {
     Impl& d = *mImpl;
     if (d.registry != nullptr) {
-        std::lock_guard<std::mutex> lock(d.registry->mutex);
+        // Out of the list, so no new notification starts; then wait for those under way on other
+        // threads (one on this thread is the caller of this destruction and cannot be waited for).
+        std::unique_lock<std::mutex> lock(d.registry->mutex);
         auto& v = d.registry->entries;
-        v.erase(std::remove_if(v.begin(), v.end(), [&](const EditorRegistry::Entry& e) { return e.gui == d.gui; }),
-                v.end());
+        auto found = std::find_if(v.begin(), v.end(), [&](const auto& e) { return e->gui == d.gui; });
+        if (found != v.end()) {
+            const std::shared_ptr<EditorRegistry::Entry> entry = *found;
+            v.erase(found);
+            const std::thread::id self = std::this_thread::get_id();
+            d.registry->idle.wait(lock, [&] {
+                return std::all_of(entry->notifying.begin(), entry->notifying.end(),
+                                   [&](std::thread::id t) { return t == self; });
+            });
+        }
     }
     if (d.gui != nullptr) {
         try {
@@ -84,8 +95,11 @@ std::unique_ptr<MarovexGui> MarovexInstance::CreateGui(std::string* error) {
             SetError(error, "the editor's Initialize returned " + Code(g.initResult));
             return false;
         }
+        auto entry = std::make_shared<EditorRegistry::Entry>();
+        entry->gui = g.gui;
+        entry->host = g.host;
         std::lock_guard<std::mutex> lock(c.editors->mutex);
-        c.editors->entries.push_back({g.gui, g.host});
+        c.editors->entries.push_back(std::move(entry));
         g.registry = c.editors;
         return true;
     });
@@ -95,20 +109,25 @@ std::unique_ptr<MarovexGui> MarovexInstance::CreateGui(std::string* error) {
     return gui;
 }
 
-// Each editor is held by a reference of its own across the call, so an editor closed on another
-// thread meanwhile is released after the call instead of being called after it is freed.
+// Each editor is held by a reference of its own across the call and marked as being notified, so
+// an editor closed on another thread meanwhile waits for the call to end instead of being called
+// after it is freed (or while it uninitialises).
 void InstanceCore::NotifyEditors(const char* id) {
-    std::vector<AAX_IACFEffectGUI*> held;
+    const std::thread::id self = std::this_thread::get_id();
+    std::vector<std::shared_ptr<EditorRegistry::Entry>> held;
     {
         std::lock_guard<std::mutex> lock(editors->mutex);
-        held.reserve(editors->entries.size());
-        for (const EditorRegistry::Entry& e : editors->entries) {
-            e.gui->AddRef();
-            held.push_back(e.gui);
+        held = editors->entries;
+        for (const auto& e : held) {
+            e->gui->AddRef();
+            e->notifying.push_back(self);
         }
     }
-    for (AAX_IACFEffectGUI* g : held) {
-        g->ParameterUpdated(id);
-        g->Release();
+    for (const auto& e : held) {
+        AAX_Guarded([&] { return e->gui->ParameterUpdated(id); });
+        e->gui->Release();
+        std::lock_guard<std::mutex> lock(editors->mutex);
+        e->notifying.erase(std::find(e->notifying.begin(), e->notifying.end(), self));
+        editors->idle.notify_all();
     }
 }

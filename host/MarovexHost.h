@@ -25,6 +25,10 @@
 //   processes. The instance serialises its calls into the data model with one lock per instance,
 //   which the processing path never takes; an edit reaches the next block that starts after the
 //   edit returns.
+//   An editor object reaches the data model through its host object directly: those calls are not
+//   serialised by the instance, so make them, and the instance's control calls, from one
+//   user-interface thread while an editor is open. Accepted edits reach open editors through
+//   ParameterUpdated on the thread that made the edit.
 // - Queries. Meters, counters and the instance's settings may be read from any thread at any time,
 //   also while processing runs.
 // - Lifetime. Create and destroy an instance on a control thread, with no call of it running; the

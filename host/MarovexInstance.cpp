@@ -101,7 +101,7 @@ void InstanceCore::Shutdown() {
         if (!editors->entries.empty()) {
             Problem("an instance was destroyed while %zu editor object(s) of it were alive", editors->entries.size());
         }
-        for (const EditorRegistry::Entry& e : editors->entries) e.host->Detach();
+        for (const auto& e : editors->entries) e->host->Detach();
         editors->entries.clear();
         editors->closed = true;
     }

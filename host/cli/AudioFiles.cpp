@@ -439,13 +439,17 @@ AudioReader::AudioReader(const std::string& path) : mPath(path) {
     const bool standardInput = path == "-";
     struct stat st;
     if (standardInput) {
-        if (::fstat(STDIN_FILENO, &st) == 0 && S_ISREG(st.st_mode)) {
+        const bool regular = ::fstat(STDIN_FILENO, &st) == 0 && S_ISREG(st.st_mode);
+        if (regular) {
+            // A file given as standard input is read as a file: its length is known.
             mDevice = st.st_dev;
             mInode = st.st_ino;
+            mFile = sf_open_fd(STDIN_FILENO, SFM_READ, &info, SF_FALSE);
+        } else {
+            mInputStream = std::make_unique<InputStream>();
+            static SF_VIRTUAL_IO io = {InputLength, InputSeek, InputRead, InputWrite, InputTell};
+            mFile = sf_open_virtual(&io, SFM_READ, &info, mInputStream.get());
         }
-        mInputStream = std::make_unique<InputStream>();
-        static SF_VIRTUAL_IO io = {InputLength, InputSeek, InputRead, InputWrite, InputTell};
-        mFile = sf_open_virtual(&io, SFM_READ, &info, mInputStream.get());
         if (mFile == nullptr) throw Failure("cannot read standard input as audio: " + std::string(sf_strerror(nullptr)));
     } else {
         if (::stat(path.c_str(), &st) != 0) {
@@ -464,7 +468,7 @@ AudioReader::AudioReader(const std::string& path) : mPath(path) {
     mSampleRate = info.samplerate;
     mFormat = info.format;
     mIntegerBits = IntegerBitsOf(info.format);
-    const bool seekable = info.seekable != 0 && !standardInput;
+    const bool seekable = info.seekable != 0 && !mInputStream;
     mFrames = seekable ? int64_t(info.frames) : -1;
     mPromisedFrames = mFrames;
     const std::string name = standardInput ? "standard input" : Quote(path);

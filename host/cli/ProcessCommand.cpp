@@ -314,6 +314,11 @@ Summary ProcessOne(const ProcessOptions& o, Plan& plan, const std::string& input
         frames = reader->Frames();
         inputFormat = reader->Format();
         outPath = outputArg.empty() ? DefaultOutputPath(inputPath, inputFormat) : outputArg;
+        Container named;
+        if (!o.outputDir.empty() && !plan.formatGiven && !ContainerOfExtension(outPath, &named)) {
+            // Batch: an input whose extension names no container written here keeps its container.
+            outPath = fs::path(outPath).replace_extension(fs::path(DefaultOutputPath(inputPath, inputFormat)).extension()).string();
+        }
         outMayReplace = o.overwrite;
     }
     Container container = Container::Wav;
@@ -328,6 +333,9 @@ Summary ProcessOne(const ProcessOptions& o, Plan& plan, const std::string& input
     if (outPlace.kind == OutputKind::Stream && !ContainerStreams(container)) {
         throw UsageError("cannot write " + std::string(ContainerName(container)) + " to a stream (" + NameOf(outPath) +
                          "); use wav, flac or ogg there");
+    }
+    if (outPlace.kind == OutputKind::Stream && outPath == "-" && ::isatty(STDOUT_FILENO) == 1) {
+        throw UsageError("standard output is a terminal; redirect it to a file or a pipe");
     }
     summary.input = demo ? "(demo signal)" : inputPath;
     summary.output = outPath;

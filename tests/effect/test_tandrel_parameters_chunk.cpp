@@ -9,6 +9,7 @@
 
 #include "AAX_CChunkDataParser.h"
 #include "AAX_SPlugInChunk.h"
+#include "Tandrel_Coefs.h"
 #include "effect/test_tandrel_parameters_fixture.h"
 
 namespace {
@@ -244,9 +245,9 @@ TEST_F(TandrelChunkTest, HostileChunksOfEveryLengthLoadSafely) {
         }
     }
     // Whatever was loaded, every value stayed inside its range.
-    for (const char* id : {"InGain", "FreqW", "Width", "FreqA", "Action", "Dyn", "Adj", "OutGain"}) {
-        const double value = Value(id);
-        EXPECT_TRUE(value >= 0.0 && value <= 1.0) << id << " " << value;
+    for (const STandrel_ParameterRow& row : kTandrel_FloatParameters) {
+        const double value = Value(row.mID);
+        EXPECT_TRUE(value >= 0.0 && value <= 1.0) << row.mID << " " << value;
     }
     // Negative sizes carry no data.
     Record negative(0);

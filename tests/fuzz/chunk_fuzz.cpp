@@ -13,6 +13,7 @@
 #include "AAX_CChunkDataParser.h"
 #include "AAX_SPlugInChunk.h"
 #include "Libs/test_model_fake_host.h"
+#include "Tandrel_Coefs.h"
 #include "Tandrel_Parameters.h"
 
 namespace {
@@ -63,9 +64,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     AAX_CBoolean equal = 0;
     if (model->CompareActiveChunk(chunk, &equal) != AAX_SUCCESS) std::abort();
 
-    for (const char* id : {"InGain", "FreqW", "Width", "FreqA", "Action", "Dyn", "Adj", "OutGain"}) {
+    for (const STandrel_ParameterRow& row : kTandrel_FloatParameters) {
         double value = -1.0;
-        model->GetParameterNormalizedValue(id, &value);
+        model->GetParameterNormalizedValue(row.mID, &value);
         if (!(value >= 0.0 && value <= 1.0)) std::abort();
     }
 

@@ -19,7 +19,6 @@
 #include <fstream>
 #include <functional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -734,15 +733,16 @@ TEST_F(CliProgram, FifosDevicesAndLinksAreWrittenInPlace) {
     const Audio in = TestSignal(2, 48000, 3000, 21u);
     WriteAudio(P("in.wav"), in);
     const std::vector<float> expected = Reference(in, 512, Settings{});
-    // A FIFO: its reader gets a WAV stream, and the FIFO stays a FIFO.
+    // A FIFO: its reader gets a WAV stream, and the FIFO stays a FIFO. The read end is opened first
+    // (without blocking); the whole stream fits in the pipe's buffer and is read after the run.
     ASSERT_EQ(::mkfifo(P("pipe.wav").c_str(), 0600), 0);
-    std::string received;
-    std::thread reader([&] {
-        std::ifstream fifo(P("pipe.wav"), std::ios::binary);
-        received.assign(std::istreambuf_iterator<char>(fifo), {});
-    });
+    const int readEnd = ::open(P("pipe.wav").c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(readEnd, 0);
     const RunResult r = Marovex({"process", "in.wav", "pipe.wav", "--overwrite", "-q"});
-    reader.join();
+    std::string received;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(readEnd, buffer, sizeof buffer)) > 0;) received.append(buffer, size_t(n));
+    ::close(readEnd);
     EXPECT_RUN(r, 0);
     struct stat st;
     ASSERT_EQ(::lstat(P("pipe.wav").c_str(), &st), 0);
@@ -1007,16 +1007,22 @@ TEST_F(CliProgram, BatchGoesOnPastABadInputAndSaysSo) {
     WriteAudio(P("a.wav"), TestSignal(1, 48000, 600, 51u));
     WriteAudio(P("c.wav"), TestSignal(2, 44100, 700, 52u));
     std::ofstream(P("b.wav")) << "not audio";
+    Audio au = TestSignal(1, 8000, 300, 56u);
+    au.format = SF_FORMAT_AU | SF_FORMAT_PCM_16;
+    WriteAudio(P("d.au"), au);
     fs::create_directory(P("out"));
-    const RunResult r = Marovex({"process", "a.wav", "b.wav", "c.wav", "-o", "out", "--set", "OutGain=0.4", "--json"});
+    const RunResult r =
+        Marovex({"process", "a.wav", "b.wav", "c.wav", "d.au", "-o", "out", "--set", "OutGain=0.4", "--json"});
     EXPECT_RUN(r, 1);
     EXPECT_NE(r.err.find("error: 'b.wav': cannot read 'b.wav' as audio"), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("error: 1 of 3 inputs failed: 'b.wav'"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("error: 1 of 4 inputs failed: 'b.wav'"), std::string::npos) << r.err;
+    // A container not written here becomes WAV of the same depth.
+    EXPECT_EQ(ReadAudio(P("out/d.wav")).format, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
     EXPECT_TRUE(fs::exists(P("out/a.wav")));
     EXPECT_FALSE(fs::exists(P("out/b.wav")));
     EXPECT_EQ(ReadAudio(P("out/c.wav")).Frames(), 700);
     const nlohmann::json json = nlohmann::json::parse(r.out);
-    ASSERT_EQ(json.size(), 3u);
+    ASSERT_EQ(json.size(), 4u);
     EXPECT_EQ(json[0]["frames"], 600);
     EXPECT_TRUE(json[1].contains("error"));
     EXPECT_EQ(json[2]["settings"][0]["readout"], "OutGain 0.40 = Output Volume 80.00 %");
@@ -1101,4 +1107,20 @@ TEST_F(CliProgram, AnInstalledProgramFindsItsModuleWhereverThePrefixMoves) {
     const std::string out = (mRoot / "info.txt").string();
     ASSERT_EQ(std::system(("cd / && '" + program + "' info > '" + out + "' 2>&1").c_str()), 0) << ReadText(out);
     EXPECT_NE(ReadText(out).find((mRoot / "moved" / "lib" / "marovex").string()), std::string::npos) << ReadText(out);
+}
+
+TEST_F(CliProgram, ProgressShowsOnATerminalOnly) {
+    WriteAudio(P("in.wav"), TestSignal(2, 48000, 3 * 48000, 57u));
+    const RunResult plain = Marovex({"process", "in.wav", "a.wav"});
+    EXPECT_RUN(plain, 0);
+    EXPECT_EQ(plain.err.find('\r'), std::string::npos) << plain.err;
+    // `script` gives the program a terminal and copies what it shows.
+    const std::string shown = (mRoot / "terminal.txt").string();
+    const std::string command = "cd '" + mDir.string() + "' && script -qec \"'" + MAROVEX_CLI_PROGRAM +
+                                "' process in.wav b.wav\" /dev/null > '" + shown + "' 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0) << ReadText(shown);
+    const std::string text = ReadText(shown);
+    EXPECT_NE(text.find("\r["), std::string::npos) << text;
+    EXPECT_NE(text.find(" elapsed, "), std::string::npos) << text;
+    EXPECT_NE(text.find(" left"), std::string::npos) << text;
 }

@@ -521,6 +521,27 @@ TEST(EditorBase, InitializeWithoutAHostIsRefused) {
     EXPECT_EQ(CACFUnknown::GetActiveObjectCount(), live);
 }
 
+// The editor's hooks may throw (a failed allocation while building views): the operation the host
+// called answers 0x8000FFFF instead of letting the exception cross into the host.
+TEST(EditorBase, AnExceptionFromAHookBecomesTheUnexpectedResult) {
+    struct ThrowingGui : RecordingGui {
+    protected:
+        void CreateViewContents() override { throw std::bad_alloc(); }
+        void CreateViewContainer() override { throw std::runtime_error("no view"); }
+    };
+    auto* host = new FakeGuiHost(nullptr);
+    auto* gui = new ThrowingGui();
+    gui->AddRef();
+    EXPECT_EQ(gui->Initialize(host), ACF_E_UNEXPECTED);
+    int native = 0;
+    auto* container = new FakeViewContainer(false, &native);
+    EXPECT_EQ(gui->SetViewContainer(container), ACF_E_UNEXPECTED);
+    EXPECT_EQ(gui->Uninitialize(), 0);
+    EXPECT_EQ(gui->Release(), 0u);
+    container->Release();
+    host->Release();
+}
+
 TEST(EditorBase, AnswersItsInterfaceAndNothingElse) {
     AAX_IEffectGUI* made = new RecordingGui();
     void* out = reinterpret_cast<void*>(0x1);

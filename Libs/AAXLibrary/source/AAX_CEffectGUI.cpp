@@ -2,6 +2,7 @@
 #include "AAX_CEffectGUI.h"
 
 #include "AAX_CString.h"
+#include "AAX_Guarded.h"
 #include "AAX_IACFEffectParameters.h"
 #include "AAX_UIDs.h"
 #include "AAX_VController.h"
@@ -14,23 +15,27 @@ AAX_CEffectGUI::AAX_CEffectGUI()
 AAX_CEffectGUI::~AAX_CEffectGUI() { Uninitialize(); }
 
 AAX_Result AAX_CEffectGUI::Initialize(IACFUnknown* host) {
-    ReleaseHostObjects();
-    mController = new AAX_VController(host);
-    if (host == nullptr) {
-        return AAX_ERROR_NULL_ARGUMENT;
-    }
-    if (host->QueryInterface(IID_IAAXEffectParametersV1, reinterpret_cast<void**>(&mEffectParameters)) != ACF_OK) {
-        mEffectParameters = nullptr;
-    }
-    mTransport = new AAX_VTransport(host);
-    CreateViewContents();
-    return AAX_SUCCESS;
+    return AAX_Guarded([&]() -> AAX_Result {
+        ReleaseHostObjects();
+        mController = new AAX_VController(host);
+        if (host == nullptr) {
+            return AAX_ERROR_NULL_ARGUMENT;
+        }
+        if (host->QueryInterface(IID_IAAXEffectParametersV1, reinterpret_cast<void**>(&mEffectParameters)) != ACF_OK) {
+            mEffectParameters = nullptr;
+        }
+        mTransport = new AAX_VTransport(host);
+        CreateViewContents();
+        return AAX_SUCCESS;
+    });
 }
 
 AAX_Result AAX_CEffectGUI::Uninitialize() {
-    ReleaseViewContainer();
-    ReleaseHostObjects();
-    return AAX_SUCCESS;
+    return AAX_Guarded([&]() -> AAX_Result {
+        ReleaseViewContainer();
+        ReleaseHostObjects();
+        return AAX_SUCCESS;
+    });
 }
 
 // The view goes before the container it lives in.
@@ -58,18 +63,20 @@ void AAX_CEffectGUI::ReleaseHostObjects() {
 AAX_Result AAX_CEffectGUI::NotificationReceived(AAX_CTypeID, const void*, uint32_t) { return AAX_SUCCESS; }
 
 AAX_Result AAX_CEffectGUI::SetViewContainer(IACFUnknown* container) {
-    if (container != nullptr) {
-        ReleaseViewContainer();
-        mViewContainer = new AAX_VViewContainer(container);
-        CreateViewContainer();
-        UpdateAllParameters();
-    } else {
-        AAX_IViewContainer* old = mViewContainer;
-        mViewContainer = nullptr;
-        DeleteViewContainer();
-        delete old;
-    }
-    return AAX_SUCCESS;
+    return AAX_Guarded([&]() -> AAX_Result {
+        if (container != nullptr) {
+            ReleaseViewContainer();
+            mViewContainer = new AAX_VViewContainer(container);
+            CreateViewContainer();
+            UpdateAllParameters();
+        } else {
+            AAX_IViewContainer* old = mViewContainer;
+            mViewContainer = nullptr;
+            DeleteViewContainer();
+            delete old;
+        }
+        return AAX_SUCCESS;
+    });
 }
 
 AAX_Result AAX_CEffectGUI::GetViewSize(AAX_Point*) const { return AAX_SUCCESS; }

@@ -2,40 +2,39 @@
 #include "AAX_Init.h"
 
 #include "AAX_CHostServices.h"
+#include "AAX_Guarded.h"
 #include "AAX_UIDs.h"
 #include "AAX_VCollection.h"
 #include "CACFUnknown.h"
 
-// Runs an entry point's counterpart; an exception escaping it becomes 0x8000FFFF.
-#define AAX_GUARDED(call)          \
-    try {                          \
-        return call;               \
-    } catch (...) {                \
-        return ACF_E_UNEXPECTED;   \
-    }
-
 AAX_EXPORT ACFRESULT ACFRegisterPlugin(IACFUnknown* host, IACFPluginDefinition** out) {
-    AAX_GUARDED(AAXRegisterPlugin(host, out))
+    return AAX_Guarded([&] { return AAXRegisterPlugin(host, out); });
 }
 
 AAX_EXPORT ACFRESULT ACFRegisterComponent(IACFUnknown* host, uint32_t index, IACFComponentDefinition** out) {
-    AAX_GUARDED(AAXRegisterComponent(host, index, out))
+    return AAX_Guarded([&] { return AAXRegisterComponent(host, index, out); });
 }
 
 AAX_EXPORT ACFRESULT ACFGetClassFactory(IACFUnknown* host, const _acfUID& classID, const _acfUID& interfaceID,
                                         void** out) {
-    AAX_GUARDED(AAXGetClassFactory(host, classID, interfaceID, out))
+    return AAX_Guarded([&] { return AAXGetClassFactory(host, classID, interfaceID, out); });
 }
 
-AAX_EXPORT ACFRESULT ACFCanUnloadNow(IACFUnknown* host) { AAX_GUARDED(AAXCanUnloadNow(host)) }
+AAX_EXPORT ACFRESULT ACFCanUnloadNow(IACFUnknown* host) {
+    return AAX_Guarded([&] { return AAXCanUnloadNow(host); });
+}
 
-AAX_EXPORT ACFRESULT ACFStartup(IACFUnknown* host) { AAX_GUARDED(AAXStartup(host)) }
+AAX_EXPORT ACFRESULT ACFStartup(IACFUnknown* host) {
+    return AAX_Guarded([&] { return AAXStartup(host); });
+}
 
-AAX_EXPORT ACFRESULT ACFShutdown(IACFUnknown* host) { AAX_GUARDED(AAXShutdown(host)) }
+AAX_EXPORT ACFRESULT ACFShutdown(IACFUnknown* host) {
+    return AAX_Guarded([&] { return AAXShutdown(host); });
+}
 
-AAX_EXPORT ACFRESULT ACFGetSDKVersion(uint64_t* version) { AAX_GUARDED(AAXGetSDKVersion(version)) }
-
-#undef AAX_GUARDED
+AAX_EXPORT ACFRESULT ACFGetSDKVersion(uint64_t* version) {
+    return AAX_Guarded([&] { return AAXGetSDKVersion(version); });
+}
 
 ACFRESULT AAXRegisterPlugin(IACFUnknown* host, IACFPluginDefinition** out) {
     AAX_VCollection collection(host);
