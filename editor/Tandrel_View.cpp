@@ -63,6 +63,17 @@ BitmapHolder m_hPIBackground;
 BitmapHolder HKnob50;
 BitmapHolder HKnob30;
 
+// Releases the editor's fonts when the module's statics go (at process exit, or when the host
+// unloads the module).
+struct FontRelease {
+    ~FontRelease() {
+        for (CFontRef* font : {&gMyFont, &gMyFontSmall, &gMyFontBig, &gMyFontLogo}) {
+            if (*font != nullptr) (*font)->forget();
+            *font = nullptr;
+        }
+    }
+} gFontRelease;
+
 void CreateFontsOnce() {
     if (gMyFont == nullptr) gMyFont = new CFontDesc(kMarovexFontFamily, kMarovexFontNormal, kNormalFace);
     if (gMyFontSmall == nullptr) gMyFontSmall = new CFontDesc(kMarovexFontFamily, kMarovexFontSmall, kNormalFace);

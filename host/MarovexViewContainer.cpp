@@ -170,6 +170,10 @@ bool MarovexRenderEditorOffscreen(MarovexGui& gui, std::vector<uint32_t>* pixels
         editor->SetViewContainer(nullptr);
     } catch (...) {
         if (error) *error = "an exception escaped the plug-in's editor";
+        try {
+            editor->SetViewContainer(nullptr);  // the container is about to go
+        } catch (...) {
+        }
         return false;
     }
     return ok;

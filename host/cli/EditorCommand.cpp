@@ -341,25 +341,27 @@ int RunEditor(const EditorOptions& o) {
     EditorWindow window(display.get());
     MarovexViewContainer container(window.Id());
     AAX_IACFEffectGUI* editor = gui->Interface();
-    editor->SetViewContainer(container.Unknown());
-    AAX_Point size{0, 0};
-    editor->GetViewSize(&size);
-    if (size.horz < 1 || size.vert < 1) {
-        editor->SetViewContainer(nullptr);
-        throw Failure("the editor reports no view size; are its resources installed beside the module?");
-    }
-    window.ShowAtSize(int(size.horz), int(size.vert));
-
-    auto source = std::make_shared<MarovexLoopingSource>(audio.planar);
-    if (!instance.StartAudioThread(source, kBlockFrames, &error)) {
-        editor->SetViewContainer(nullptr);
-        throw Failure("cannot start the audio thread: " + error);
-    }
     {
+        // The view goes before the container it lives in, also when something below fails.
+        struct ViewScope {
+            AAX_IACFEffectGUI* editor;
+            ~ViewScope() { editor->SetViewContainer(nullptr); }
+        } view{editor};
+        editor->SetViewContainer(container.Unknown());
+        AAX_Point size{0, 0};
+        editor->GetViewSize(&size);
+        if (size.horz < 1 || size.vert < 1) {
+            throw Failure("the editor reports no view size; are its resources installed beside the module?");
+        }
+        window.ShowAtSize(int(size.horz), int(size.vert));
+
+        auto source = std::make_shared<MarovexLoopingSource>(audio.planar);
+        if (!instance.StartAudioThread(source, kBlockFrames, &error)) {
+            throw Failure("cannot start the audio thread: " + error);
+        }
         SignalScope signals;
         RunWindowLoop(display.get(), window, container, *gui, signals.ReadEnd());
     }
-    editor->SetViewContainer(nullptr);
     instance.StopAudioThread();
     gui.reset();
     if (!o.saveState.empty()) SaveState(instance, o.saveState);

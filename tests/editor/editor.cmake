@@ -5,6 +5,7 @@ set(_editor_test_bundle ${CMAKE_BINARY_DIR}/tests/EditorTest.aaxplugin/Contents)
 marovex_add_test(test_editor
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_editor_view.cpp
           ${CMAKE_CURRENT_LIST_DIR}/test_editor_gestures.cpp
+          ${CMAKE_SOURCE_DIR}/tests/GuiLeakSuppressions.cpp
   LIBS tandrel_editor tandrel_model)
 set_target_properties(test_editor PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${_editor_test_bundle}/x86_64-linux)
 add_dependencies(test_editor marovex_artwork)

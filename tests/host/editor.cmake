@@ -1,7 +1,7 @@
 # The editor as the host meets it: the host's view container, the editor built from the loaded module
 # and drawn offscreen, and (under Xvfb, when installed) `marovex editor` in a real window.
 marovex_add_test(test_host_editor
-  SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_host_editor.cpp
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_host_editor.cpp ${CMAKE_SOURCE_DIR}/tests/GuiLeakSuppressions.cpp
   LIBS marovex_host)
 target_compile_definitions(test_host_editor PRIVATE MAROVEX_MODULE_PATH="$<TARGET_FILE:Marovex>")
 add_dependencies(test_host_editor Marovex)

@@ -4,8 +4,27 @@
 namespace VSTGUI {
 
 namespace {
-// Never released: the standard fonts live as long as the process.
-CFontRef MakeFont(const char* name, CCoord size, int32_t style = kNormalFace) { return new CFontDesc(name, size, style); }
+// The standard fonts live as long as the code that holds them: the process, or a plug-in module until
+// it is unloaded. Each is remembered here and released when the module's statics go.
+class StandardFonts {
+public:
+    CFontRef make(const char* name, CCoord size) {
+        CFontRef font = new CFontDesc(name, size, kNormalFace);
+        if (mCount < kMax) mFonts[mCount++] = font;
+        return font;
+    }
+    ~StandardFonts() {
+        for (int i = 0; i < mCount; ++i) mFonts[i]->forget();
+    }
+
+private:
+    static constexpr int kMax = 8;
+    CFontRef mFonts[kMax] = {};
+    int mCount = 0;
+};
+StandardFonts gStandardFonts;  // defined before the fonts below, so it is destroyed after their users
+
+CFontRef MakeFont(const char* name, CCoord size) { return gStandardFonts.make(name, size); }
 }  // namespace
 
 const CFontRef kSystemFont = MakeFont("Sans", 12);

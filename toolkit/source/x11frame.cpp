@@ -162,8 +162,13 @@ private:
                 break;
             }
             case MotionNotify: {
-                // Only the latest position matters.
-                while (XCheckTypedWindowEvent(mDisplay, mWindow, MotionNotify, &event)) {
+                // Of a run of moves only the latest position matters; a move after a press or a
+                // release stays on its side of it.
+                while (XPending(mDisplay) > 0) {
+                    XEvent next;
+                    XPeekEvent(mDisplay, &next);
+                    if (next.type != MotionNotify || next.xmotion.window != mWindow) break;
+                    XNextEvent(mDisplay, &event);
                 }
                 CPoint where(event.xmotion.x, event.xmotion.y);
                 mFrame->onMouseMoved(where, CButtonState(HeldButtons(event.xmotion.state) |
