@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "AAX_Guarded.h"
 #include "AAX_IACFEffectGUI.h"
 #include "AAX_IViewContainer.h"
 #include "AAX_UIDs.h"
@@ -47,7 +48,7 @@ public:
     }
 
     AAX_Result Offer(MarovexGesture kind, AAX_CParamID id, uint32_t m) {
-        return HostCall([&]() -> AAX_Result {
+        return AAX_Guarded([&]() -> AAX_Result {
             if (gestures && gestures(kind, TextOf(id), m)) return AAX_SUCCESS;
             return AAX_ERROR_UNIMPLEMENTED;
         });
@@ -70,7 +71,7 @@ public:
 int32_t RegisterFd(void* host, int32_t fd, void (*handler)(void*), void* context) {
     auto* c = static_cast<ContainerObject*>(host);
     if (fd < 0 || handler == nullptr) return -1;
-    return HostCall([&]() -> int32_t {
+    return AAX_Guarded([&]() -> int32_t {
         c->watches.push_back({fd, handler, context});
         return 0;
     });
