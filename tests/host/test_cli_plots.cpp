@@ -161,6 +161,38 @@ TEST_F(PlotTest, BurstInSilenceShowsReductionOnlyDuringTheBurstAndTheSameInputGi
     EXPECT_EQ(std::memcmp(withPlot.data(), without.data(), withPlot.size() * sizeof(float)), 0);
 }
 
+// A long file: the history merges its bins many times over and still places peaks, RMS, clipping and
+// reduction where they were.
+TEST(LevelHistory, KeepsEachStretchInPlaceAfterItsBinsMerge) {
+    const int rate = 48000;
+    LevelHistory history(1, rate);
+    const int64_t total = int64_t(rate) * 60;  // far more frames than bins before a merge
+    std::vector<float> in(4800), out(4800);
+    for (int64_t at = 0; at < total; at += int64_t(in.size())) {
+        const bool loud = at >= 30 * rate && at < 31 * rate;  // one second at 0.5, from 30 s
+        std::fill(in.begin(), in.end(), loud ? 0.5f : 0.0f);
+        std::fill(out.begin(), out.end(), loud ? 1.5f : 0.0f);
+        const float* i[1] = {in.data()};
+        const float* o[1] = {out.data()};
+        history.Add(i, o, int64_t(in.size()), loud ? 0.25f : 0.0f);
+    }
+    ASSERT_EQ(history.Frames(), total);
+    const LevelHistory::Column loud = history.Range(int64_t(30.25 * rate), int64_t(30.75 * rate));
+    EXPECT_EQ(loud.inPeak, 0.5);
+    EXPECT_NEAR(loud.inRms, 0.5, 1e-12);
+    EXPECT_EQ(loud.outPeak, 1.5);
+    EXPECT_FLOAT_EQ(float(loud.reduction), 0.25f);
+    EXPECT_GT(loud.clipped, 0);
+    for (const double t : {1.0, 29.5, 31.5, 59.0}) {
+        const LevelHistory::Column quiet = history.Range(int64_t(t * rate), int64_t(t * rate) + 100);
+        EXPECT_EQ(quiet.inPeak, 0.0) << t;
+        EXPECT_EQ(quiet.reduction, 0.0) << t;
+        EXPECT_EQ(quiet.clipped, 0) << t;
+    }
+    // The reduction panel's floor follows the largest reduction: 0.25 is 2.5 dB, so 6 dB.
+    EXPECT_EQ(ReductionFloorDb(history), -6.0);
+}
+
 // ---------------------------------------------------------------------------------------------------
 // plot-response
 
