@@ -153,7 +153,7 @@ void HorizontalLine(PlotCanvas& canvas, double left, double right, double y, Mar
 
 // One level panel: grid and labels in dB, then per column the peak (light) and the RMS (solid).
 void LevelPanel(PlotCanvas& canvas, const LevelPlotLayout& l, const std::vector<LevelHistory::Column>& columns,
-                bool output, const char* name, MarovexRgb colour) {
+                bool output, MarovexRgb colour) {
     cairo_t* cr = canvas.Cr();
     const double u = canvas.Unit();
     const double top = output ? l.outTop : l.inTop;
@@ -182,8 +182,12 @@ void LevelPanel(PlotCanvas& canvas, const LevelPlotLayout& l, const std::vector<
             cairo_fill(cr);
         }
     }
-    canvas.BoxedText(l.left + 8 * u, top + 10 * u, name, kMarovexFontNormal, kMarovexWhite, true);
     Frame(canvas, l.left, top, l.right, bottom);
+}
+
+void PanelTitle(PlotCanvas& canvas, const LevelPlotLayout& l, double top, const char* name) {
+    const double u = canvas.Unit();
+    canvas.BoxedText(l.left + 8 * u, top + 10 * u, name, kMarovexFontNormal, kMarovexWhite, true);
 }
 
 }  // namespace
@@ -223,8 +227,8 @@ std::vector<uint8_t> RenderLevelPlot(const LevelHistory& history, PlotSize size,
     canvas.Text((l.left + l.right) / 2, l.grBottom + 28 * u, "time", kMarovexFontSmall, kMarovexMidGrey,
                 TextAlign::Centre);
 
-    LevelPanel(canvas, l, columns, false, "Input level: peak (dim), RMS (bright)", kMarovexMidGrey);
-    LevelPanel(canvas, l, columns, true, "Output level: peak (dim), RMS (bright)", kMarovexCyan);
+    LevelPanel(canvas, l, columns, false, kMarovexMidGrey);
+    LevelPanel(canvas, l, columns, true, kMarovexCyan);
 
     // Output markers: clipping as an amber tick above full scale, non-finite samples as a white band.
     bool anyClip = false, anyNonFinite = false;
@@ -263,8 +267,9 @@ std::vector<uint8_t> RenderLevelPlot(const LevelHistory& history, PlotSize size,
     canvas.SetColour(kMarovexBackground, 0.6);
     cairo_rectangle(cr, l.left, l.grTop, startUpEnd - l.left, l.grBottom - l.grTop);
     cairo_fill(cr);
-    canvas.BoxedText(l.left + 8 * u, l.grTop + 10 * u, "Gain reduction (meter)", kMarovexFontNormal, kMarovexWhite,
-                     true);
+    PanelTitle(canvas, l, l.inTop, "Input level: peak (dim), RMS (bright)");
+    PanelTitle(canvas, l, l.outTop, "Output level: peak (dim), RMS (bright)");
+    PanelTitle(canvas, l, l.grTop, "Gain reduction (meter)");
     canvas.Text(l.left + 8 * u, l.grBottom - 10 * u, "start-up", kMarovexFontSmall, kMarovexMidGrey);
     Frame(canvas, l.left, l.grTop, l.right, l.grBottom);
 
