@@ -33,8 +33,8 @@
 //   also while processing runs.
 // - Lifetime. Create and destroy an instance on a control thread, with no call of it running; the
 //   destructor stops the owned audio thread. Editor objects may outlive their instance: from the
-//   instance's destruction on, their host objects refuse every call (-20004). A module must outlive
-//   its instances and editors only in the sense that they hold a reference to it themselves.
+//   instance's destruction on, their host objects refuse every call (-20004). Instances and editors
+//   hold a reference to their module, so it stays loaded while any of them lives.
 #pragma once
 
 #include <atomic>

@@ -437,7 +437,7 @@ Summary ProcessOne(const ProcessOptions& o, Plan& plan, const std::string& input
     const int64_t startUpFrames = int64_t(std::ceil(kStartUpSeconds * sampleRate));
     const auto started = std::chrono::steady_clock::now();
     while (true) {
-        if (gInterrupted) throw Failure("interrupted; nothing was written");
+        if (gInterrupted) throw Failure(audioFile.IsStream() ? "interrupted" : "interrupted; nothing was written");
         const int64_t n = source->Read(interleavedIn.data(), int64_t(block), originals.data());
         if (n <= 0) break;
         for (int64_t f = 0; f < n; ++f) {
@@ -530,7 +530,7 @@ Summary ProcessOne(const ProcessOptions& o, Plan& plan, const std::string& input
         plotFile->WriteAll(RenderLevelPlot(*history, plan.plotSize, EscapeText(title)));
     }
 
-    if (gInterrupted) throw Failure("interrupted; nothing was written");
+    if (gInterrupted) throw Failure(audioFile.IsStream() ? "interrupted" : "interrupted; nothing was written");
     audioFile.Commit(outMayReplace);
     if (stateFile) stateFile->Commit(o.overwrite);
     if (presetFile) presetFile->Commit(o.overwrite);

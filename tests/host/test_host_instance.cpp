@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <new>
 #include <cstring>
 #include <fstream>
 #include <string>
@@ -19,6 +21,28 @@
 #include "AAX_SPlugInChunk.h"
 #include "AAX_UIDs.h"
 #include "MarovexHost.h"
+
+// Allocations made by the current thread while it counts: the processing path must make none.
+namespace {
+thread_local bool tCounting = false;
+thread_local int tAllocations = 0;
+}  // namespace
+
+// The replacement pair allocates with malloc and frees with free; the compiler cannot see that the
+// two belong together.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+void* operator new(std::size_t size) {
+    if (tCounting) ++tAllocations;
+    if (void* p = std::malloc(size != 0 ? size : 1)) return p;
+    throw std::bad_alloc();
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    if (tCounting) ++tAllocations;
+    return std::malloc(size != 0 ? size : 1);
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
 
 namespace {
 
@@ -464,23 +488,6 @@ TEST_F(HostInstance, HostReportsUnbalancedTouchesAndUnknownParameters) {
     automation->Release();
 }
 
-TEST_F(HostInstance, EditorObjectsOpenAndCloseAroundAnInstance) {
-    auto inst = Make(AAX_eStemFormat_Stereo);
-    ASSERT_NE(inst, nullptr);
-    std::string error;
-    auto gui = inst->CreateGui(&error);
-    ASSERT_NE(gui, nullptr) << error;
-    EXPECT_EQ(gui->InitializeResult(), 0);
-    ASSERT_NE(gui->Interface(), nullptr);
-    AAX_Point size{-1.0f, -2.0f};
-    EXPECT_EQ(gui->Interface()->GetViewSize(&size), 0);  // no view yet: untouched
-    EXPECT_EQ(size.vert, -1.0f);
-    // An edit while the editor is open is pushed to it.
-    EXPECT_TRUE(inst->SetParameter("Dyn", 0.5, &error)) << error;
-    gui.reset();
-    EXPECT_EQ(inst->ProblemCount(), 0);
-}
-
 namespace {
 
 // A looping source that keeps the first `frames` of the output it is handed.
@@ -633,4 +640,22 @@ TEST_F(HostInstance, LowSampleRateRendersAreFinite) {
             }
         }
     }
+}
+
+// Processing in the caller's thread allocates nothing, also for a block that delivers packets.
+TEST_F(HostInstance, ProcessingInTheCallerAllocatesNothing) {
+    auto inst = Make(AAX_eStemFormat_Stereo, 256);
+    ASSERT_NE(inst, nullptr);
+    Signal s(1024);
+    Output o(1024);
+    const float* in[2] = {s.left.data(), s.right.data()};
+    float* out[2] = {o.left.data(), o.right.data()};
+    ASSERT_TRUE(inst->SetParameter("FreqA", 0.7, nullptr) && inst->SetParameter("OutGain", 0.4, nullptr));
+    const uint64_t before = inst->PacketsDelivered();
+    tCounting = true;
+    const MarovexProcessStatus status = inst->ProcessInCaller(in, out, 1024);
+    tCounting = false;
+    EXPECT_EQ(status, MarovexProcessStatus::Done);
+    EXPECT_GT(inst->PacketsDelivered(), before);
+    EXPECT_EQ(tAllocations, 0);
 }
