@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "AAX_Guarded.h"
 #include "AAX_IACFEffectParameters.h"
 #include "Tandrel_AnimKnobVST.h"
 #include "Tandrel_View.h"
@@ -42,26 +43,30 @@ void Tandrel_GUI::CreateEffectView(void* parent) {
 }
 
 AAX_Result Tandrel_GUI::TimerWakeup() {
-    if (auto* view = dynamic_cast<Tandrel_View*>(mFrame)) view->TimerWakeup();
-    return AAX_SUCCESS;
+    return AAX_Guarded([&]() -> AAX_Result {
+        if (auto* view = dynamic_cast<Tandrel_View*>(mFrame)) view->TimerWakeup();
+        return AAX_SUCCESS;
+    });
 }
 
 AAX_Result Tandrel_GUI::ParameterUpdated(AAX_CParamID id) {
-    auto* view = dynamic_cast<Tandrel_View*>(mFrame);
-    if (view == nullptr || id == nullptr) return AAX_SUCCESS;
-    for (int32_t tag = 0; tag < 8; ++tag) {
-        if (std::strcmp(id, Tandrel_View::kKnobIDs[tag]) != 0) continue;
-        Tandrel_AnimKnobVST* knob = view->Knob(tag);
-        if (view->getParameters() != nullptr && knob != nullptr) {
-            double value = 0.0;
-            if (view->getParameters()->GetParameterNormalizedValue(id, &value) == AAX_SUCCESS) {
-                knob->setValue(static_cast<float>(value));
-                knob->invalid();
+    return AAX_Guarded([&]() -> AAX_Result {
+        auto* view = dynamic_cast<Tandrel_View*>(mFrame);
+        if (view == nullptr || id == nullptr) return AAX_SUCCESS;
+        for (int32_t tag = 0; tag < 8; ++tag) {
+            if (std::strcmp(id, Tandrel_View::kKnobIDs[tag]) != 0) continue;
+            Tandrel_AnimKnobVST* knob = view->Knob(tag);
+            if (view->getParameters() != nullptr && knob != nullptr) {
+                double value = 0.0;
+                if (view->getParameters()->GetParameterNormalizedValue(id, &value) == AAX_SUCCESS) {
+                    knob->setValue(static_cast<float>(value));
+                    knob->invalid();
+                }
             }
+            break;
         }
-        break;
-    }
-    return AAX_SUCCESS;
+        return AAX_SUCCESS;
+    });
 }
 
 AAX_Result Tandrel_GUI::SetControlHighlightInfo(AAX_CParamID, AAX_CBoolean, int32_t) { return AAX_SUCCESS; }

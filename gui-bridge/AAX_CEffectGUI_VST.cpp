@@ -2,6 +2,7 @@
 #include "AAX_CEffectGUI_VST.h"
 
 #include "AAX_CAutoreleasePool.h"
+#include "AAX_Guarded.h"
 #include "AAX_IViewContainer.h"
 
 AAX_CEffectGUI_VST::AAX_CEffectGUI_VST() : mFrame(nullptr) {}
@@ -18,12 +19,14 @@ AAX_Result AAX_CEffectGUI_VST::GetViewSize(AAX_Point* size) const {
 }
 
 AAX_Result AAX_CEffectGUI_VST::Draw(AAX_Rect* rect) {
-    if (rect != nullptr && mFrame != nullptr) {
-        const VSTGUI::CRect area(rect->left, rect->top, rect->left + rect->width, rect->top + rect->height);
-        mFrame->drawRect(nullptr, area);
-        mFrame->copyToNativePixels();
-    }
-    return AAX_SUCCESS;
+    return AAX_Guarded([&]() -> AAX_Result {
+        if (rect != nullptr && mFrame != nullptr) {
+            const VSTGUI::CRect area(rect->left, rect->top, rect->left + rect->width, rect->top + rect->height);
+            mFrame->drawRect(nullptr, area);
+            mFrame->copyToNativePixels();
+        }
+        return AAX_SUCCESS;
+    });
 }
 
 void AAX_CEffectGUI_VST::CreateViewContainer() {

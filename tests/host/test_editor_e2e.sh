@@ -6,7 +6,10 @@
 set -euo pipefail
 marovex="$1"
 # In the sanitizer build: the font, text and X11 libraries' own caches are not our leaks.
+# Full unwinding through the libraries (built without frame pointers) lets the suppressions see
+# which of our calls reached them.
 export LSAN_OPTIONS="suppressions=$(cd "$(dirname "$0")/.." && pwd)/gui-leaks.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
+export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}fast_unwind_on_malloc=0"
 work="$(mktemp -d)"
 xvfb_pid=""
 editor_pid=""
