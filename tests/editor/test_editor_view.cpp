@@ -193,3 +193,38 @@ TEST(EditorTeardown, OpenAndCloseFiftyTimesReleasesEveryView) {
 }
 
 }  // namespace
+
+namespace {
+
+// A host that offers no data model: the view is still built, its knobs default to 0, edits and the
+// timer reach no data model (the bar keeps its value), and the hover readout still works.
+TEST(EditorWithoutDataModel, BuildsTheViewAndTouchesNothing) {
+    editortest::GuiHost guiHost;  // model stays null: no effect-parameters interface
+    editortest::Container container;
+    AAX_IEffectGUI* gui = Tandrel_GUI::Create();
+    gui->AddRef();
+    ASSERT_EQ(gui->Initialize(&guiHost), AAX_SUCCESS);
+    gui->SetViewContainer(&container);
+    auto* view = dynamic_cast<Tandrel_View*>(static_cast<Tandrel_GUI*>(gui)->GetContentView());
+    ASSERT_NE(view, nullptr);
+    EXPECT_EQ(view->getParameters(), nullptr);
+    for (int tag = 0; tag < 8; ++tag) EXPECT_EQ(view->Knob(tag)->getDefaultValue(), 0.0f);
+    view->MeterBar()->setValue(0.5f);
+    CPoint p(236, 152);
+    view->onMouseDown(p, CButtonState(kLButton));
+    p.y = 102;
+    view->onMouseMoved(p, CButtonState(kLButton));
+    view->onMouseUp(p, CButtonState(kLButton));
+    EXPECT_FLOAT_EQ(view->Knob(Tandrel_View::kTagFreqA)->getValue(), 0.25f);
+    EXPECT_STREQ(view->MessageText(), "---");
+    CPoint over(236, 152);
+    view->onMouseMoved(over, CButtonState());
+    for (int i = 0; i < 11; ++i) gui->TimerWakeup();
+    EXPECT_EQ(guiHost.meterController.lastMeterID, 0u);
+    EXPECT_FLOAT_EQ(view->MeterBar()->getValue(), 0.5f);
+    EXPECT_STREQ(view->MessageText(), "Xover Frequency 2250.00 Hz");  // hovering over FreqA
+    gui->Release();
+    EXPECT_EQ(container.refs, 0);
+}
+
+}  // namespace

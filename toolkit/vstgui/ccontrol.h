@@ -72,7 +72,7 @@ protected:
     int32_t mTag;
     float mValue = 0.0f;
     float mOldValue = 1.0f;
-    float mDefault = 0.5f;
+    float mDefault = 0.0f;
     float mMin = 0.0f;
     float mMax = 1.0f;
     int32_t mEditing = 0;
