@@ -1,6 +1,8 @@
 // The gain-reduction meter bar.
 #include "MyC_HBar.h"
 
+#include "MarovexPalette.h"
+
 using namespace VSTGUI;
 
 MyC_HBar::MyC_HBar(const CRect& size, IControlListener* listener, long tag, int subPixmaps, double heightOfOneImage,
@@ -19,7 +21,7 @@ MyC_HBar::~MyC_HBar() = default;
 int32_t MyC_HBar::BarLength() const { return static_cast<int32_t>(getValue() * mFullWidthF); }
 
 void MyC_HBar::draw(CDrawContext* context) {
-    const CColor green(37, 176, 22, 255);
+    const CColor green(kMarovexMeterGreen.r, kMarovexMeterGreen.g, kMarovexMeterGreen.b, 255);
     context->setFillColor(green);
     context->setFrameColor(green);
     context->drawRect(CRect(mLeft, mTop, mLeft + BarLength(), mBottom), kDrawFilled);

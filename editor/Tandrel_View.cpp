@@ -10,6 +10,7 @@
 #include "AAX_CEffectGUI.h"
 #include "AAX_IACFEffectParameters.h"
 #include "AAX_IController.h"
+#include "MarovexPalette.h"
 #include "MarovexPresetText.h"
 #include "MarovexReadout.h"
 #include "MyC_HBar.h"
@@ -18,12 +19,16 @@
 
 using namespace VSTGUI;
 
-const CColor kMyWhiteCColor(235, 235, 235, 255);
-const CColor kMyMidGreyCColor(180, 180, 180, 255);
-const CColor kMyGreyCColor(220, 220, 220, 255);
-const CColor kMyDarkGreyCColor(100, 100, 100, 255);
-const CColor kLogoColor(255, 199, 4, 255);
-const CColor kMyCyanColor(0, 162, 232, 255);
+namespace {
+constexpr CColor Opaque(MarovexRgb c) { return CColor(c.r, c.g, c.b, 255); }
+}  // namespace
+
+const CColor kMyWhiteCColor = Opaque(kMarovexWhite);
+const CColor kMyMidGreyCColor = Opaque(kMarovexMidGrey);
+const CColor kMyGreyCColor = Opaque(kMarovexGrey);
+const CColor kMyDarkGreyCColor = Opaque(kMarovexDarkGrey);
+const CColor kLogoColor = Opaque(kMarovexLogo);
+const CColor kMyCyanColor = Opaque(kMarovexCyan);
 
 CFontRef gMyFont = nullptr;
 CFontRef gMyFontSmall = nullptr;
@@ -74,10 +79,10 @@ struct FontRelease {
 } gFontRelease;
 
 void CreateFontsOnce() {
-    if (gMyFont == nullptr) gMyFont = new CFontDesc("Verdana", 12, kNormalFace);
-    if (gMyFontSmall == nullptr) gMyFontSmall = new CFontDesc("Verdana", 11, kNormalFace);
-    if (gMyFontBig == nullptr) gMyFontBig = new CFontDesc("Verdana", 14, kNormalFace);
-    if (gMyFontLogo == nullptr) gMyFontLogo = new CFontDesc("Verdana", 28, kNormalFace);
+    if (gMyFont == nullptr) gMyFont = new CFontDesc(kMarovexFontFamily, kMarovexFontNormal, kNormalFace);
+    if (gMyFontSmall == nullptr) gMyFontSmall = new CFontDesc(kMarovexFontFamily, kMarovexFontSmall, kNormalFace);
+    if (gMyFontBig == nullptr) gMyFontBig = new CFontDesc(kMarovexFontFamily, kMarovexFontBig, kNormalFace);
+    if (gMyFontLogo == nullptr) gMyFontLogo = new CFontDesc(kMarovexFontFamily, kMarovexFontLogo, kNormalFace);
 }
 
 struct KnobPlace {
@@ -145,7 +150,7 @@ Tandrel_View::Tandrel_View(void* parent, AAX_IACFEffectParameters* parameters, V
 
     // 1. Frame size, colour and background.
     setSize(W, H);
-    setBackgroundColor(CColor(30, 30, 30, 255));
+    setBackgroundColor(Opaque(kMarovexBackground));
     setBackground(background);
 
     // 2. Fonts.
@@ -154,7 +159,7 @@ Tandrel_View::Tandrel_View(void* parent, AAX_IACFEffectParameters* parameters, V
     // 3. The message label (it reaches 4 pixels below the frame's bottom edge).
     mMessageLabel = new CTextLabel(CRect(10, H - 30, 270, H + 4), mMessageText, nullptr, 0);
     mMessageLabel->setFont(kNormalFont);
-    mMessageLabel->setFontColor(CColor(200, 200, 200, 255));
+    mMessageLabel->setFontColor(Opaque(kMarovexMessageText));
     mMessageLabel->setBackColor(kTransparentCColor);
     mMessageLabel->setFrameColor(kTransparentCColor);
     mMessageLabel->setHoriAlign(kLeftText);

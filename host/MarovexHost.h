@@ -398,6 +398,10 @@ public:
     uint64_t PacketsDelivered() const;                   // packets copied into the context so far
                                                          // (not those replaced before a block)
     uint64_t BlocksProcessed() const;
+    // The bytes of the latest packet the data model posted to a data-in port (e.g. a coefficient
+    // block), whether or not a block has taken it yet; false when the field is no data-in port or
+    // nothing was posted to it. Any non-audio thread.
+    bool LatestPacket(AAX_CFieldIndex field, std::vector<uint8_t>* bytes) const;
     int32_t ProblemCount() const;                        // misbehaviour reports so far
 
 private:

@@ -340,6 +340,13 @@ bool MarovexInstance::IsRegisteredParameter(const std::string& id) const {
 
 uint32_t MarovexInstance::AudioThreadMxcsr() const { return mCore->engine.Mxcsr(); }
 uint64_t MarovexInstance::PacketsDelivered() const { return mCore->engine.Delivered(); }
+bool MarovexInstance::LatestPacket(AAX_CFieldIndex field, std::vector<uint8_t>* bytes) const {
+    try {
+        return mCore->engine.LatestPacket(field, bytes);
+    } catch (...) {
+        return false;  // out of memory for the copy
+    }
+}
 uint64_t MarovexInstance::BlocksProcessed() const { return mCore->engine.Blocks(); }
 int32_t MarovexInstance::ProblemCount() const {
     mCore->ReportEngineProblems();

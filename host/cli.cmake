@@ -4,7 +4,7 @@ pkg_check_modules(CLI_SNDFILE REQUIRED IMPORTED_TARGET GLOBAL sndfile)
 find_package(fmt REQUIRED)
 find_package(nlohmann_json REQUIRED)
 find_package(CLI11 REQUIRED)
-pkg_check_modules(CLI_EDITOR_DEPS REQUIRED IMPORTED_TARGET GLOBAL x11 cairo)
+pkg_check_modules(CLI_EDITOR_DEPS REQUIRED IMPORTED_TARGET GLOBAL x11 cairo pangocairo)
 
 # Everything but main(), so that the tests can reach the file formats directly.
 add_library(marovex_cli_core STATIC
@@ -17,7 +17,10 @@ add_library(marovex_cli_core STATIC
   ${CMAKE_CURRENT_LIST_DIR}/cli/StateCommand.cpp
   ${CMAKE_CURRENT_LIST_DIR}/cli/StateFile.cpp
   ${CMAKE_CURRENT_LIST_DIR}/cli/Text.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/cli/EditorCommand.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/cli/EditorCommand.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/cli/PlotCanvas.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/cli/PlotLevels.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/cli/PlotResponse.cpp)
 target_include_directories(marovex_cli_core PUBLIC ${CMAKE_CURRENT_LIST_DIR}/cli)
 target_link_libraries(marovex_cli_core
   PUBLIC marovex_host marovex_preset marovex_demo_signal aax_interfaces PkgConfig::CLI_SNDFILE

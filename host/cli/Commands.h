@@ -43,6 +43,8 @@ struct ProcessOptions {
     std::string loadState;
     std::string saveState;
     std::string bits;    // empty: the format's default
+    std::string plot;    // --plot: a picture of the levels and the gain reduction over time
+    std::string plotSize = "1600x900";
     int block = 512;
     bool overwrite = false;
     bool quiet = false;
