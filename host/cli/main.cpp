@@ -118,11 +118,6 @@ Command AddState(CLI::App& app, const Common&) {
     return {cmd, [options] { return RunStateShow(*options); }};
 }
 
-Command AddEditor(CLI::App& app, const Common& common) {
-    auto editor = std::make_shared<EditorCommand>(app);
-    return {app.get_subcommand("editor"), [editor, &common] { return editor->Run(common.plugin); }};
-}
-
 Command AddPlotResponse(CLI::App& app, const Common& common) {
     auto o = std::make_shared<PlotResponseOptions>();
     CLI::App* cmd = app.add_subcommand(
