@@ -144,7 +144,7 @@ Command AddHelp(CLI::App& app, const Common&) {
     CLI::App* parent = &app;
     return {cmd, [topic, parent] {
                 if (topic->empty()) {
-                    fmt::print("{}", parent->help());
+                    fmt::print("{}", parent->get_formatter()->make_help(parent, parent->get_name(), CLI::AppFormatMode::Normal));
                     return kExitSuccess;
                 }
                 for (CLI::App* sub : parent->get_subcommands([](CLI::App*) { return true; })) {
