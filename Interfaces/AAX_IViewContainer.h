@@ -22,6 +22,30 @@ enum : uint32_t {
     AAX_eModifiers_SecondaryButton = 16,
 };
 
+// On X11 desktops the native parent view of a type-1 container: GetPtr returns a pointer to this
+// record, which stays valid as long as the container. The host owns the event loop: an editor that
+// opens a window of its own on a display connection registers the connection's file descriptor, and
+// the host calls the handler on its user-interface thread whenever the descriptor is readable.
+// With mWindow 0 there is no window: the editor draws offscreen, and Draw copies the asked rectangle
+// into mPixels when the host has set them.
+struct AAX_SX11NativeView {
+    uint32_t mSize;    // sizeof(AAX_SX11NativeView), set by the host
+    uint32_t mFlags;   // reserved, 0
+    uint64_t mWindow;  // the parent X11 window id; 0 offscreen
+    void* mHostContext;
+    // Returns 0 when the host will watch `fd`; anything else means it will not.
+    int32_t (*mRegisterEventFd)(void* hostContext, int32_t fd, void (*handler)(void* context), void* context);
+    void (*mUnregisterEventFd)(void* hostContext, int32_t fd);
+    // Offscreen pixels: 32-bit premultiplied ARGB in native byte order, rows of mStride bytes,
+    // mPixelsWidth by mPixelsHeight; null until the host provides them.
+    void* mPixels;
+    int32_t mStride;
+    int32_t mPixelsWidth;
+    int32_t mPixelsHeight;
+    int32_t mReserved;
+};
+static_assert(sizeof(AAX_SX11NativeView) == 64, "the X11 native view record is 64 bytes");
+
 class AAX_IACFViewContainer : public IACFUnknown {
 public:
     virtual int32_t GetType() = 0;

@@ -76,6 +76,9 @@ public:
     IACFUnknown* Unknown() { return static_cast<AAX_IACFController_V2*>(this); }
     void Detach() { mCore.store(nullptr); }
     uint32_t Refs() const { return mRefs.Get(); }
+    // From now on GetCurrentMeterValue reports `value` for every meter (a picture of the editor at a
+    // chosen reading); NaN returns to the meters' real values.
+    void OverrideMeters(float value) { mMeterOverride.store(value); }
 
     ACFRESULT QueryInterface(const acfIID& iid, void** out) override;
     uint32_t AddRef() override { return mRefs.Add(); }
@@ -120,6 +123,7 @@ private:
     RefCount mRefs;
     std::atomic<InstanceCore*> mCore;
     const bool mAnswersEffectParameters;
+    std::atomic<float> mMeterOverride{__builtin_nanf("")};
 };
 
 // The editors of one instance, shared by the instance and its editor objects so that either may go

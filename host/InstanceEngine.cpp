@@ -160,6 +160,7 @@ bool Engine::Layout(const MarovexComponentDescription& component, int32_t inChan
                 port.capacity = std::max<uint32_t>(f.size + 4, 8);
                 port.buffer.reset(new uint8_t[(port.capacity + 7u) & ~7u]());
                 port.slots.reset(new uint8_t[size_t(port.capacity) * 3]());
+                port.latest.reset(new uint8_t[port.capacity]());
                 slot = port.buffer.get();
                 mPortOfField[static_cast<size_t>(f.index)] = mPortCount++;
                 break;
@@ -198,9 +199,22 @@ AAX_Result Engine::Post(AAX_CFieldIndex field, const void* data, uint32_t size, 
     std::lock_guard<std::mutex> lock(mPostMutex);
     if (size > 0) std::memcpy(port.slots.get() + size_t(port.back) * port.capacity, data, size);
     port.sizes[port.back] = size;
+    if (size > 0) std::memcpy(port.latest.get(), data, size);
+    port.latestSize = size;
+    port.posted = true;
     const uint32_t previous = port.middle.exchange(port.back | kFresh, std::memory_order_acq_rel);
     port.back = previous & 3u;
     return AAX_SUCCESS;
+}
+
+bool Engine::LatestPacket(AAX_CFieldIndex field, std::vector<uint8_t>* bytes) {
+    const int32_t p = (field >= 0 && field < static_cast<int32_t>(mPortOfField.size())) ? mPortOfField[field] : -1;
+    if (p < 0 || bytes == nullptr) return false;
+    const Port& port = mPorts[static_cast<size_t>(p)];
+    std::lock_guard<std::mutex> lock(mPostMutex);
+    if (!port.posted) return false;
+    bytes->assign(port.latest.get(), port.latest.get() + port.latestSize);
+    return true;
 }
 
 // Copies every freshly published packet into its field's buffer; the bytes after a shorter packet

@@ -51,6 +51,9 @@ public:
     // Producer side. Returns the host's answer; `why` (may be null) gets a reason for a refusal
     // (no allocation when it is null).
     AAX_Result Post(AAX_CFieldIndex field, const void* data, uint32_t size, std::string* why);
+    // The bytes of the latest packet posted to a data-in port, delivered or not; false when the
+    // field is no data-in port or nothing was posted to it. Not real-time (takes the posting lock).
+    bool LatestPacket(AAX_CFieldIndex field, std::vector<uint8_t>* bytes);
 
     // Consumer side: only the holder of the claim may call Run().
     bool Claim() { return !mClaimed.exchange(true, std::memory_order_acquire); }
@@ -105,6 +108,9 @@ private:
         uint32_t back = 0;   // the poster's slot (under the posting lock)
         uint32_t front = 1;  // the processing side's slot
         std::atomic<uint32_t> middle{2};  // the published slot, kFresh when not yet taken
+        std::unique_ptr<uint8_t[]> latest;  // a copy of the latest post (under the posting lock)
+        uint32_t latestSize = 0;
+        bool posted = false;
     };
     static constexpr uint32_t kFresh = 4;
 

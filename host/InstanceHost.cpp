@@ -102,7 +102,8 @@ AAX_Result InstanceHost::GetCurrentMeterValue(AAX_CTypeID meterID, float* value)
         if (c == nullptr || value == nullptr) return AAX_ERROR_NULL_OBJECT;
         const int32_t i = c->engine.MeterIndex(meterID);
         if (i < 0) return AAX_ERROR_NULL_OBJECT;
-        *value = c->engine.MeterValue(i);
+        const float forced = mMeterOverride.load();
+        *value = forced == forced ? forced : c->engine.MeterValue(i);
         return AAX_SUCCESS;
     });
 }
@@ -157,6 +158,8 @@ AAX_Result InstanceHost::RegisterParameter(AAX_CParamID id) {
         if (!c->automation.registered.insert(id).second) {
             c->Problem("plug-in registered parameter \"%s\" twice", id);
         }
+        // Its touch count exists from now on (see PostReleaseRequest).
+        c->automation.touches.emplace(id, 0);
         return AAX_SUCCESS;
     });
 }
@@ -224,9 +227,9 @@ AAX_Result InstanceHost::PostReleaseRequest(AAX_CParamID id) {
             c->Problem("plug-in released parameter \"%s\" without touching it", id);
             return AAX_SUCCESS;
         }
-        if (--it->second == 0) {
-            c->automation.touches.erase(it);
-        }
+        // The entry stays at zero: touching the parameter again then allocates nothing, so edits
+        // made on an audio thread (a plug-in adapter's run) stay real-time safe.
+        --it->second;
         return AAX_SUCCESS;
     });
 }

@@ -58,6 +58,10 @@ MarovexGui::~MarovexGui() {
 
 AAX_IACFEffectGUI* MarovexGui::Interface() const { return mImpl->gui; }
 AAX_Result MarovexGui::InitializeResult() const { return mImpl->initResult; }
+void MarovexGui::OverrideMeters(float value) {
+    if (mImpl->host != nullptr) mImpl->host->OverrideMeters(value);
+}
+
 IACFUnknown* MarovexGui::HostObject() const { return mImpl->host != nullptr ? mImpl->host->Unknown() : nullptr; }
 
 std::unique_ptr<MarovexGui> MarovexInstance::CreateGui(std::string* error) {

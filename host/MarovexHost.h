@@ -398,6 +398,10 @@ public:
     uint64_t PacketsDelivered() const;                   // packets copied into the context so far
                                                          // (not those replaced before a block)
     uint64_t BlocksProcessed() const;
+    // The bytes of the latest packet the data model posted to a data-in port (e.g. a coefficient
+    // block), whether or not a block has taken it yet; false when the field is no data-in port or
+    // nothing was posted to it. Any non-audio thread.
+    bool LatestPacket(AAX_CFieldIndex field, std::vector<uint8_t>* bytes) const;
     int32_t ProblemCount() const;                        // misbehaviour reports so far
 
 private:
@@ -421,6 +425,9 @@ public:
     // The host object the editor was initialised with (controller, automation, transport, and the
     // data model's interface); refuses every call once the instance is gone.
     IACFUnknown* HostObject() const;
+    // Makes the editor's host object report `value` for every meter from now on (NaN: the real
+    // values again), e.g. for a picture of the editor at a chosen meter reading.
+    void OverrideMeters(float value);
 
 private:
     MarovexGui();

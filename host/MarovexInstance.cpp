@@ -119,6 +119,7 @@ void InstanceCore::Shutdown() {
             Problem("parameter \"%s\" was still registered after the data model was released", id.c_str());
         }
         for (const auto& t : automation.touches) {
+            if (t.second == 0) continue;
             Problem("parameter \"%s\" was still touched after the data model was released", t.first.c_str());
         }
     }
@@ -339,6 +340,13 @@ bool MarovexInstance::IsRegisteredParameter(const std::string& id) const {
 
 uint32_t MarovexInstance::AudioThreadMxcsr() const { return mCore->engine.Mxcsr(); }
 uint64_t MarovexInstance::PacketsDelivered() const { return mCore->engine.Delivered(); }
+bool MarovexInstance::LatestPacket(AAX_CFieldIndex field, std::vector<uint8_t>* bytes) const {
+    try {
+        return mCore->engine.LatestPacket(field, bytes);
+    } catch (...) {
+        return false;  // out of memory for the copy
+    }
+}
 uint64_t MarovexInstance::BlocksProcessed() const { return mCore->engine.Blocks(); }
 int32_t MarovexInstance::ProblemCount() const {
     mCore->ReportEngineProblems();

@@ -5,6 +5,7 @@ find_package(Threads REQUIRED)
 find_package(fmt REQUIRED)
 find_package(nlohmann_json REQUIRED)
 find_package(CLI11 REQUIRED)
+pkg_check_modules(CLI_EDITOR_DEPS REQUIRED IMPORTED_TARGET GLOBAL x11 cairo pangocairo)
 
 # Everything but main(), so that the tests can reach the file formats directly.
 add_library(marovex_cli_core STATIC
@@ -17,11 +18,15 @@ add_library(marovex_cli_core STATIC
   ${CMAKE_CURRENT_LIST_DIR}/cli/Progress.cpp
   ${CMAKE_CURRENT_LIST_DIR}/cli/StateCommand.cpp
   ${CMAKE_CURRENT_LIST_DIR}/cli/StateFile.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/cli/Text.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/cli/Text.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/cli/EditorCommand.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/cli/PlotCanvas.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/cli/PlotLevels.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/cli/PlotResponse.cpp)
 target_include_directories(marovex_cli_core PUBLIC ${CMAKE_CURRENT_LIST_DIR}/cli)
 target_link_libraries(marovex_cli_core
   PUBLIC marovex_host marovex_preset marovex_demo_signal aax_interfaces PkgConfig::CLI_SNDFILE
-         fmt::fmt nlohmann_json::nlohmann_json CLI11::CLI11
+         fmt::fmt nlohmann_json::nlohmann_json CLI11::CLI11 PkgConfig::CLI_EDITOR_DEPS
   PRIVATE Threads::Threads marovex_warnings)
 
 add_executable(marovex ${CMAKE_CURRENT_LIST_DIR}/cli/main.cpp)

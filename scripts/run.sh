@@ -7,6 +7,8 @@ cd "$here"
 bash scripts/deps.sh
 bash scripts/build.sh build -DMAROVEX_TESTS=OFF -DMAROVEX_BENCH=OFF
 if [ -x build/bin/marovex ]; then
+  # The README's pictures (docs/), drawn from the demo signal.
+  cmake --build build --target docs-pictures >/dev/null
   exec build/bin/marovex process "$@"
 else
   exec build/bin/marovex-kernel-demo "$@"

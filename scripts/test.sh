@@ -15,11 +15,16 @@ trap 'rm -f "$log"' EXIT
 echo "== release build and tests"
 bash scripts/build.sh build -DMAROVEX_BENCH=ON
 ctest --test-dir build -j "$jobs" --output-on-failure 2>&1 | tee -a "$log" || status=1
+echo "== validation battery on the built module (default strictness; the seed is printed for a replay)"
+build/bin/marovex validate 2>&1 || status=1
 
 echo "== address and undefined-behaviour sanitizers"
 bash scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DMAROVEX_SANITIZE=ON -DMAROVEX_BENCH=OFF
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-asan -j "$jobs" --output-on-failure 2>&1 | tee -a "$log" || status=1
+echo "== validation battery, sanitizer build (low strictness)"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  build-asan/bin/marovex validate --strictness 2 2>&1 || status=1
 
 if [ -f scripts/test-extra.sh ]; then
   bash scripts/test-extra.sh 2>&1 | tee -a "$log" || status=1

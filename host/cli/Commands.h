@@ -2,10 +2,27 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
+namespace CLI {
+class App;
+}
+
 namespace marovex::cli {
+
+// One command of the program: its CLI11 subcommand and what runs when it was given (the exit status,
+// or a CliError thrown).
+struct Command {
+    CLI::App* app;
+    std::function<int()> run;
+};
+
+// The options every command shares; they outlive every command's run.
+struct Common {
+    std::string plugin;
+};
 
 struct InfoOptions {
     std::string plugin;  // module path
@@ -26,6 +43,8 @@ struct ProcessOptions {
     std::string loadState;
     std::string saveState;
     std::string bits;    // empty: the format's default
+    std::string plot;    // --plot: a picture of the levels and the gain reduction over time
+    std::string plotSize = "1600x900";
     int block = 512;
     bool overwrite = false;
     bool quiet = false;

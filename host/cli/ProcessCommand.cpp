@@ -32,6 +32,7 @@
 #include "Envelope.h"
 #include "MarovexPresetText.h"
 #include "MarovexReadout.h"
+#include "PlotLevels.h"
 #include "PluginSession.h"
 #include "Progress.h"
 #include "StateFile.h"
@@ -51,6 +52,9 @@ constexpr int64_t kRampUpdateFrames = 64;
 
 // The file is read and written in chunks of about this many frames (whole blocks), whatever --block says.
 constexpr int64_t kChunkFrames = 16384;
+
+// With --plot, the meter is read at least this often (a column of a long file's picture spans more).
+constexpr int64_t kPlotMeterFrames = 32;
 
 std::string Quote(const std::string& path) { return "'" + EscapeText(path) + "'"; }
 std::string NameOf(const std::string& path) { return path == "-" ? "standard input" : Quote(path); }
@@ -321,6 +325,7 @@ struct Plan {
     std::vector<Automation> automations;
     std::vector<uint8_t> stateRecord;
     MarovexPresetScan preset;
+    PlotSize plotSize;
 };
 
 // What one run did, for the summary, --json and --strict.
@@ -415,6 +420,8 @@ Summary ProcessOne(const ProcessOptions& o, Plan& plan, const std::string& input
     std::vector<OutputTarget> outputs = {{"output", outPlace, outMayReplace}};
     if (!o.saveState.empty()) outputs.push_back({"state file", ClassifyOutput(o.saveState), o.overwrite});
     if (!o.savePreset.empty()) outputs.push_back({"preset file", ClassifyOutput(o.savePreset), o.overwrite});
+    const size_t presetIndex = outputs.size() - 1;
+    if (!o.plot.empty()) outputs.push_back({"picture", ClassifyOutput(o.plot), o.overwrite});
     CheckOutputs(outputs, inputs, reader.get());
 
     // The plug-in and its settings.
@@ -467,9 +474,13 @@ Summary ProcessOne(const ProcessOptions& o, Plan& plan, const std::string& input
     // Processing into the temporary output.
     InterruptScope interrupts;
     PendingFile audioFile(outPlace);
-    std::optional<PendingFile> stateFile, presetFile;
+    std::optional<PendingFile> stateFile, presetFile, plotFile;
     if (!o.saveState.empty()) stateFile.emplace(outputs[1].place);
-    if (!o.savePreset.empty()) presetFile.emplace(outputs.back().place);
+    if (!o.savePreset.empty()) presetFile.emplace(outputs[presetIndex].place);
+    if (!o.plot.empty()) plotFile.emplace(outputs.back().place);
+    // The picture's history; its meter readings come from stretches of at most kPlotMeterFrames.
+    std::optional<LevelHistory> history;
+    if (plotFile) history.emplace(channels, sampleRate);
     WriterOptions writerOptions;
     writerOptions.dither = o.dither;
     writerOptions.inputIntegerBits = reader ? reader->IntegerBits() : 0;
@@ -494,6 +505,8 @@ Summary ProcessOne(const ProcessOptions& o, Plan& plan, const std::string& input
     std::vector<std::vector<float>> planarOut(channels, std::vector<float>(size_t(block)));
     std::vector<const float*> in(channels);
     std::vector<float*> out(channels);
+    std::vector<const float*> partIn(channels);
+    std::vector<float*> partOut(channels);
     ProgressBar progress(stderr, !o.quiet && !o.json && ProgressBar::Wanted(stderr, frames, sampleRate), frames,
                          sampleRate);
     int64_t done = 0;
@@ -540,11 +553,26 @@ Summary ProcessOne(const ProcessOptions& o, Plan& plan, const std::string& input
                     in[c] = planarIn[c].data() + at;
                     out[c] = planarOut[c].data() + at;
                 }
-                if (!instance.Process(in.data(), out.data(), int32_t(length), &error)) {
-                    throw Failure("processing failed: " + error);
+                // Without a picture, one call; with one, shorter calls for a finer meter history. Block
+                // boundaries change no output sample (parameters change only between calls), and the
+                // largest of the shorter calls' meter readings is the one call's reading.
+                const int64_t step = history ? std::min<int64_t>(length, kPlotMeterFrames) : length;
+                float meter = 0.0f;
+                for (int64_t part = 0; part < length; part += step) {
+                    const int64_t partLength = std::min(step, length - part);
+                    for (int c = 0; c < channels; ++c) {
+                        partIn[c] = in[c] + part;
+                        partOut[c] = out[c] + part;
+                    }
+                    if (!instance.Process(partIn.data(), partOut.data(), int32_t(partLength), &error)) {
+                        throw Failure("processing failed: " + error);
+                    }
+                    const float partMeter = instance.MeterCount() > 0 ? instance.MeterValue(0) : 0.0f;
+                    meter = std::max(meter, partMeter);
+                    if (history) history->Add(partIn.data(), partOut.data(), partLength, partMeter);
                 }
                 if (frame >= startUpFrames && instance.MeterCount() > 0) {
-                    summary.reduction = std::max(summary.reduction, instance.MeterValue(0));
+                    summary.reduction = std::max(summary.reduction, meter);
                 }
                 at += length;
             }
@@ -576,11 +604,16 @@ Summary ProcessOne(const ProcessOptions& o, Plan& plan, const std::string& input
         const std::string text = MarovexComposePresetText(values);
         presetFile->WriteAll(std::vector<uint8_t>(text.begin(), text.end()));
     }
+    if (plotFile) {
+        const std::string title = demo ? "Demo signal" : fs::path(inputPath).filename().string();
+        plotFile->WriteAll(RenderLevelPlot(*history, plan.plotSize, EscapeText(title)));
+    }
 
     if (gInterrupted) throw Failure(audioFile.IsStream() ? "interrupted" : "interrupted; nothing was written");
     audioFile.Commit(outMayReplace);
     if (stateFile) stateFile->Commit(o.overwrite);
     if (presetFile) presetFile->Commit(o.overwrite);
+    if (plotFile) plotFile->Commit(o.overwrite);
 
     // What the run found.
     if (reader && reader->PromisedFrames() > done) {
@@ -657,6 +690,7 @@ int RunProcess(const ProcessOptions& o) {
     }
     Plan plan;
     plan.bits = o.bits.empty() ? OutputBits{} : ParseOutputBits(o.bits);
+    plan.plotSize = ParsePlotSize(o.plotSize);
     if (!o.format.empty()) {
         plan.formatGiven = true;
         if (!ContainerOfName(o.format, &plan.format)) {
@@ -682,15 +716,15 @@ int RunProcess(const ProcessOptions& o) {
         if (o.files.empty()) throw UsageError("-o DIR needs at least one input");
         std::error_code ec;
         if (!fs::is_directory(o.outputDir, ec)) throw UsageError("-o " + Quote(o.outputDir) + " is not a folder");
-        if (o.files.size() > 1 && (!o.saveState.empty() || !o.savePreset.empty())) {
-            throw UsageError("--save-state and --save-preset take one input, not several");
+        if (o.files.size() > 1 && (!o.saveState.empty() || !o.savePreset.empty() || !o.plot.empty())) {
+            throw UsageError("--save-state, --save-preset and --plot take one input, not several");
         }
         if (std::count(o.files.begin(), o.files.end(), "-") > 0) {
             throw UsageError("standard input cannot be one of several inputs");
         }
     }
     const bool toStandardOutput = !batch && o.files.size() == 2 && o.files[1] == "-";
-    if (o.json && (toStandardOutput || o.saveState == "-" || o.savePreset == "-")) {
+    if (o.json && (toStandardOutput || o.saveState == "-" || o.savePreset == "-" || o.plot == "-")) {
         throw UsageError("--json prints on standard output, which already carries an output");
     }
     // State and preset files.

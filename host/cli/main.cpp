@@ -16,8 +16,11 @@
 
 #include "CliError.h"
 #include "Commands.h"
+#include "EditorCommand.h"
 #include "MarovexHost.h"
+#include "PlotResponse.h"
 #include "Text.h"
+#include "ValidateCommand.h"
 
 namespace marovex::cli {
 
@@ -44,17 +47,6 @@ std::string DefaultPluginPath() {
 }
 
 namespace {
-
-// One command of the program: its CLI11 subcommand and what runs when it was given.
-struct Command {
-    CLI::App* app;
-    std::function<int()> run;
-};
-
-// The options every command shares.
-struct Common {
-    std::string plugin;
-};
 
 Command AddInfo(CLI::App& app, const Common& common) {
     auto options = std::make_shared<InfoOptions>();
@@ -105,6 +97,9 @@ Command AddProcess(CLI::App& app, const Common& common) {
     cmd->add_option("--block", o->block, "Frames per processing block (1 to 1048576)")->type_name("N")->capture_default_str();
     cmd->add_flag("--overwrite", o->overwrite, "Replace existing output files");
     cmd->add_flag("--json", o->json, "Print a summary as JSON on standard output");
+    cmd->add_option("--plot", o->plot, "Draw input and output level and the gain reduction over time (PNG)")
+        ->type_name("FILE.png");
+    cmd->add_option("--plot-size", o->plotSize, "The picture's size in pixels")->type_name("WxH")->capture_default_str();
     cmd->add_flag("--strict", o->strict, "Exit with status 3 when the output clips or holds NaN or infinity");
     cmd->add_flag("--quiet,-q", o->quiet, "No progress and no summary (warnings stay)");
     return {cmd, [o, &common] {
@@ -123,6 +118,25 @@ Command AddState(CLI::App& app, const Common&) {
     return {cmd, [options] { return RunStateShow(*options); }};
 }
 
+Command AddPlotResponse(CLI::App& app, const Common& common) {
+    auto o = std::make_shared<PlotResponseOptions>();
+    CLI::App* cmd = app.add_subcommand(
+        "plot-response", "Draw the band split's magnitude response at the given settings, as the data model\n"
+                         "computes it, with 0, 6 and 12 dB of gain reduction (PNG)");
+    cmd->add_option("FILE", o->output, "The picture to write")->type_name("FILE.png")->required();
+    cmd->add_option("--set", o->sets, "Set a parameter, as for process (e.g. --set FreqA=0.5)")
+        ->type_name("ID=VALUE")
+        ->expected(1)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    cmd->add_option("--rate", o->rate, "Sample rate in Hz")->type_name("R")->capture_default_str();
+    cmd->add_option("--size", o->size, "The picture's size in pixels")->type_name("WxH")->capture_default_str();
+    cmd->add_flag("--overwrite", o->overwrite, "Replace an existing picture");
+    return {cmd, [o, &common] {
+                o->plugin = common.plugin;
+                return RunPlotResponse(*o);
+            }};
+}
+
 Command AddHelp(CLI::App& app, const Common&) {
     auto topic = std::make_shared<std::string>();
     CLI::App* cmd = app.add_subcommand("help", "Show the help of the program or of a command");
@@ -130,7 +144,7 @@ Command AddHelp(CLI::App& app, const Common&) {
     CLI::App* parent = &app;
     return {cmd, [topic, parent] {
                 if (topic->empty()) {
-                    fmt::print("{}", parent->help());
+                    fmt::print("{}", parent->get_formatter()->make_help(parent, parent->get_name(), CLI::AppFormatMode::Normal));
                     return kExitSuccess;
                 }
                 for (CLI::App* sub : parent->get_subcommands([](CLI::App*) { return true; })) {
@@ -179,6 +193,9 @@ int Run(int argc, char** argv) {
         AddInfo(app, common),
         AddProcess(app, common),
         AddState(app, common),
+        AddEditor(app, common),
+        AddPlotResponse(app, common),
+        AddValidate(app, common),
         AddHelp(app, common),
     };
 

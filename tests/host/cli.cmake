@@ -12,3 +12,12 @@ if(TARGET marovex)
     MAROVEX_CMAKE_COMMAND="${CMAKE_COMMAND}" MAROVEX_BUILD_DIR="${CMAKE_BINARY_DIR}")
   add_dependencies(test_cli_program marovex)
 endif()
+
+# The pictures, drawn in-process and read back pixel by pixel.
+if(TARGET marovex_cli_core)
+  marovex_add_test(test_cli_plots
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_cli_plots.cpp ${CMAKE_SOURCE_DIR}/tests/GuiLeakSuppressions.cpp
+    LIBS marovex_cli_core PkgConfig::CLI_SNDFILE)
+  target_compile_definitions(test_cli_plots PRIVATE MAROVEX_MODULE_PATH="$<TARGET_FILE:Marovex>")
+  add_dependencies(test_cli_plots Marovex)
+endif()

@@ -22,9 +22,8 @@ marovex_add_test(test_host_wrappers
 marovex_add_test(test_host_describe
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_host_describe.cpp
           ${CMAKE_SOURCE_DIR}/effect/Tandrel_Describe.cpp
-          ${CMAKE_SOURCE_DIR}/editor/Tandrel_GUI.cpp
-  LIBS aaxlib_component tandrel_model tandrel_kernel)
-target_include_directories(test_host_describe PRIVATE ${CMAKE_SOURCE_DIR}/effect ${CMAKE_SOURCE_DIR}/editor)
+  LIBS tandrel_editor aaxlib_component tandrel_model tandrel_kernel)
+target_include_directories(test_host_describe PRIVATE ${CMAKE_SOURCE_DIR}/effect)
 
 # A module that misbehaves on request, and how the host library copes with it.
 add_library(test_host_misbehaving_module MODULE ${CMAKE_CURRENT_LIST_DIR}/test_host_misbehaving_module.cpp)

@@ -648,6 +648,11 @@ TEST_F(CliProgram, UsageErrorsExitTwo) {
     const RunResult helpCommand = Marovex({"help", "process"});
     EXPECT_RUN(helpCommand, 0);
     EXPECT_NE(helpCommand.out.find("--automate"), std::string::npos);
+    // Without a topic: the program's own help, listing every command (not the help of "help").
+    const RunResult programHelp = Marovex({"help"});
+    EXPECT_RUN(programHelp, 0);
+    for (const char* command : {"info", "process", "state", "editor", "plot-response", "validate"})
+        EXPECT_NE(programHelp.out.find(std::string("\n  ") + command + " "), std::string::npos) << command;
     const RunResult version = Marovex({"--version"});
     EXPECT_RUN(version, 0);
     EXPECT_EQ(version.out.rfind("marovex 1.1.0\nplug-in: Marovex Plug-In, package version 1, ", 0), 0u) << version.out;

@@ -1,0 +1,561 @@
+// Checks 2, 3, 4, 9 and 12: what comes out of the process function at every rate and block length,
+// split blocks against one block, bad input, real-time safety of the processing thread, and the
+// golden renders.
+#include <dlfcn.h>
+#include <time.h>
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <thread>
+
+#include <fmt/core.h>
+
+#include "AAX_IACFEffectParameters.h"
+#include "Checks.h"
+#include "RealtimeWatch.h"
+
+namespace marovex::validate {
+
+namespace {
+
+constexpr int32_t kMono = AAX_eStemFormat_Mono;
+constexpr int32_t kStereo = AAX_eStemFormat_Stereo;
+
+const char* LayoutName(int32_t stem) { return stem == kMono ? "mono" : "stereo"; }
+
+CheckResult Fail(std::string figure) {
+    CheckResult r;
+    r.passed = false;
+    r.figure = std::move(figure);
+    return r;
+}
+
+CheckResult Pass(std::string figure) {
+    CheckResult r;
+    r.passed = true;
+    r.figure = std::move(figure);
+    return r;
+}
+
+// Seconds of processor time used by the whole process (the audio thread included); unlike wall
+// time it does not count time the machine gave to other programs.
+double CpuSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+}
+
+}  // namespace
+
+// --- Check 2 -----------------------------------------------------------------------------------
+
+bool RunRateBlockMatrix(const CheckEnv& env, MatrixFigures* f, std::string* why, const MatrixProcess& process) {
+    static const double kRates[] = {8000, 22050, 44100, 48000, 96000, 192000, 384000, 44123.45};
+    static const int32_t kBlocks[] = {1, 17, 64, 512, 2027, 4096, 16384};
+    std::string error;
+    std::shared_ptr<MarovexModule> module = MarovexModule::Load(env.plugin, &error);
+    if (module == nullptr) {
+        *why = "cannot load the module: " + error;
+        return false;
+    }
+    std::mt19937_64 rng = Rng(env, 2);
+    for (const double rate : kRates) {
+        for (const int32_t block : kBlocks) {
+            for (const int32_t stem : {kMono, kStereo}) {
+                for (int signal = 0; signal < 2; ++signal) {
+                    Rig rig(module, stem, static_cast<float>(rate), block);
+                    if (!rig.Ok()) {
+                        *why = rig.Error();
+                        return false;
+                    }
+                    // Noise with random settings; sines with every control at its top (the highest
+                    // corners and gains): the corner case a random draw rarely meets.
+                    if (signal == 0) {
+                        if (!rig.Randomise(rng)) {
+                            *why = rig.Error();
+                            return false;
+                        }
+                    } else {
+                        for (const MarovexParameterInfo& p : rig.Parameters()) {
+                            if (p.id != rig.BypassID() && !rig.Set(p.id, 1.0)) {
+                                *why = rig.Error();
+                                return false;
+                            }
+                        }
+                    }
+                    const size_t want = static_cast<size_t>(Scaled(env, static_cast<int>(rate * 0.05), 1));
+                    const size_t blocks = std::max<size_t>(3, (want + size_t(block) - 1) / size_t(block));
+                    const size_t frames = blocks * size_t(block);
+                    auto io = signal == 0 ? Noise(rng, rig.Channels(), frames)
+                                          : Sines(rng, rig.Channels(), frames, rate);
+                    bool ok = true;
+                    if (process) {
+                        ok = process(rig, io, block, blocks);
+                    } else {
+                        for (size_t b = 0; b < blocks && ok; ++b) ok = rig.Process(io, b * size_t(block), block);
+                    }
+                    if (!ok) {
+                        *why = fmt::format("{} Hz, blocks of {}, {}: {}", rate, block, LayoutName(stem), rig.Error());
+                        return false;
+                    }
+                    const SampleCounts before = f->counts;
+                    for (const auto& ch : io) f->counts.Add(ch.data(), ch.size());
+                    if (f->firstBad.empty() && !(f->counts.nan == before.nan && f->counts.inf == before.inf &&
+                                                 f->counts.subnormal == before.subnormal)) {
+                        f->firstBad = fmt::format("first at {} Hz, blocks of {}, {} {}", rate, block, LayoutName(stem),
+                                                  signal == 0 ? "noise" : "sines, every control at 1");
+                    }
+                    ++f->runs;
+                    f->blocks += blocks;
+                }
+            }
+        }
+    }
+    return true;
+}
+
+CheckResult CheckRatesAndBlocks(const CheckEnv& env) {
+    MatrixFigures f;
+    std::string why;
+    if (!RunRateBlockMatrix(env, &f, &why)) return Fail(why);
+    const std::string figure = fmt::format("{} runs, {} blocks: {}", f.runs, f.blocks, f.counts.Text());
+    return f.counts.Clean() ? Pass(figure) : Fail(figure + "; " + f.firstBad);
+}
+
+// --- Check 3 -----------------------------------------------------------------------------------
+
+CheckResult CheckBlockSplits(const CheckEnv& env) {
+    std::mt19937_64 rng = Rng(env, 3);
+    const int rounds = Scaled(env, 10, 2);
+    const size_t frames = 48000;
+    uint64_t calls = 0, zeros = 0, ones = 0;
+    for (int round = 0; round < rounds; ++round) {
+        const int32_t stem = round % 2 == 0 ? kStereo : kMono;
+        Rig whole(env.plugin, stem, 44100.0f, static_cast<int32_t>(frames));
+        Rig split(env.plugin, stem, 44100.0f, 4096);
+        if (!whole.Ok() || !split.Ok()) return Fail(whole.Ok() ? split.Error() : whole.Error());
+        std::mt19937_64 settings = rng;  // the same settings for both
+        if (!whole.Randomise(settings)) return Fail(whole.Error());
+        settings = rng;
+        if (!split.Randomise(settings)) return Fail(split.Error());
+        rng.discard(64);
+        auto a = Noise(rng, whole.Channels(), frames);
+        auto sines = Sines(rng, whole.Channels(), frames, 44100.0);
+        for (size_t c = 0; c < a.size(); ++c) {
+            for (size_t n = 0; n < frames; ++n) a[c][n] = 0.5f * a[c][n] + sines[c][n];
+        }
+        auto b = a;
+        if (!whole.Process(a)) return Fail(whole.Error());
+        std::uniform_int_distribution<int> pick(0, 9), length(2, 4096);
+        for (size_t at = 0; at < frames;) {
+            const int kind = pick(rng);
+            int32_t n = kind == 0 ? 0 : kind == 1 ? 1 : kind == 2 ? 2 : length(rng);
+            n = static_cast<int32_t>(std::min<size_t>(size_t(n), frames - at));
+            if (!split.Process(b, at, n)) return Fail(split.Error());
+            zeros += n == 0;
+            ones += n == 1;
+            ++calls;
+            at += size_t(n);
+        }
+        for (size_t c = 0; c < a.size(); ++c) {
+            if (std::memcmp(a[c].data(), b[c].data(), frames * sizeof(float)) != 0) {
+                size_t n = 0;
+                while (std::memcmp(&a[c][n], &b[c][n], sizeof(float)) == 0) ++n;
+                return Fail(fmt::format("round {} ({}): channel {} differs from one long block at frame {} "
+                                        "({:.9g} against {:.9g})",
+                                        round + 1, LayoutName(stem), c, n, b[c][n], a[c][n]));
+            }
+        }
+    }
+    return Pass(fmt::format("{} rounds, {} calls ({} of 0 frames, {} of 1): bit-identical to one block", rounds, calls,
+                            zeros, ones));
+}
+
+// --- Check 4 -----------------------------------------------------------------------------------
+
+CheckResult CheckBadInput(const CheckEnv& env) {
+    std::mt19937_64 rng = Rng(env, 4);
+    constexpr int32_t kBlock = 512;
+    const float nan = std::nanf(""), inf = INFINITY;
+    struct Bad {
+        const char* name;
+        float value;   // written into 64 samples of the block
+        bool dc;       // the whole block
+    };
+    const Bad bads[] = {{"NaN", nan, false},      {"+inf", inf, false},   {"-inf", -inf, false},
+                        {"+1e30", 1e30f, false},  {"-1e30", -1e30f, false}, {"DC 1.0", 1.0f, true},
+                        {"DC -1e30", -1e30f, true}, {"loud burst", 1e4f, false}};
+    int episodes = 0;
+    for (const int32_t stem : {kMono, kStereo}) {
+        Rig rig(env.plugin, stem, 48000.0f, kBlock);
+        if (!rig.Ok()) return Fail(rig.Error());
+        for (int round = 0; round < Scaled(env, 5, 1); ++round) {
+            if (!rig.Randomise(rng)) return Fail(rig.Error());
+            for (const Bad& bad : bads) {
+                auto io = Noise(rng, rig.Channels(), kBlock * 4);
+                for (auto& ch : io) {
+                    for (int32_t n = bad.dc ? 0 : 200; n < (bad.dc ? kBlock : 264); ++n) ch[size_t(kBlock + n)] = bad.value;
+                }
+                for (int b = 0; b < 4; ++b) {
+                    if (!rig.Process(io, size_t(b) * kBlock, kBlock)) return Fail(rig.Error());
+                }
+                // Blocks 2 and 3 come after the bad one: every sample must be finite again.
+                for (size_t c = 0; c < io.size(); ++c) {
+                    for (size_t n = 2 * kBlock; n < 4 * kBlock; ++n) {
+                        if (!std::isfinite(io[c][n])) {
+                            return Fail(fmt::format("{}, {}: output {} at frame {} of the block after the bad one",
+                                                    LayoutName(stem), bad.name, io[c][n], n - 2 * kBlock));
+                        }
+                    }
+                }
+                ++episodes;
+            }
+        }
+    }
+
+    // A loud burst into silence: the decaying tail must be as cheap as a steady signal and free of
+    // subnormal samples. Processor time, the best of several interleaved tries of each.
+    constexpr int32_t kTailBlock = 4096;
+    const int tailBlocks = 24;
+    const int tries = Scaled(env, 7, 3);
+    Rig rig(env.plugin, kStereo, 48000.0f, kTailBlock);
+    if (!rig.Ok()) return Fail(rig.Error());
+    for (const MarovexParameterInfo& p : rig.Parameters()) {
+        if (p.id != rig.BypassID() && !rig.Set(p.id, p.defaultNormalized)) return Fail(rig.Error());
+    }
+    double bestTail = 1e30, bestSteady = 1e30;
+    SampleCounts tailCounts;
+    auto steady = Noise(rng, rig.Channels(), size_t(kTailBlock) * tailBlocks);
+    for (int t = 0; t < tries; ++t) {
+        auto burst = Noise(rng, rig.Channels(), kTailBlock);
+        for (auto& ch : burst) {
+            for (float& x : ch) x *= 2000.0f;
+        }
+        if (!rig.Process(burst)) return Fail(rig.Error());
+        std::vector<std::vector<float>> tail(size_t(rig.Channels()), std::vector<float>(size_t(kTailBlock) * tailBlocks));
+        double start = CpuSeconds();
+        for (int b = 0; b < tailBlocks; ++b) {
+            if (!rig.Process(tail, size_t(b) * kTailBlock, kTailBlock)) return Fail(rig.Error());
+        }
+        bestTail = std::min(bestTail, CpuSeconds() - start);
+        for (const auto& ch : tail) tailCounts.Add(ch.data(), ch.size());
+        auto work = steady;
+        start = CpuSeconds();
+        for (int b = 0; b < tailBlocks; ++b) {
+            if (!rig.Process(work, size_t(b) * kTailBlock, kTailBlock)) return Fail(rig.Error());
+        }
+        bestSteady = std::min(bestSteady, CpuSeconds() - start);
+    }
+    const double ratio = bestTail / std::max(bestSteady, 1e-9);
+    const std::string figure =
+        fmt::format("{} bad-input episodes finite from the next block; decaying tail costs {:.2f} x a steady signal "
+                    "(limit 1.2), tail {}",
+                    episodes, ratio, tailCounts.Text());
+    return (ratio <= 1.2 && tailCounts.Clean()) ? Pass(figure) : Fail(figure);
+}
+
+// --- Check 9 -----------------------------------------------------------------------------------
+
+namespace {
+
+MarovexWatchThreadFn gMark = nullptr;
+
+// Feeds the owned audio thread from a buffer and keeps what comes out; marks the thread watched from
+// the end of Fill to the start of Consume, that is while the engine processes the block.
+class WatchedSource : public MarovexAudioSource {
+public:
+    WatchedSource(std::vector<std::vector<float>> input, size_t capacity)
+        : mInput(std::move(input)), mOutput(mInput.size(), std::vector<float>(capacity)) {}
+    void Fill(float* const* in, int32_t channels, int32_t frames) noexcept override {
+        for (int32_t c = 0; c < channels; ++c) {
+            const std::vector<float>& src = mInput[std::min<size_t>(size_t(c), mInput.size() - 1)];
+            for (int32_t n = 0; n < frames; ++n) in[c][n] = src[(mRead + size_t(n)) % src.size()];
+        }
+        mRead += size_t(frames);
+        gMark(1);
+    }
+    void Consume(const float* const* out, int32_t channels, int32_t frames) noexcept override {
+        gMark(0);
+        for (int32_t c = 0; c < channels && size_t(c) < mOutput.size(); ++c) {
+            for (int32_t n = 0; n < frames && mWritten + size_t(n) < mOutput[size_t(c)].size(); ++n) {
+                mOutput[size_t(c)][mWritten + size_t(n)] = out[c][n];
+            }
+        }
+        mWritten += size_t(frames);
+        mBlocks.fetch_add(1, std::memory_order_release);
+    }
+    uint64_t Blocks() const { return mBlocks.load(std::memory_order_acquire); }
+    const std::vector<std::vector<float>>& Output() const { return mOutput; }
+
+private:
+    std::vector<std::vector<float>> mInput, mOutput;
+    size_t mRead = 0, mWritten = 0;
+    std::atomic<uint64_t> mBlocks{0};
+};
+
+std::string CountsText(const MarovexWatchCounts& c, uint64_t* sum) {
+    std::string text;
+    *sum = 0;
+    for (int k = 0; k < kWatchKinds; ++k) {
+        text += fmt::format("{}{} {}", k ? ", " : "", c.calls[k], MarovexWatchKindName(k));
+        *sum += c.calls[k];
+    }
+    return text;
+}
+
+}  // namespace
+
+CheckResult CheckRealtimeSafety(const CheckEnv& env) {
+    const auto arm = reinterpret_cast<MarovexWatchArmFn>(dlsym(RTLD_DEFAULT, "marovex_watch_arm"));
+    const auto disarm = reinterpret_cast<MarovexWatchDisarmFn>(dlsym(RTLD_DEFAULT, "marovex_watch_disarm"));
+    gMark = reinterpret_cast<MarovexWatchThreadFn>(dlsym(RTLD_DEFAULT, "marovex_watch_thread"));
+    if (arm == nullptr || disarm == nullptr || gMark == nullptr) {
+        return Fail("the interposer library libmarovex_rtwatch.so is not loaded (it belongs beside the program)");
+    }
+    // The watch must see what it is meant to count, on this thread and on another one.
+    MarovexWatchCounts self{}, other{};
+    arm();
+    gMark(1);
+    void* volatile probe = std::malloc(24);
+    std::free(probe);
+    gMark(0);
+    disarm(&self);
+    arm();
+    std::thread([] {
+        gMark(1);
+        int* volatile p = new int(1);
+        delete p;
+        gMark(0);
+    }).join();
+    disarm(&other);
+    if (self.calls[kWatchMalloc] == 0 || self.calls[kWatchFree] == 0 || other.calls[kWatchNew] == 0 ||
+        other.calls[kWatchDelete] == 0) {
+        return Fail("the interposer library counts nothing (is another interposer preloaded before it?)");
+    }
+
+    // 1. In the caller's thread: the whole matrix of check 2, watching ProcessInCaller alone.
+    MarovexWatchCounts inCaller{};
+    std::string firstInCaller;
+    const MatrixProcess watched = [&](Rig& rig, std::vector<std::vector<float>>& io, int32_t block, size_t blocks) {
+        MarovexWatchCounts c{};
+        arm();
+        bool ok = true;
+        for (size_t b = 0; b < blocks && ok; ++b) ok = rig.ProcessMarked(io, b * size_t(block), block, gMark);
+        disarm(&c);
+        for (int k = 0; k < kWatchKinds; ++k) {
+            if (c.calls[k] != 0 && firstInCaller.empty()) {
+                firstInCaller = fmt::format("first at {} Hz, {} channel(s), blocks of {}", rig.Instance().SampleRate(),
+                                            rig.Channels(), block);
+            }
+            inCaller.calls[k] += c.calls[k];
+        }
+        return ok;
+    };
+    MatrixFigures f;
+    std::string why;
+    if (!RunRateBlockMatrix(env, &f, &why, watched)) return Fail(why);
+
+    // 2. On the instance's own audio thread, paced in real time: every rate and block length of
+    // check 2 whose block lasts at most 0.1 s, mono and stereo, noise at random settings.
+    static const double kRates[] = {8000, 22050, 44100, 48000, 96000, 192000, 384000, 44123.45};
+    static const int32_t kBlocks[] = {1, 17, 64, 512, 2027, 4096, 16384};
+    std::mt19937_64 rng = Rng(env, 9);
+    MarovexWatchCounts owned{};
+    SampleCounts ownedSamples;
+    std::string firstOwned;
+    int ownedRuns = 0;
+    uint64_t ownedBlocks = 0;
+    std::string error;
+    std::shared_ptr<MarovexModule> module = MarovexModule::Load(env.plugin, &error);
+    if (module == nullptr) return Fail("cannot load the module: " + error);
+    for (const double rate : kRates) {
+        for (const int32_t block : kBlocks) {
+            if (double(block) / rate > 0.1) continue;
+            for (const int32_t stem : {kMono, kStereo}) {
+                Rig rig(module, stem, static_cast<float>(rate), block);
+                if (!rig.Ok() || !rig.Randomise(rng)) return Fail(rig.Error());
+                const size_t blocks = std::max<size_t>(3, size_t(std::ceil(Scaled(env, 20, 4) * 1e-3 * rate / block)));
+                auto source = std::make_shared<WatchedSource>(Noise(rng, rig.Channels(), 4096), blocks * size_t(block));
+                MarovexWatchCounts c{};
+                arm();
+                if (!rig.Instance().StartAudioThread(source, block, &error)) {
+                    disarm(&c);
+                    return Fail("cannot start the instance's audio thread: " + error);
+                }
+                while (source->Blocks() < blocks && rig.Instance().AudioThreadRunning()) {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                }
+                rig.Instance().StopAudioThread();
+                disarm(&c);
+                if (source->Blocks() < blocks) {
+                    return Fail(fmt::format("the audio thread stopped after {} of {} blocks at {} Hz", source->Blocks(),
+                                            blocks, rate));
+                }
+                for (int k = 0; k < kWatchKinds; ++k) {
+                    if (c.calls[k] != 0 && firstOwned.empty()) {
+                        firstOwned = fmt::format("first at {} Hz, {} channel(s), blocks of {}", rate, rig.Channels(), block);
+                    }
+                    owned.calls[k] += c.calls[k];
+                }
+                for (const auto& ch : source->Output()) ownedSamples.Add(ch.data(), ch.size());
+                ++ownedRuns;
+                ownedBlocks += source->Blocks();
+            }
+        }
+    }
+    uint64_t sumInCaller = 0, sumOwned = 0;
+    const std::string textInCaller = CountsText(inCaller, &sumInCaller);
+    const std::string textOwned = CountsText(owned, &sumOwned);
+    const std::string figure =
+        fmt::format("in the caller's thread, {} runs, {} blocks: {}{}; on the owned audio thread, {} runs, {} blocks: "
+                    "{}{}",
+                    f.runs, f.blocks, textInCaller, sumInCaller ? " (" + firstInCaller + ")" : "", ownedRuns,
+                    ownedBlocks, textOwned, sumOwned ? " (" + firstOwned + ")" : "");
+    if (ownedSamples.nan + ownedSamples.inf != 0) {
+        return Fail(figure + "; the audio thread's output: " + ownedSamples.Text());
+    }
+    return sumInCaller == 0 && sumOwned == 0 ? Pass(figure) : Fail(figure);
+}
+
+// --- Check 12 ----------------------------------------------------------------------------------
+
+namespace {
+
+struct GoldenCase {
+    int32_t stem;
+    int bits;  // 16, 24 or 32 (float)
+    double rate;
+};
+
+const GoldenCase kGolden[] = {{kMono, 16, 22050}, {kMono, 24, 37800},     {kMono, 32, 44123.45},
+                              {kStereo, 16, 32000}, {kStereo, 24, 44123.45}, {kStereo, 32, 88200}};
+constexpr size_t kGoldenFrames = 2048;
+constexpr int32_t kGoldenBlock = 256;
+
+std::string GoldenName(const GoldenCase& g) {
+    return fmt::format("render-{}-{}{}-{}.f32", g.stem == kMono ? "mono" : "stereo", g.bits, g.bits == 32 ? "f" : "",
+                       static_cast<long>(std::lround(g.rate * 100)));
+}
+
+// A fixed input (independent of the run's seed), rounded to the input format's resolution.
+std::vector<std::vector<float>> GoldenInput(const GoldenCase& g, int channels) {
+    std::mt19937_64 rng(12345);
+    auto s = Sines(rng, channels, kGoldenFrames, g.rate);
+    auto n = Noise(rng, channels, kGoldenFrames);
+    for (size_t c = 0; c < s.size(); ++c) {
+        for (size_t i = 0; i < kGoldenFrames; ++i) {
+            float x = 0.8f * s[c][i] + 0.2f * n[c][i] * (i > kGoldenFrames / 2 ? 0.0f : 1.0f);
+            if (g.bits == 16) x = std::nearbyint(x * 32767.0f) / 32767.0f;
+            if (g.bits == 24) x = std::nearbyint(x * 8388607.0f) / 8388607.0f;
+            s[c][i] = x;
+        }
+    }
+    return s;
+}
+
+// Settings away from the defaults, the same for every render.
+bool GoldenSettings(Rig& rig) {
+    const std::pair<const char*, double> settings[] = {{"InGain", 0.7},  {"FreqW", 0.35}, {"Width", 0.2},
+                                                       {"FreqA", 0.6},   {"Action", 0.3}, {"Dyn", 0.45},
+                                                       {"Adj", 0.65},    {"OutGain", 0.55}};
+    for (const auto& s : settings) {
+        if (!rig.Set(s.first, s.second)) return false;
+    }
+    return true;
+}
+
+bool Render(Rig& rig, std::vector<std::vector<float>>& io) {
+    for (size_t at = 0; at < io[0].size(); at += kGoldenBlock) {
+        if (!rig.Process(io, at, kGoldenBlock)) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+CheckResult CheckGoldenRenders(const CheckEnv& env) {
+    int matched = 0;
+    for (const GoldenCase& g : kGolden) {
+        Rig rig(env.plugin, g.stem, static_cast<float>(g.rate), kGoldenBlock);
+        if (!rig.Ok()) return Fail(rig.Error());
+        if (!GoldenSettings(rig)) return Fail("the golden renders need the effect's own parameters: " + rig.Error());
+        auto io = GoldenInput(g, rig.Channels());
+        if (!Render(rig, io)) return Fail(rig.Error());
+        std::vector<float> interleaved;
+        for (size_t i = 0; i < kGoldenFrames; ++i) {
+            for (const auto& ch : io) interleaved.push_back(ch[i]);
+        }
+        const std::string path = env.goldenDir + "/" + GoldenName(g);
+        const size_t bytes = interleaved.size() * sizeof(float);
+        if (env.writeGolden) {
+            std::ofstream out(path, std::ios::binary);
+            out.write(reinterpret_cast<const char*>(interleaved.data()), std::streamsize(bytes));
+            if (!out) return Fail("cannot write " + path);
+            ++matched;
+            continue;
+        }
+        std::ifstream in(path, std::ios::binary);
+        std::vector<float> kept(interleaved.size() + 1);
+        in.read(reinterpret_cast<char*>(kept.data()), std::streamsize(bytes + sizeof(float)));
+        if (static_cast<size_t>(in.gcount()) != bytes) {
+            return Fail(fmt::format("no golden render of {} bytes at {}", bytes, path));
+        }
+        for (size_t i = 0; i < interleaved.size(); ++i) {
+            if (std::memcmp(&kept[i], &interleaved[i], sizeof(float)) != 0) {
+                return Fail(fmt::format("{} differs from its golden render at frame {} channel {} ({:.9g} against "
+                                        "{:.9g})",
+                                        GoldenName(g), i / io.size(), i % io.size(), interleaved[i], kept[i]));
+            }
+        }
+        ++matched;
+    }
+
+    // Nulls: the bypass gives the input back bit for bit; neutral settings come within a whisper of it.
+    double worstNeutral = 0.0;
+    for (const int32_t stem : {kMono, kStereo}) {
+        Rig bypassed(env.plugin, stem, 48000.0f, 512);
+        if (!bypassed.Ok()) return Fail(bypassed.Error());
+        std::mt19937_64 rng = Rng(env, 12);
+        if (!bypassed.Randomise(rng) || !bypassed.Set(bypassed.BypassID(), 1.0)) return Fail(bypassed.Error());
+        const auto input = Noise(rng, bypassed.Channels(), 48000);
+        auto io = input;
+        for (size_t at = 0; at < 48000; at += 512) {
+            if (!bypassed.Process(io, at, static_cast<int32_t>(std::min<size_t>(512, 48000 - at)))) {
+                return Fail(bypassed.Error());
+            }
+        }
+        if (io != input) return Fail(std::string("the bypass does not give the input back bit for bit (") +
+                                     LayoutName(stem) + ")");
+
+        Rig neutral(env.plugin, stem, 48000.0f, 512);
+        const std::pair<const char*, double> flat[] = {{"InGain", 0.5}, {"Width", 1.0}, {"Action", 1.0},
+                                                       {"Dyn", 1.0},    {"Adj", 0.5},   {"OutGain", 0.5}};
+        for (const auto& s : flat) {
+            if (!neutral.Set(s.first, s.second)) return Fail(neutral.Error());
+        }
+        auto quiet = Noise(rng, neutral.Channels(), 96000);
+        for (auto& ch : quiet) {
+            for (float& x : ch) x *= 0.1f;
+        }
+        auto out = quiet;
+        for (size_t at = 0; at < 96000; at += 500) {
+            if (!neutral.Process(out, at, 500)) return Fail(neutral.Error());
+        }
+        // The detector's gain settles within the first second; measure the second.
+        double peak = 0.0;
+        for (size_t c = 0; c < out.size(); ++c) {
+            for (size_t n = 48000; n < 96000; ++n) peak = std::max(peak, double(std::fabs(out[c][n] - quiet[c][n])));
+        }
+        worstNeutral = std::max(worstNeutral, peak);
+    }
+    const double neutralDb = worstNeutral > 0.0 ? 20.0 * std::log10(worstNeutral) : -999.0;
+    const std::string figure =
+        fmt::format("{} of {} renders bit-identical{}; bypass null exact; neutral null peak {:.1f} dBFS (limit -100)",
+                    matched, std::size(kGolden), env.writeGolden ? " (written)" : "", neutralDb);
+    return neutralDb <= -100.0 ? Pass(figure) : Fail(figure);
+}
+
+}  // namespace marovex::validate

@@ -1,0 +1,310 @@
+// The LV2 plug-ins (mono and stereo): a host of our module inside another host.
+//
+// Each LV2 instance loads the module that the bundle carries (Contents/x86_64-linux/Marovex.so beside
+// this library), creates one instance of it through the host library and drives it as the marovex
+// program does: control-port changes become parameter edits through the data model's normal path,
+// the instance delivers the resulting packets into its context before the block and runs the process
+// procedure in the caller's thread, and the meter's latest value goes to the meter port.
+//
+// Threading (LV2's classes): instantiate, activate, deactivate, restore and cleanup come from the
+// host's control thread, never during run; run comes from its audio thread; save may run while run
+// does. The instance serialises its data-model calls with a lock of its own; run and save also share
+// a gate that run only tries, so that run never waits for that lock: an edit that finds save busy
+// is made in the next run.
+//
+// No feature is required: without urid:map there is no state, without options the longest block is
+// kDefaultMaxBlock (longer runs are cut into blocks of that length inside the instance).
+#include <xmmintrin.h>
+
+#include <atomic>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <lv2/atom/atom.h>
+#include <lv2/buf-size/buf-size.h>
+#include <lv2/core/lv2.h>
+#include <lv2/options/options.h>
+#include <lv2/state/state.h>
+#include <lv2/urid/urid.h>
+
+#include "Lv2Module.h"
+#include "Lv2Ports.h"
+#include "Lv2Ui.h"
+#include "MarovexHost.h"
+
+namespace {
+
+using namespace marovex_lv2;
+
+constexpr int32_t kDefaultMaxBlock = 4096;
+constexpr int32_t kLargestMaxBlock = 1 << 20;
+// MXCSR: flush-to-zero (bit 15) and denormals-are-zero (bit 6).
+constexpr unsigned kFtzDaz = 0x8040;
+
+void Say(const char* what, const std::string& why) { std::fprintf(stderr, "Marovex LV2: %s: %s\n", what, why.c_str()); }
+
+struct Plugin {
+    uint32_t channels = 0;
+    float sampleRate = 0.0f;
+    int32_t maxBlock = kDefaultMaxBlock;
+    std::shared_ptr<MarovexModule> module;
+    std::unique_ptr<MarovexInstance> instance;
+
+    const float* controls[kParameterCount] = {};
+    float* meter = nullptr;
+    const float* in[2] = {};
+    float* out[2] = {};
+
+    // The port values the instance was last given (or that a restored state stands for); a port that
+    // differs from its entry is an edit.
+    float applied[kParameterCount] = {};
+    // The identifiers as the host library takes them, built once so that edits allocate nothing.
+    std::string ids[kParameterCount];
+
+    // Held by run while it edits and by save while it reads the state: run never waits for it (an
+    // edit that finds it taken is made in the next run), so the instance's model lock that both
+    // take is never contended on the audio thread.
+    std::atomic<bool> modelGate{false};
+
+    LV2_URID chunkKey = 0;
+    LV2_URID atomChunk = 0;
+    bool activatedBefore = false;
+
+    bool Create(std::string* error) {
+        instance = MarovexInstance::Create(module, channels == 2 ? AAX_eStemFormat_Stereo : AAX_eStemFormat_Mono,
+                                           sampleRate, maxBlock, error);
+        if (!instance) return false;
+        for (uint32_t i = 0; i < kParameterCount; ++i) {
+            ids[i] = kParameterSymbols[i];
+            double value = 0.0;
+            if (!instance->GetParameterValue(ids[i], &value, error)) return false;
+            applied[i] = i == kEnabledPort ? EnabledFromBypass(value) : float(value);
+        }
+        return true;
+    }
+
+    // Turns changed control ports into parameter edits. Audio thread.
+    void ApplyControls() {
+        for (uint32_t i = 0; i < kParameterCount; ++i) {
+            if (controls[i] == nullptr) continue;
+            const float v = *controls[i];
+            if (v == applied[i] || std::isnan(v)) continue;
+            double normalized;
+            if (i == kEnabledPort) {
+                normalized = BypassFromEnabled(v);
+            } else {
+                normalized = v < 0.0f ? 0.0 : v > 1.0f ? 1.0 : double(v);
+            }
+            instance->SetParameter(ids[i], normalized, nullptr);
+            applied[i] = v;
+        }
+    }
+};
+
+LV2_Handle Instantiate(const LV2_Descriptor* descriptor, double rate, const char* bundlePath,
+                       const LV2_Feature* const* features) {
+    try {
+        auto p = std::make_unique<Plugin>();
+        p->channels = std::strcmp(descriptor->URI, kStereoUri) == 0 ? 2 : 1;
+        if (!(rate > 0.0) || !(rate < 1e7)) {
+            Say("instantiate", "unusable sample rate " + std::to_string(rate));
+            return nullptr;
+        }
+        p->sampleRate = float(rate);
+
+        LV2_URID_Map* map = nullptr;
+        const LV2_Options_Option* options = nullptr;
+        for (int i = 0; features != nullptr && features[i] != nullptr; ++i) {
+            if (std::strcmp(features[i]->URI, LV2_URID__map) == 0) map = static_cast<LV2_URID_Map*>(features[i]->data);
+            if (std::strcmp(features[i]->URI, LV2_OPTIONS__options) == 0) {
+                options = static_cast<const LV2_Options_Option*>(features[i]->data);
+            }
+        }
+        if (map != nullptr) {
+            p->chunkKey = map->map(map->handle, kChunkKeyUri);
+            p->atomChunk = map->map(map->handle, LV2_ATOM__Chunk);
+            if (options != nullptr) {
+                const LV2_URID atomInt = map->map(map->handle, LV2_ATOM__Int);
+                const LV2_URID maxKey = map->map(map->handle, LV2_BUF_SIZE__maxBlockLength);
+                const LV2_URID nominalKey = map->map(map->handle, LV2_BUF_SIZE__nominalBlockLength);
+                int32_t maxLength = 0, nominal = 0;
+                for (const LV2_Options_Option* o = options; o->key != 0; ++o) {
+                    if (o->type != atomInt || o->size != sizeof(int32_t) || o->value == nullptr) continue;
+                    const int32_t v = *static_cast<const int32_t*>(o->value);
+                    if (o->key == maxKey) maxLength = v;
+                    if (o->key == nominalKey) nominal = v;
+                }
+                const int32_t chosen = maxLength > 0 ? maxLength : nominal;
+                if (chosen > 0) p->maxBlock = chosen < kLargestMaxBlock ? chosen : kLargestMaxBlock;
+            }
+        }
+
+        std::string error;
+        p->module = SharedModule(bundlePath, &error);
+        if (!p->module) {
+            Say("cannot load the module", error);
+            return nullptr;
+        }
+        if (!p->Create(&error)) {
+            Say("cannot create an instance", error);
+            return nullptr;
+        }
+        return p.release();
+    } catch (const std::exception& e) {
+        Say("instantiate", e.what());
+        return nullptr;
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+void ConnectPort(LV2_Handle handle, uint32_t port, void* data) {
+    Plugin& p = *static_cast<Plugin*>(handle);
+    if (port < kParameterCount) {
+        p.controls[port] = static_cast<const float*>(data);
+    } else if (port == kMeterPort) {
+        p.meter = static_cast<float*>(data);
+    } else if (port < PortCount(p.channels)) {
+        const uint32_t a = port - kFirstAudioPort;
+        if (a < p.channels) p.in[a] = static_cast<const float*>(data);
+        else p.out[a - p.channels] = static_cast<float*>(data);
+    }
+}
+
+// A second activation starts from a fresh instance (as LV2 asks of activate) that keeps the settings.
+void Activate(LV2_Handle handle) {
+    Plugin& p = *static_cast<Plugin*>(handle);
+    if (!p.activatedBefore) {
+        p.activatedBefore = true;
+        return;
+    }
+    try {
+        std::vector<uint8_t> record;
+        double bypass = 0.0;
+        std::string error;
+        if (!p.instance->SaveState(&record, &error) || !p.instance->GetParameterValue(kBypassId, &bypass, &error)) {
+            Say("activate", error);
+            return;
+        }
+        std::unique_ptr<MarovexInstance> old = std::move(p.instance);
+        if (!p.Create(&error) || !p.instance->LoadState(record, &error) ||
+            !p.instance->SetParameter(kBypassId, bypass, &error)) {
+            Say("activate: the instance keeps running un-reset", error);
+            p.instance = std::move(old);
+            return;
+        }
+        old.reset();
+        // The new instance holds what the old one held: the same ports count as applied.
+        for (uint32_t i = 0; i < kParameterCount; ++i) {
+            double value = 0.0;
+            if (p.instance->GetParameterValue(p.ids[i], &value, nullptr)) {
+                p.applied[i] = i == kEnabledPort ? EnabledFromBypass(value) : float(value);
+            }
+        }
+    } catch (...) {
+        Say("activate", "out of memory");
+    }
+}
+
+void Run(LV2_Handle handle, uint32_t frames) {
+    Plugin& p = *static_cast<Plugin*>(handle);
+    const unsigned callerMxcsr = _mm_getcsr();
+    _mm_setcsr(callerMxcsr | kFtzDaz);
+    if (!p.modelGate.exchange(true, std::memory_order_acquire)) {
+        p.ApplyControls();
+        p.modelGate.store(false, std::memory_order_release);
+    }
+    bool connected = true;
+    for (uint32_t c = 0; c < p.channels; ++c) connected = connected && p.in[c] != nullptr && p.out[c] != nullptr;
+    if (connected && frames > 0) {
+        const uint32_t n = frames < uint32_t(INT32_MAX) ? frames : uint32_t(INT32_MAX);
+        p.instance->ProcessInCaller(p.in, p.out, int32_t(n));
+    }
+    if (p.meter != nullptr) *p.meter = p.instance->MeterValue(0);
+    _mm_setcsr(callerMxcsr);
+}
+
+void Deactivate(LV2_Handle) {}
+
+void Cleanup(LV2_Handle handle) {
+    Plugin* p = static_cast<Plugin*>(handle);
+    p->instance.reset();  // before the module reference goes
+    delete p;
+}
+
+LV2_State_Status Save(LV2_Handle handle, LV2_State_Store_Function store, LV2_State_Handle storeHandle, uint32_t,
+                      const LV2_Feature* const*) {
+    Plugin& p = *static_cast<Plugin*>(handle);
+    if (p.chunkKey == 0) return LV2_STATE_ERR_NO_FEATURE;
+    try {
+        std::vector<uint8_t> record;
+        std::string error;
+        while (p.modelGate.exchange(true, std::memory_order_acquire)) std::this_thread::yield();
+        const bool saved = p.instance->SaveState(&record, &error);
+        p.modelGate.store(false, std::memory_order_release);
+        if (!saved) {
+            Say("save", error);
+            return LV2_STATE_ERR_UNKNOWN;
+        }
+        // The record's header is in host byte order: plain data, not portable across byte orders.
+        return store(storeHandle, p.chunkKey, record.data(), record.size(), p.atomChunk, LV2_STATE_IS_POD);
+    } catch (...) {
+        return LV2_STATE_ERR_UNKNOWN;
+    }
+}
+
+LV2_State_Status Restore(LV2_Handle handle, LV2_State_Retrieve_Function retrieve, LV2_State_Handle retrieveHandle,
+                         uint32_t, const LV2_Feature* const*) {
+    Plugin& p = *static_cast<Plugin*>(handle);
+    if (p.chunkKey == 0) return LV2_STATE_ERR_NO_FEATURE;
+    size_t size = 0;
+    uint32_t type = 0, flags = 0;
+    const void* data = retrieve(retrieveHandle, p.chunkKey, &size, &type, &flags);
+    if (data == nullptr) return LV2_STATE_SUCCESS;  // nothing of ours saved: keep the settings
+    if (type != p.atomChunk) return LV2_STATE_ERR_BAD_TYPE;
+    try {
+        const auto* bytes = static_cast<const uint8_t*>(data);
+        std::string error;
+        if (!p.instance->LoadState(std::vector<uint8_t>(bytes, bytes + size), &error)) {
+            Say("restore", error);
+            return LV2_STATE_ERR_UNKNOWN;
+        }
+        // The restored values stand for the ports as they are now: only a later port change edits
+        // them again (hosts that set the ports from their own copy set the same values).
+        for (uint32_t i = 0; i < kParameterCount; ++i) {
+            if (i == kEnabledPort) continue;  // not part of the chunk
+            double value = 0.0;
+            if (p.controls[i] != nullptr) p.applied[i] = *p.controls[i];
+            else if (p.instance->GetParameterValue(p.ids[i], &value, nullptr)) p.applied[i] = float(value);
+        }
+        return LV2_STATE_SUCCESS;
+    } catch (...) {
+        return LV2_STATE_ERR_UNKNOWN;
+    }
+}
+
+const LV2_State_Interface kStateInterface = {Save, Restore};
+
+const void* ExtensionData(const char* uri) {
+    if (std::strcmp(uri, LV2_STATE__interface) == 0) return &kStateInterface;
+    // For the user-interface library of this bundle: the user interface lives here, so that the
+    // plug-in and its user interface share one loaded module in a process.
+    if (std::strcmp(uri, kUiInProcessUri) == 0) return UiDescriptor();
+    return nullptr;
+}
+
+const LV2_Descriptor kDescriptors[2] = {
+    {kStereoUri, Instantiate, ConnectPort, Activate, Run, Deactivate, Cleanup, ExtensionData},
+    {kMonoUri, Instantiate, ConnectPort, Activate, Run, Deactivate, Cleanup, ExtensionData},
+};
+
+}  // namespace
+
+extern "C" LV2_SYMBOL_EXPORT const LV2_Descriptor* lv2_descriptor(uint32_t index) {
+    return index < 2 ? &kDescriptors[index] : nullptr;
+}

@@ -1,0 +1,334 @@
+// The preset buttons of the editor, offscreen, with an in-memory clipboard and a file chooser the
+// test answers: the text COPY writes, what PASTE accepts, the dialogs of LOAD and SAVE, the ".mrv"
+// rule, and the buffer limits (paths, long files, long words, NaN).
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "test_editor_fixture.h"
+
+using namespace VSTGUI;
+using editortest::EditorTest;
+using fakehost::Automation;
+
+namespace {
+
+const char kDefaultPreset[] =
+    "Marovex 010000\n"
+    "InGain 0.5000000000\n"
+    "FreqW 0.5000000000\n"
+    "Width 1.0000000000\n"
+    "FreqA 0.5000000000\n"
+    "Action 1.0000000000\n"
+    "Dyn 1.0000000000\n"
+    "Adj 0.5000000000\n"
+    "OutGain 0.5000000000\n";
+
+// A preset text with the eight values given as written.
+std::string Preset(const std::vector<std::string>& values, const std::string& head = "Marovex 010000") {
+    std::string text = head + "\n";
+    for (size_t i = 0; i < values.size(); ++i) {
+        text += std::string(Tandrel_View::kKnobIDs[i]) + " " + values[i] + "\n";
+    }
+    return text;
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+bool Exists(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0;
+}
+
+class PresetTest : public EditorTest {
+protected:
+    void SetUp() override {
+        EditorTest::SetUp();
+        char pattern[] = "/tmp/marovex-presets-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir = pattern;
+    }
+    void TearDown() override {
+        EditorTest::TearDown();
+        const std::string command = "rm -rf '" + dir + "'";
+        EXPECT_EQ(std::system(command.c_str()), 0);
+    }
+
+    // A click on a preset button (0 LOAD, 1 SAVE, 2 COPY, 3 PASTE): press, then release.
+    void Click(int button) {
+        const CRect r = view->Button(button)->getViewSize();
+        Down(r.left + 5, r.top + 5, kLButton);
+        Up(r.left + 5, r.top + 5, kLButton);
+    }
+    void SetAll(double value) {
+        for (const char* id : Tandrel_View::kKnobIDs) model->SetParameterNormalizedValue(id, value);
+        modelHost.automation.events.clear();
+    }
+    std::vector<double> Values() {
+        std::vector<double> v;
+        for (const char* id : Tandrel_View::kKnobIDs) v.push_back(Value(id));
+        return v;
+    }
+    // The user picks `path` in the dialog the last click opened; the next timer call finishes it.
+    void Choose(const std::string& path) {
+        platform.closeWith({path});
+        gui->TimerWakeup();
+        platform.reopen();
+    }
+    void MakeDir(const std::string& path) { ASSERT_EQ(mkdir(path.c_str(), 0700), 0) << path; }
+
+    std::string dir;
+};
+
+TEST_F(PresetTest, CopyComposesTheTextAndPasteRestoresIt) {
+    Click(2);
+    EXPECT_EQ(platform.clipboard.text, kDefaultPreset);
+    EXPECT_STREQ(view->presetText(), kDefaultPreset);
+    EXPECT_STREQ(view->MessageText(), "Preset to Clipboard");
+    EXPECT_EQ(view->MessageLabel()->getText(), "Preset to Clipboard");
+    EXPECT_TRUE(modelHost.automation.events.empty()) << "copying edits nothing";
+
+    // A single-precision value is written widened to double.
+    model->SetParameterNormalizedValue("Width", 0.3);
+    Click(2);
+    EXPECT_NE(platform.clipboard.text.find("\nWidth 0.3000000119\n"), std::string::npos) << platform.clipboard.text;
+
+    // Pasting the default text restores every value, one parameter at a time (touch, set, release
+    // each; nothing brackets the whole preset).
+    platform.clipboard.put(kDefaultPreset);
+    SetAll(0.125);
+    Click(3);
+    EXPECT_STREQ(view->MessageText(), "Preset From Clipboard");
+    EXPECT_EQ(Values(), (std::vector<double>{0.5, 0.5, 1.0, 0.5, 1.0, 1.0, 0.5, 0.5}));
+    const auto edits = Edits();
+    ASSERT_EQ(edits.size(), 24u);
+    for (size_t i = 0; i < 8; ++i) {
+        EXPECT_EQ(edits[3 * i].kind, Automation::Kind::Touch);
+        EXPECT_EQ(edits[3 * i + 1], (Automation::Event{Automation::Kind::SetRequest, Tandrel_View::kKnobIDs[i],
+                                                       i == 2 || i == 4 || i == 5 ? 1.0 : 0.5}));
+        EXPECT_EQ(edits[3 * i + 2].kind, Automation::Kind::Release);
+    }
+}
+
+TEST_F(PresetTest, PasteTakesValuesByPositionAndRefusesWhatIsNotAPreset) {
+    struct Case {
+        const char* what;
+        std::string text;
+        bool applies;
+    };
+    const std::vector<std::string> quarter(8, "0.25");
+    std::string misspelt = "Marovex 010000\nOutGain 0.25\nIngain 0.25\nX 0.25\nY 0.25\nZ 0.25\nW 0.25\nV 0.25\nU 0.25\n";
+    const Case cases[] = {
+        {"misspelt and reordered identifiers: values by position", misspelt, true},
+        {"format number below 10000", Preset(quarter, "Marovex 9000"), false},
+        {"product word after the nineteenth character", "                    " + Preset(quarter), false},
+        {"product word right at the window's end", "            " + Preset(quarter), true},
+        {"only seven value lines", Preset(std::vector<std::string>(7, "0.25")), false},
+        {"a leading word longer than its buffer", Preset(quarter, "Marovex" + std::string(60, 'x') + " 010000"), true},
+        {"empty text", "", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        SetAll(0.75);
+        platform.clipboard.put(c.text);
+        Click(3);
+        EXPECT_STREQ(view->MessageText(), c.applies ? "Preset From Clipboard" : "Failed From Clipboard");
+        EXPECT_EQ(Values(), std::vector<double>(8, c.applies ? 0.25 : 0.75));
+        if (!c.applies) {
+            EXPECT_TRUE(modelHost.automation.events.empty());
+        }
+    }
+
+    // No text on the clipboard at all (as without a display): PASTE fails, COPY still reports.
+    platform.clipboard.available = false;
+    Click(3);
+    EXPECT_STREQ(view->MessageText(), "Failed From Clipboard");
+    Click(2);
+    EXPECT_STREQ(view->MessageText(), "Preset to Clipboard");
+    platform.clipboard.available = true;
+
+    // Values are handed over as written: the parameters clamp 1.5 and -2 and refuse NaN.
+    SetAll(0.75);
+    platform.clipboard.put(Preset({"1.5", "nan", "-2", "0.25", "0.25", "0.25", "0.25", "0.25"}));
+    Click(3);
+    EXPECT_STREQ(view->MessageText(), "Preset From Clipboard");
+    EXPECT_EQ(Values(), (std::vector<double>{1.0, 0.75, 0.0, 0.25, 0.25, 0.25, 0.25, 0.25}));
+    for (const auto& e : Edits()) EXPECT_NE(e.id, "FreqW") << "a NaN reaches no parameter";
+}
+
+TEST_F(PresetTest, SaveAndLoadGoThroughTheDialogOnThePressOnly) {
+    // SAVE: the press opens the save dialog; the release opens nothing; the label stays.
+    Click(1);
+    ASSERT_EQ(platform.chooser.starts, 1);
+    const FileChooserRequest& save = platform.chooser.requests.back();
+    EXPECT_EQ(save.mode, FileChooserRequest::Mode::Save);
+    EXPECT_EQ(save.title, "Choose A Preset File To Save");
+    ASSERT_EQ(save.extensions.size(), 1u);
+    EXPECT_EQ(save.extensions[0], CFileExtension("Marovex", "mrv", "application/octet-stream", 0, nullptr));
+    EXPECT_EQ(save.defaultExtension, 0);
+    // The editor keeps running while the dialog is open; a second press opens no other.
+    gui->TimerWakeup();
+    Click(1);
+    Click(0);
+    EXPECT_EQ(platform.chooser.starts, 1);
+    EXPECT_NE(view->presetDialog(), nullptr);
+    model->SetParameterNormalizedValue("Dyn", 0.25);
+    platform.clipboard.put("something else");
+    Choose(dir + "/a");
+    EXPECT_EQ(view->presetDialog(), nullptr);
+    const std::string saved = ReadFile(dir + "/a.mrv");
+    EXPECT_NE(saved.find("\nDyn 0.2500000000\n"), std::string::npos) << saved;
+    EXPECT_EQ(saved.size(), std::strlen(view->presetText())) << "no NUL, nothing after the last line";
+    EXPECT_FALSE(Exists(dir + "/a"));
+    EXPECT_STREQ(view->MessageText(), "---");
+    // Saving replaced the clipboard: PASTE right after succeeds.
+    EXPECT_EQ(platform.clipboard.text, saved);
+    Click(3);
+    EXPECT_STREQ(view->MessageText(), "Preset From Clipboard");
+
+    // ".mrv" anywhere in the path: no extension added; an existing file is replaced.
+    MakeDir(dir + "/set.mrv.d");
+    Click(1);
+    Choose(dir + "/set.mrv.d/b");
+    EXPECT_TRUE(Exists(dir + "/set.mrv.d/b"));
+    EXPECT_FALSE(Exists(dir + "/set.mrv.d/b.mrv"));
+    Click(1);
+    Choose(dir + "/a.mrv");
+    EXPECT_EQ(ReadFile(dir + "/a.mrv"), saved);
+    EXPECT_FALSE(Exists(dir + "/a.mrv.mrv"));
+
+    // LOAD: the open dialog, one file; a file whose first word is not the product word loads.
+    {
+        std::ofstream(dir + "/other.txt") << Preset(std::vector<std::string>(8, "0.125"), "Tandrel 010000");
+    }
+    modelHost.automation.events.clear();
+    Click(0);
+    ASSERT_EQ(platform.chooser.starts, 4);
+    const FileChooserRequest& load = platform.chooser.requests.back();
+    EXPECT_EQ(load.mode, FileChooserRequest::Mode::Open);
+    EXPECT_EQ(load.title, "Choose A Preset File To Load");
+    EXPECT_FALSE(load.allowMultiple);
+    EXPECT_EQ(load.extensions.size(), 1u);
+    EXPECT_TRUE(modelHost.automation.events.empty()) << "nothing loads before the dialog closes";
+    Choose(dir + "/other.txt");
+    EXPECT_EQ(Values(), std::vector<double>(8, 0.125));
+    EXPECT_STREQ(view->presetPath(), (dir + "/other.txt").c_str()) << "no extension added for loading";
+    EXPECT_STREQ(view->MessageText(), "Preset From Clipboard") << "LOAD leaves the label alone";
+
+    // Cancelled or missing dialogs, unreadable or invalid files: nothing changes, no file appears.
+    SetAll(0.75);
+    Click(0);
+    platform.closeWith({});
+    gui->TimerWakeup();
+    platform.reopen();
+    EXPECT_EQ(view->presetDialog(), nullptr);
+    Click(0);
+    Choose(dir + "/missing.mrv");
+    {
+        std::ofstream(dir + "/seven.mrv") << Preset(std::vector<std::string>(7, "0.125"));
+    }
+    Click(0);
+    Choose(dir + "/seven.mrv");
+    Click(1);
+    Choose(dir + "/no-such-folder/x");
+    platform.chooser.installed = false;
+    Click(1);
+    EXPECT_EQ(view->presetDialog(), nullptr);
+    EXPECT_EQ(Values(), std::vector<double>(8, 0.75));
+    EXPECT_TRUE(modelHost.automation.events.empty());
+    EXPECT_FALSE(Exists(dir + "/no-such-folder"));
+}
+
+TEST_F(PresetTest, LimitsAreKeptWithoutTouchingOtherFiles) {
+    // Paths are opened under at most 255 characters, ".mrv" included, and never cut: a cut path
+    // would name some other file.
+    std::string folder = dir;
+    while (folder.size() < 200) {
+        folder += "/" + std::string(40, 'd');
+        MakeDir(folder);
+    }
+    const std::string longest = folder + "/" + std::string(255 - 4 - folder.size() - 1, 'p');  // 251 + ".mrv"
+    ASSERT_EQ(longest.size() + 4, 255u);
+    Click(1);
+    Choose(longest);
+    EXPECT_TRUE(Exists(longest + ".mrv"));
+    const std::string tooLong = longest + "q";
+    Click(1);
+    Choose(tooLong);
+    EXPECT_FALSE(Exists(tooLong + ".mrv"));
+    EXPECT_FALSE(Exists(tooLong));
+    EXPECT_FALSE(Exists(tooLong.substr(0, 255)));
+    EXPECT_STREQ(view->presetPath(), (tooLong + ".mrv").c_str());
+    // The same for loading: a file under a path of 256 characters is not read.
+    const std::string tooLongToLoad = tooLong + "xxxx";
+    ASSERT_EQ(tooLongToLoad.size(), 256u);
+    {
+        std::ofstream(tooLongToLoad) << kDefaultPreset;
+    }
+    ASSERT_TRUE(Exists(tooLongToLoad));
+    SetAll(0.75);
+    Click(0);
+    Choose(tooLongToLoad);
+    EXPECT_EQ(Values(), std::vector<double>(8, 0.75));
+    // A path that does not fit the path buffer is not taken at all.
+    EXPECT_FALSE(view->setPresetPath(std::string(1000, 'x').c_str()));
+    EXPECT_TRUE(view->setPresetPath(std::string(999, 'x').c_str()));
+
+    // A 20 kB file: only its first 10007 bytes are read. A preset at its start loads; a file whose
+    // preset begins after the limit does not (and nothing is read past the buffer).
+    const std::string values(Preset(std::vector<std::string>(8, "0.375")));
+    {
+        std::ofstream(dir + "/big.mrv") << values << std::string(20000 - values.size(), 'z');
+        std::ofstream(dir + "/late.mrv") << std::string(10000, ' ') << values;
+    }
+    Click(0);
+    Choose(dir + "/late.mrv");
+    EXPECT_EQ(Values(), std::vector<double>(8, 0.75));
+    Click(0);
+    Choose(dir + "/big.mrv");
+    EXPECT_EQ(Values(), std::vector<double>(8, 0.375));
+    // The same for 20 kB of clipboard text, and for a giant leading word.
+    SetAll(0.75);
+    platform.clipboard.put(values + std::string(20000, 'z'));
+    Click(3);
+    EXPECT_STREQ(view->MessageText(), "Preset From Clipboard");
+    EXPECT_EQ(Values(), std::vector<double>(8, 0.375));
+    platform.clipboard.put("Marovex" + std::string(20000, 'w') + " 010000\n" + values);
+    Click(3);
+    EXPECT_STREQ(view->MessageText(), "Failed From Clipboard");
+}
+
+TEST_F(PresetTest, AnOpenDialogClosesWithTheEditorAndNoModelMeansNoPresets) {
+    Click(0);
+    ASSERT_NE(view->presetDialog(), nullptr);
+    gui->SetViewContainer(nullptr);  // the host closes the editor with the dialog still open
+    EXPECT_EQ(platform.chooser.destroyedOpen, 1);
+
+    // A view without a data model: the buttons do nothing and show nothing.
+    Tandrel_View::LoadViewResources();
+    SharedPointer<Tandrel_View> bare(new Tandrel_View(nullptr, nullptr, nullptr, nullptr));
+    bare->forget();  // the shared pointer holds the only reference
+    platform.clipboard.put(kDefaultPreset);
+    for (int i = 0; i < 4; ++i) {
+        const CRect r = bare->Button(i)->getViewSize();
+        CPoint p(r.left + 5, r.top + 5);
+        bare->onMouseDown(p, CButtonState(kLButton));
+        bare->onMouseUp(p, CButtonState(kLButton));
+    }
+    EXPECT_STREQ(bare->MessageText(), "---");
+    EXPECT_EQ(platform.chooser.starts, 1);
+    EXPECT_EQ(platform.clipboard.text, kDefaultPreset);
+    EXPECT_FALSE(bare->scanPresetFromClipboard());
+}
+
+}  // namespace

@@ -1,0 +1,14 @@
+# The editor as the host meets it: the host's view container, the editor built from the loaded module
+# and drawn offscreen, and (under Xvfb, when installed) `marovex editor` in a real window.
+marovex_add_test(test_host_editor
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_host_editor.cpp ${CMAKE_SOURCE_DIR}/tests/GuiLeakSuppressions.cpp
+  LIBS marovex_host)
+target_compile_definitions(test_host_editor PRIVATE MAROVEX_MODULE_PATH="$<TARGET_FILE:Marovex>")
+add_dependencies(test_host_editor Marovex)
+
+if(TARGET marovex)
+  # Exit status 77 (no Xvfb or xdotool on this machine) counts as skipped.
+  add_test(NAME marovex_editor_e2e
+    COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/test_editor_e2e.sh $<TARGET_FILE:marovex>)
+  set_tests_properties(marovex_editor_e2e PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 60 LABELS marovex_editor_e2e)
+endif()

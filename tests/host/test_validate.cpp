@@ -1,0 +1,120 @@
+// `marovex validate` run as a user would: the real module passes; each deliberately broken variant
+// fails, with the check meant to catch it named; a crash or a hang is one failed check; a seed
+// replays its run.
+#include <stdlib.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <regex>
+#include <string>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Outcome {
+    int status = -1;
+    std::string out;
+};
+
+Outcome Validate(const std::string& args) {
+    Outcome run;
+    const std::string command = std::string(MAROVEX_CLI_PROGRAM) + " validate " + args + " 2>/dev/null";
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) return run;
+    char buffer[4096];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) run.out.append(buffer, n);
+    const int status = pclose(pipe);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+std::string Broken(const std::string& variant) { return std::string(MAROVEX_BROKEN_DIR) + "/marovex_broken_" + variant + ".so"; }
+
+std::string LastLine(const std::string& text) {
+    std::string t = text;
+    while (!t.empty() && t.back() == '\n') t.pop_back();
+    const size_t nl = t.rfind('\n');
+    return nl == std::string::npos ? t : t.substr(nl + 1);
+}
+
+// The report line of one check: its number, its name, then the verdict.
+std::string LineOf(const std::string& out, const std::string& check) {
+    const std::regex line("(^|\n)( ?[0-9]+ " + check + " +[^\n]*)");
+    std::smatch m;
+    return std::regex_search(out, m, line) ? m[2].str() : std::string();
+}
+
+TEST(Validate, RealModulePassesEveryCheck) {
+    const Outcome run = Validate("--strictness 1 --seed 11");
+    EXPECT_EQ(run.status, 0) << run.out;
+    EXPECT_EQ(LastLine(run.out), "12 passed, 0 failed") << run.out;
+    EXPECT_NE(run.out.find("seed 11"), std::string::npos) << run.out;
+}
+
+TEST(Validate, EachBrokenVariantFailsTheCheckMeantForIt) {
+    const struct {
+        const char* variant;
+        const char* check;
+    } cases[] = {{"nan_block", "rates"},         {"alloc", "realtime"},   {"leak_object", "load"},
+                 {"chunk_drop", "state"},        {"denormal_tail", "bad-input"}, {"text", "text"},
+                 {"editor_leak", "editor"}};
+    for (const auto& c : cases) {
+        const Outcome run = Validate("--plugin " + Broken(c.variant) + " --strictness 1 --seed 3 --only " + c.check);
+        EXPECT_EQ(run.status, 1) << c.variant << "\n" << run.out;
+        const std::string line = LineOf(run.out, c.check);
+        EXPECT_NE(line.find("FAILED"), std::string::npos) << c.variant << "\n" << run.out;
+        EXPECT_EQ(LastLine(run.out), "0 passed, 1 failed") << c.variant << "\n" << run.out;
+    }
+    // The same checks pass the real module (the full run above covers them all; these are the ones
+    // whose figures name what the variants break).
+    const Outcome real = Validate("--strictness 1 --seed 3 --only load,state,text,bad-input");
+    EXPECT_EQ(real.status, 0) << real.out;
+}
+
+TEST(Validate, TheRealTimeCheckCountsLocksSleepsAndFileCallsOnTheProcessingThread) {
+    setenv("MAROVEX_BROKEN_HOW", "blocking", 1);
+    const Outcome run = Validate("--plugin " + Broken("alloc") + " --strictness 1 --seed 2 --only realtime");
+    unsetenv("MAROVEX_BROKEN_HOW");
+    EXPECT_EQ(run.status, 1) << run.out;
+    const std::string line = LineOf(run.out, "realtime");
+    for (const std::string kind : {" lock", " sleep", " file I/O"}) {
+        // A count that is not zero before the kind, in both halves of the figure (the caller's thread
+        // and the owned audio thread).
+        const std::regex counted("[1-9][0-9]*" + kind + "[,;( ]");
+        const auto found = std::distance(std::sregex_iterator(line.begin(), line.end(), counted), std::sregex_iterator());
+        EXPECT_EQ(found, 2) << kind << "\n" << line;
+    }
+    EXPECT_NE(line.find(" 0 malloc, 0 free, 0 new, 0 delete"), std::string::npos) << line;
+}
+
+TEST(Validate, CrashAndHangAreFailuresOfTheirCheckAndTheRunGoesOn) {
+    // A segmentation fault (an abort in a sanitizer build, which catches the fault first).
+    setenv("MAROVEX_BROKEN_HOW", "crash", 1);
+    Outcome run = Validate("--plugin " + Broken("misbehave") + " --strictness 1 --seed 5 --only rates,state");
+    EXPECT_EQ(run.status, 1) << run.out;
+    EXPECT_NE(LineOf(run.out, "rates").find("FAILED crashed with signal SIG"), std::string::npos) << run.out;
+    EXPECT_NE(LineOf(run.out, "state").find("passed"), std::string::npos) << run.out;
+    EXPECT_EQ(LastLine(run.out), "1 passed, 1 failed") << run.out;
+
+    setenv("MAROVEX_BROKEN_HOW", "hang", 1);
+    run = Validate("--plugin " + Broken("misbehave") + " --strictness 1 --seed 5 --only rates --timeout-scale 0.05");
+    unsetenv("MAROVEX_BROKEN_HOW");
+    EXPECT_EQ(run.status, 1) << run.out;
+    EXPECT_NE(LineOf(run.out, "rates").find("FAILED timed out"), std::string::npos) << run.out;
+}
+
+TEST(Validate, TheSameSeedReplaysTheSameRun) {
+    const std::regex times(" \\[[0-9.]+ s\\]");
+    const std::string args = "--strictness 1 --seed 424242 --randomise --only blocks,param-fuzz,state";
+    const Outcome a = Validate(args), b = Validate(args);
+    ASSERT_EQ(a.status, 0) << a.out;
+    EXPECT_EQ(std::regex_replace(a.out, times, ""), std::regex_replace(b.out, times, ""));
+    EXPECT_NE(a.out.find("--seed 424242"), std::string::npos) << a.out;
+
+    const Outcome unknown = Validate("--only nosuch");
+    EXPECT_EQ(unknown.status, 2);
+}
+
+}  // namespace

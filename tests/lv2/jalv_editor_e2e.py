@@ -1,0 +1,213 @@
+#!/usr/bin/env python3
+"""End to end: jalv (console, JACK's dummy driver, under Xvfb) runs the stereo plug-in with a test
+tone through it and shows its editor; a mouse drag made with xdotool turns the OutGain knob up, the
+editor writes the new value to jalv's OutGain control port, and the plug-in's output, recorded with
+jack_rec, gets louder. (Console jalv prints no input control values while a user interface runs,
+so the port's new value is observed through what it does.)
+
+Usage: jalv_editor_e2e.py BUNDLE_DIR. Exit 0 passed, 1 failed, 77 skipped (a tool is missing).
+Every wait is bounded: about 15 seconds usually, 40 at most on a heavily loaded machine.
+"""
+import array
+import fcntl
+import math
+import os
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+import wave
+
+URI = "urn:halvik:marovex:stereo"
+WINDOW_NAME = "Marovex Stereo"
+# The OutGain knob's centre in the editor (its 50-pixel film frame at 321, 232).
+KNOB = (346, 257)
+CLIENT = "marovex-e2e"
+DEADLINE = time.monotonic() + 40.0
+
+
+T0 = time.monotonic()
+
+
+def log(what):
+    print("[%5.1f s] %s" % (time.monotonic() - T0, what), flush=True)
+
+
+def fail(message):
+    print("FAIL: " + message)
+    sys.exit(1)
+
+
+def wait_for(what, predicate, seconds, log=lambda: ""):
+    end = min(time.monotonic() + seconds, DEADLINE)
+    while time.monotonic() < end:
+        value = predicate()
+        if value is not None and value is not False:
+            return value
+        time.sleep(0.1)
+    fail("timed out waiting for " + what + "\n" + log())
+
+
+def main():
+    if len(sys.argv) != 2:
+        print(__doc__)
+        return 2
+    for tool in ("Xvfb", "jackd", "jalv", "xdotool", "jack_simple_client", "jack_rec", "jack_connect", "jack_lsp",
+                 "jack_wait"):
+        if shutil.which(tool) is None:
+            print("SKIP: %s is not installed" % tool)
+            return 77
+
+    work = tempfile.mkdtemp(prefix="marovex-jalv-")
+    os.symlink(os.path.abspath(sys.argv[1]), os.path.join(work, "Marovex.lv2"))
+    env = dict(os.environ)
+    env["LV2_PATH"] = work
+    # One fixed server name, and one run at a time on the machine: a JACK server that is not shut
+    # down cleanly leaves its entry behind, and a name per run would pile them up.
+    env["JACK_DEFAULT_SERVER"] = "marovex-e2e-server"
+    lock = open(os.path.join(tempfile.gettempdir(), "marovex-jalv-e2e.lock"), "w")
+    end = time.monotonic() + 60
+    while True:
+        try:
+            fcntl.flock(lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
+            break
+        except BlockingIOError:
+            if time.monotonic() > end:
+                print("SKIP: another run holds the lock")
+                return 77
+            time.sleep(0.2)
+    global DEADLINE
+    DEADLINE = time.monotonic() + 40.0
+    env["JACK_NO_AUDIO_RESERVATION"] = "1"
+    env.pop("DBUS_SESSION_BUS_ADDRESS", None)
+    processes = []
+
+    def start(args, **kw):
+        p = subprocess.Popen(args, env=env, start_new_session=True, **kw)
+        processes.append(p)
+        return p
+
+    try:
+        # A free display: Xvfb writes the number it took.
+        read_fd, write_fd = os.pipe()
+        start(["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "800x600x24", "-nolisten", "tcp"],
+              pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write_fd)
+        number = b""
+        end = time.monotonic() + 10
+        while not number.endswith(b"\n") and time.monotonic() < end:
+            chunk = os.read(read_fd, 16)
+            if not chunk:
+                break
+            number += chunk
+        os.close(read_fd)
+        if not number.strip():
+            fail("Xvfb did not start")
+        env["DISPLAY"] = ":" + number.decode().strip()
+        log("display " + env["DISPLAY"])
+
+        jack_log = open(os.path.join(work, "jackd.log"), "wb")
+        jackd = start(["jackd", "-n", env["JACK_DEFAULT_SERVER"], "--no-realtime", "-d", "dummy", "-r", "48000",
+                       "-p", "256"], stdout=jack_log, stderr=subprocess.STDOUT)
+
+        def jack_running():
+            if jackd.poll() is not None:
+                fail("jackd ended: " + open(os.path.join(work, "jackd.log")).read())
+            r = subprocess.run(["jack_wait", "-c", "-s", env["JACK_DEFAULT_SERVER"]], env=env, stdout=subprocess.PIPE,
+                               stderr=subprocess.DEVNULL)
+            return r.stdout.startswith(b"running")
+
+        wait_for("the JACK server", jack_running, 20)
+        log("JACK running")
+
+        jalv_log = open(os.path.join(work, "jalv.log"), "wb")
+        jalv = start(["jalv", "-s", "-n", CLIENT, URI], stdin=subprocess.PIPE, stdout=jalv_log,
+                     stderr=subprocess.STDOUT)
+        simple_log = open(os.path.join(work, "simple.log"), "wb")
+        simple = start(["jack_simple_client"], stdout=simple_log, stderr=subprocess.STDOUT)
+
+        def window():
+            if jalv.poll() is not None:
+                fail("jalv ended early:\n" + open(os.path.join(work, "jalv.log"), errors="replace").read())
+            r = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", WINDOW_NAME], env=env,
+                               stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+            ids = r.stdout.split()
+            return ids[0].decode() if ids else None
+
+        def ports():
+            if simple.poll() is not None:
+                fail("jack_simple_client ended:\n" + open(os.path.join(work, "simple.log"), errors="replace").read())
+            r = subprocess.run(["jack_lsp"], env=env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+            names = r.stdout.decode().split()
+            return all(p in names for p in ("jack_simple_client:output1", CLIENT + ":in_l", CLIENT + ":out_l"))
+
+        win = wait_for("the editor window", window, 15)
+        log("editor shown")
+        wait_for("the JACK ports", ports, 10, lambda: subprocess.run(["jack_lsp"], env=env, stdout=subprocess.PIPE,
+                                                                      stderr=subprocess.STDOUT).stdout.decode())
+        for a, b in (("jack_simple_client:output1", "in_l"), ("jack_simple_client:output2", "in_r")):
+            subprocess.run(["jack_connect", a, CLIENT + ":" + b], env=env, stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL, timeout=5)
+
+        def level(name):
+            path = os.path.join(work, name)
+            subprocess.run(["jack_rec", "-f", path, "-d", "1", CLIENT + ":out_l"], env=env, stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL, timeout=10)
+            with wave.open(path) as w:
+                frames = w.readframes(w.getnframes())
+                width = w.getsampwidth()
+            if width != 2 or not frames:
+                fail("jack_rec wrote no 16-bit audio")
+            samples = array.array("h", frames)
+            return math.sqrt(sum(float(x) * x for x in samples) / len(samples))
+
+        log("ports connected")
+        before = level("before.wav")
+        log("recorded before")
+        if not before > 0:
+            fail("no audio comes through the plug-in")
+
+        geometry = subprocess.run(["xdotool", "getwindowgeometry", "--shell", win], env=env,
+                                  stdout=subprocess.PIPE).stdout.decode()
+        pos = dict(line.split("=", 1) for line in geometry.split() if "=" in line)
+        x, y = int(pos.get("X", 0)) + KNOB[0], int(pos.get("Y", 0)) + KNOB[1]
+        # A drag upwards, in steps, so that the editor sees the movement whatever the load (one
+        # xdotool run).
+        drag = ["xdotool", "mousemove", "--sync", str(x), str(y), "mousedown", "1"]
+        for step in range(1, 11):
+            drag += ["mousemove", "--sync", str(x), str(y - 6 * step), "sleep", "0.05"]
+        drag += ["mouseup", "1"]
+        subprocess.run(drag, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=10)
+        time.sleep(0.5)
+        log("dragged")
+        after = level("after.wav")
+        log("recorded after")
+        # The output gain is 2 x OutGain: the drag raised the port from its default 0.5.
+        if not after > 1.2 * before:
+            fail("dragging the OutGain knob up changed the output level from %.1f to %.1f" % (before, after))
+        print("PASS: output level %.1f -> %.1f after the drag (x%.2f)" % (before, after, after / before))
+        return 0
+    finally:
+        # Clients first, then the JACK server (given time to remove its entry), then the display.
+        for group in (processes[2:], processes[1:2], processes[:1]):
+            for p in group:
+                try:
+                    os.killpg(p.pid, signal.SIGTERM)
+                except ProcessLookupError:
+                    pass
+            end = time.monotonic() + 8
+            for p in group:
+                try:
+                    p.wait(timeout=max(0.1, end - time.monotonic()))
+                except subprocess.TimeoutExpired:
+                    os.killpg(p.pid, signal.SIGKILL)
+                    p.wait()
+        log("stopped")
+        shutil.rmtree(work, ignore_errors=True)
+        log("removed")
+
+
+if __name__ == "__main__":
+    sys.exit(main())
