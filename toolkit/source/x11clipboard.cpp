@@ -136,12 +136,14 @@ private:
             }
             if (ownWanted > mOwnHandled) takeOwnership(ownWanted);
             if (requestWanted > mRequestSent) startRequest(requestWanted);
+            // XPending sends what is buffered and reads what has arrived; when it finds nothing, every
+            // later event is still on the socket, so poll sees it. (XFlush here would read events into
+            // Xlib's queue, where poll cannot see them, and the thread would sleep on them.)
             while (XPending(mDisplay) > 0) {
                 XEvent event;
                 XNextEvent(mDisplay, &event);
                 handle(event);
             }
-            XFlush(mDisplay);
             pollfd fds[2] = {{xfd, POLLIN, 0}, {mWake[0], POLLIN, 0}};
             poll(fds, 2, -1);
             char drain[64];
@@ -205,7 +207,11 @@ private:
                 answer(event.xselectionrequest);
                 break;
             case SelectionClear:
-                if (event.xselectionclear.selection == mClipboard) {
+                // A clear can arrive after we took the selection back (two quick copies here with
+                // another program's copy between them): it is stale then. The server's current owner
+                // decides.
+                if (event.xselectionclear.selection == mClipboard &&
+                    XGetSelectionOwner(mDisplay, mClipboard) != mWindow) {
                     std::lock_guard<std::mutex> lock(mMutex);
                     mOwned = false;
                 }
