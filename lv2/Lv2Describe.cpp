@@ -92,6 +92,7 @@ const char kPrefixes[] =
     "@prefix bufsz: <http://lv2plug.in/ns/ext/buf-size#> .\n"
     "@prefix doap:  <http://usefulinc.com/ns/doap#> .\n"
     "@prefix foaf:  <http://xmlns.com/foaf/0.1/> .\n"
+    "@prefix log:   <http://lv2plug.in/ns/ext/log#> .\n"
     "@prefix lv2:   <http://lv2plug.in/ns/lv2core#> .\n"
     "@prefix opts:  <http://lv2plug.in/ns/ext/options#> .\n"
     "@prefix pg:    <http://lv2plug.in/ns/ext/port-groups#> .\n"
@@ -100,7 +101,8 @@ const char kPrefixes[] =
     "@prefix state: <http://lv2plug.in/ns/ext/state#> .\n"
     "@prefix ui:    <http://lv2plug.in/ns/extensions/ui#> .\n"
     "@prefix units: <http://lv2plug.in/ns/extensions/units#> .\n"
-    "@prefix urid:  <http://lv2plug.in/ns/ext/urid#> .\n\n";
+    "@prefix urid:  <http://lv2plug.in/ns/ext/urid#> .\n"
+    "@prefix work:  <http://lv2plug.in/ns/ext/worker#> .\n\n";
 
 void WritePlugin(std::ostream& o, const char* uri, bool stereo, const std::string& effectName,
                  const std::string& meterName, const std::vector<Parameter>& parameters, bool withUi) {
@@ -111,10 +113,11 @@ void WritePlugin(std::ostream& o, const char* uri, bool stereo, const std::strin
       << "    doap:name " << Literal(effectName + (stereo ? " Stereo" : " Mono")) << " ;\n"
       << "    lv2:project <urn:halvik:marovex> ;\n"
       << "    lv2:minorVersion 0 ;\n"
-      << "    lv2:microVersion 1 ;\n"
-      << "    lv2:optionalFeature lv2:hardRTCapable, urid:map, opts:options, bufsz:boundedBlockLength ;\n"
+      << "    lv2:microVersion 2 ;\n"
+      << "    lv2:optionalFeature lv2:hardRTCapable, urid:map, opts:options, bufsz:boundedBlockLength,\n"
+      << "        work:schedule, log:log ;\n"
       << "    opts:supportedOption bufsz:maxBlockLength, bufsz:nominalBlockLength ;\n"
-      << "    lv2:extensionData state:interface ;\n";
+      << "    lv2:extensionData state:interface, work:interface ;\n";
     if (withUi) o << "    ui:ui <" << kUiUri << "> ;\n";
     if (stereo) {
         o << "    pg:mainInput <" << in << "> ;\n"

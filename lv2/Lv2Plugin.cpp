@@ -7,10 +7,21 @@
 // procedure in the caller's thread, and the meter's latest value goes to the meter port.
 //
 // Threading (LV2's classes): instantiate, activate, deactivate, restore and cleanup come from the
-// host's control thread, never during run; run comes from its audio thread; save may run while run
-// does. The instance serialises its data-model calls with a lock of its own; run and save also share
-// a gate that run only tries, so that run never waits for that lock: an edit that finds save busy
-// is made in the next run.
+// host's control thread, never during run or work; run comes from its audio thread; save and work
+// may run while run does. The instance serialises its data-model calls with a lock of its own.
+//
+// Where the edits are made:
+// - With the host's worker (work:schedule), run only compares the ports with the values it last
+//   handed on and schedules each changed one as a 12-byte message; the host's worker thread calls
+//   work, which makes the edit. Its packets reach the mailboxes and a later block, as edits made
+//   by our own program's user interface do. run itself then never allocates, locks or calls the
+//   system. activate makes the edits of ports set before it at once, so values a host sets before
+//   processing starts hold from the first block on.
+// - Without a worker (lv2apply and other offline tools offer none), run makes the edits itself
+//   before the block, so each lands exactly at the block it was set for and an offline render is
+//   reproducible. That path allocates nothing, and the two locks it passes (the model's and the
+//   packet posting one) are never contended: nothing else edits this instance's model, and run and
+//   save share a gate that run only tries (an edit that finds save busy is made in the next run).
 //
 // No feature is required: without urid:map there is no state, without options the longest block is
 // kDefaultMaxBlock (longer runs are cut into blocks of that length inside the instance).
@@ -28,9 +39,11 @@
 #include <lv2/atom/atom.h>
 #include <lv2/buf-size/buf-size.h>
 #include <lv2/core/lv2.h>
+#include <lv2/log/log.h>
 #include <lv2/options/options.h>
 #include <lv2/state/state.h>
 #include <lv2/urid/urid.h>
+#include <lv2/worker/worker.h>
 
 #include "Lv2Module.h"
 #include "Lv2Ports.h"
@@ -47,6 +60,14 @@ constexpr int32_t kLargestMaxBlock = 1 << 20;
 constexpr unsigned kFtzDaz = 0x8040;
 
 void Say(const char* what, const std::string& why) { std::fprintf(stderr, "Marovex LV2: %s: %s\n", what, why.c_str()); }
+
+// What run hands the worker: one port's new value.
+struct EditMessage {
+    uint32_t generation;
+    uint32_t port;
+    float value;
+};
+static_assert(sizeof(EditMessage) == 12, "a worker message is three 32-bit words");
 
 struct Plugin {
     uint32_t channels = 0;
@@ -66,10 +87,22 @@ struct Plugin {
     // The identifiers as the host library takes them, built once so that edits allocate nothing.
     std::string ids[kParameterCount];
 
-    // Held by run while it edits and by save while it reads the state: run never waits for it (an
-    // edit that finds it taken is made in the next run), so the instance's model lock that both
-    // take is never contended on the audio thread.
+    // Held by run while it edits (without a worker) and by save while it reads the state: run never
+    // waits for it (an edit that finds it taken is made in the next run), so the instance's model
+    // lock that both take is never contended on the audio thread.
     std::atomic<bool> modelGate{false};
+
+    // The host's worker, or null. A scheduled edit carries the generation it was made in: activate
+    // and restore start a new one, and work drops what an older one scheduled (activate makes the
+    // edits of its ports itself, restore's state stands for the ports as they are).
+    const LV2_Worker_Schedule* worker = nullptr;
+    // The host's log (log:log), or null: work traces each edit it makes (jalv prints traces with -t).
+    const LV2_Log_Log* log = nullptr;
+    LV2_URID traceType = 0;
+    std::atomic<uint32_t> generation{0};
+    // Per port, edits scheduled in this generation that work has not made yet (run adds, work takes
+    // away): activate makes them itself, since their messages are dropped.
+    std::atomic<int32_t> inFlight[kParameterCount] = {};
 
     LV2_URID chunkKey = 0;
     LV2_URID atomChunk = 0;
@@ -88,20 +121,63 @@ struct Plugin {
         return true;
     }
 
-    // Turns changed control ports into parameter edits. Audio thread.
+    // The edit a port value stands for, through the data model's normal path. Not the audio thread,
+    // unless there is no worker.
+    void Edit(uint32_t port, float v) {
+        const double normalized = port == kEnabledPort ? BypassFromEnabled(v)
+                                  : v < 0.0f           ? 0.0
+                                  : v > 1.0f           ? 1.0
+                                                       : double(v);
+        instance->SetParameter(ids[port], normalized, nullptr);
+    }
+
+    // True (and *v) when the port is connected, holds a number and differs from `applied`.
+    bool Changed(uint32_t port, float* v) const {
+        if (controls[port] == nullptr) return false;
+        *v = *controls[port];
+        return *v != applied[port] && !std::isnan(*v);
+    }
+
+    // Turns changed control ports into parameter edits at once. Audio thread without a worker.
     void ApplyControls() {
+        float v;
         for (uint32_t i = 0; i < kParameterCount; ++i) {
-            if (controls[i] == nullptr) continue;
-            const float v = *controls[i];
-            if (v == applied[i] || std::isnan(v)) continue;
-            double normalized;
-            if (i == kEnabledPort) {
-                normalized = BypassFromEnabled(v);
-            } else {
-                normalized = v < 0.0f ? 0.0 : v > 1.0f ? 1.0 : double(v);
-            }
-            instance->SetParameter(ids[i], normalized, nullptr);
+            if (!Changed(i, &v)) continue;
+            Edit(i, v);
             applied[i] = v;
+        }
+    }
+
+    // Hands changed control ports to the worker. Audio thread: no allocation, lock or system call
+    // here (what schedule_work does is the host's). A port the worker has no room for is tried again
+    // in the next run.
+    void ScheduleControls() {
+        float v;
+        const uint32_t now = generation.load(std::memory_order_relaxed);
+        for (uint32_t i = 0; i < kParameterCount; ++i) {
+            if (!Changed(i, &v)) continue;
+            const EditMessage m{now, i, v};
+            inFlight[i].fetch_add(1, std::memory_order_relaxed);
+            if (worker->schedule_work(worker->handle, sizeof m, &m) != LV2_WORKER_SUCCESS) {
+                inFlight[i].fetch_sub(1, std::memory_order_relaxed);
+                break;
+            }
+            applied[i] = v;
+        }
+    }
+
+    // Control thread (activate, restore; no run or work meanwhile): drops the scheduled edits not
+    // yet made. With makeThem, makes those edits itself, and those of ports changed since the last
+    // run (so they hold from the first block on).
+    void SettleEdits(bool makeThem) {
+        generation.fetch_add(1, std::memory_order_relaxed);
+        for (uint32_t i = 0; i < kParameterCount; ++i) {
+            const bool dropped = inFlight[i].exchange(0, std::memory_order_relaxed) != 0;
+            if (!makeThem || controls[i] == nullptr || std::isnan(*controls[i])) continue;
+            if (dropped || *controls[i] != applied[i]) {
+                Edit(i, *controls[i]);
+                applied[i] = *controls[i];
+            }
         }
     }
 };
@@ -124,8 +200,15 @@ LV2_Handle Instantiate(const LV2_Descriptor* descriptor, double rate, const char
             if (std::strcmp(features[i]->URI, LV2_OPTIONS__options) == 0) {
                 options = static_cast<const LV2_Options_Option*>(features[i]->data);
             }
+            if (std::strcmp(features[i]->URI, LV2_LOG__log) == 0) p->log = static_cast<const LV2_Log_Log*>(features[i]->data);
+            if (std::strcmp(features[i]->URI, LV2_WORKER__schedule) == 0) {
+                p->worker = static_cast<const LV2_Worker_Schedule*>(features[i]->data);
+                if (p->worker != nullptr && p->worker->schedule_work == nullptr) p->worker = nullptr;
+            }
         }
+        if (map == nullptr || (p->log != nullptr && p->log->printf == nullptr)) p->log = nullptr;
         if (map != nullptr) {
+            if (p->log != nullptr) p->traceType = map->map(map->handle, LV2_LOG__Trace);
             p->chunkKey = map->map(map->handle, kChunkKeyUri);
             p->atomChunk = map->map(map->handle, LV2_ATOM__Chunk);
             if (options != nullptr) {
@@ -176,13 +259,8 @@ void ConnectPort(LV2_Handle handle, uint32_t port, void* data) {
     }
 }
 
-// A second activation starts from a fresh instance (as LV2 asks of activate) that keeps the settings.
-void Activate(LV2_Handle handle) {
-    Plugin& p = *static_cast<Plugin*>(handle);
-    if (!p.activatedBefore) {
-        p.activatedBefore = true;
-        return;
-    }
+// A fresh instance in place of the running one, with the same settings.
+void Restart(Plugin& p) {
     try {
         std::vector<uint8_t> record;
         double bypass = 0.0;
@@ -211,11 +289,22 @@ void Activate(LV2_Handle handle) {
     }
 }
 
+// A second activation starts from a fresh instance (as LV2 asks of activate) that keeps the settings.
+// Either way, the ports set since the last run become edits now, before the first block.
+void Activate(LV2_Handle handle) {
+    Plugin& p = *static_cast<Plugin*>(handle);
+    if (p.activatedBefore) Restart(p);
+    p.activatedBefore = true;
+    p.SettleEdits(true);
+}
+
 void Run(LV2_Handle handle, uint32_t frames) {
     Plugin& p = *static_cast<Plugin*>(handle);
     const unsigned callerMxcsr = _mm_getcsr();
     _mm_setcsr(callerMxcsr | kFtzDaz);
-    if (!p.modelGate.exchange(true, std::memory_order_acquire)) {
+    if (p.worker != nullptr) {
+        p.ScheduleControls();
+    } else if (!p.modelGate.exchange(true, std::memory_order_acquire)) {
         p.ApplyControls();
         p.modelGate.store(false, std::memory_order_release);
     }
@@ -275,7 +364,9 @@ LV2_State_Status Restore(LV2_Handle handle, LV2_State_Retrieve_Function retrieve
             return LV2_STATE_ERR_UNKNOWN;
         }
         // The restored values stand for the ports as they are now: only a later port change edits
-        // them again (hosts that set the ports from their own copy set the same values).
+        // them again (hosts that set the ports from their own copy set the same values). Edits
+        // scheduled before are dropped.
+        p.SettleEdits(false);
         for (uint32_t i = 0; i < kParameterCount; ++i) {
             if (i == kEnabledPort) continue;  // not part of the chunk
             double value = 0.0;
@@ -290,8 +381,30 @@ LV2_State_Status Restore(LV2_Handle handle, LV2_State_Retrieve_Function retrieve
 
 const LV2_State_Interface kStateInterface = {Save, Restore};
 
+// The host's worker thread: makes the edit run scheduled, unless activate or restore came since.
+LV2_Worker_Status Work(LV2_Handle handle, LV2_Worker_Respond_Function, LV2_Worker_Respond_Handle, uint32_t size,
+                       const void* data) {
+    Plugin& p = *static_cast<Plugin*>(handle);
+    EditMessage m;
+    if (size != sizeof m || data == nullptr) return LV2_WORKER_ERR_UNKNOWN;
+    std::memcpy(&m, data, sizeof m);
+    if (m.port >= kParameterCount) return LV2_WORKER_ERR_UNKNOWN;
+    if (m.generation != p.generation.load(std::memory_order_relaxed)) return LV2_WORKER_SUCCESS;
+    p.Edit(m.port, m.value);
+    if (p.log != nullptr) p.log->printf(p.log->handle, p.traceType, "Marovex: %s = %f\n", kParameterSymbols[m.port], double(m.value));
+    p.inFlight[m.port].fetch_sub(1, std::memory_order_relaxed);
+    return LV2_WORKER_SUCCESS;
+}
+
+// Work never responds, and nothing waits for the end of a run.
+LV2_Worker_Status WorkResponse(LV2_Handle, uint32_t, const void*) { return LV2_WORKER_SUCCESS; }
+LV2_Worker_Status EndRun(LV2_Handle) { return LV2_WORKER_SUCCESS; }
+
+const LV2_Worker_Interface kWorkerInterface = {Work, WorkResponse, EndRun};
+
 const void* ExtensionData(const char* uri) {
     if (std::strcmp(uri, LV2_STATE__interface) == 0) return &kStateInterface;
+    if (std::strcmp(uri, LV2_WORKER__interface) == 0) return &kWorkerInterface;
     // For the user-interface library of this bundle: the user interface lives here, so that the
     // plug-in and its user interface share one loaded module in a process.
     if (std::strcmp(uri, kUiInProcessUri) == 0) return UiDescriptor();

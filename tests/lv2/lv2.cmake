@@ -39,3 +39,15 @@ if(TARGET MarovexLv2UI AND MAROVEX_PYTHON3 AND NOT MAROVEX_SANITIZE AND NOT MARO
     COMMAND ${MAROVEX_PYTHON3} ${CMAKE_CURRENT_LIST_DIR}/jalv_editor_e2e.py ${MAROVEX_LV2_DIR})
   set_tests_properties(lv2_jalv_editor_e2e PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 90 LABELS lv2_e2e)
 endif()
+
+# run under the real-time watch (the interposer library of `marovex validate`), with and without a
+# host worker. Not in the thread-sanitizer run: its run-time and the interposer cannot share malloc.
+if(TARGET MarovexLv2 AND TARGET marovex_rtwatch)
+  marovex_add_test(test_lv2_realtime
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_lv2_realtime.cpp
+    LIBS marovex_host PkgConfig::LV2 ${CMAKE_DL_LIBS})
+  target_compile_definitions(test_lv2_realtime PRIVATE
+    MAROVEX_LV2_BUNDLE="${MAROVEX_LV2_DIR}" MAROVEX_MODULE_PATH="$<TARGET_FILE:Marovex>"
+    MAROVEX_RTWATCH_LIBRARY="$<TARGET_FILE:marovex_rtwatch>")
+  add_dependencies(test_lv2_realtime marovex_lv2_bundle marovex_rtwatch)
+endif()
