@@ -9,7 +9,7 @@ packages=(
   clang libclang-rt-14-dev
   locales
   libcairo2-dev libpango1.0-dev libx11-dev fonts-dejavu-core
-  xvfb xauth xdotool xclip zenity
+  xvfb xauth xdotool xclip zenity imagemagick
   lv2-dev liblilv-dev lilv-utils sordi
   jalv jackd2 python3
   calf-plugins lsp-plugins-lv2

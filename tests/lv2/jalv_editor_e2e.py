@@ -1,9 +1,14 @@
 #!/usr/bin/env python3
 """End to end: jalv (console, JACK's dummy driver, under Xvfb) runs the stereo plug-in with a test
-tone through it and shows its editor; a mouse drag made with xdotool turns the OutGain knob up, the
-editor writes the new value to jalv's OutGain control port, and the plug-in's output, recorded with
-jack_rec, gets louder. (Console jalv prints no input control values while a user interface runs,
-so the port's new value is observed through what it does.)
+tone through it and shows its editor; a mouse drag made with xdotool turns the OutGain knob up: the
+knob's picture changes, the editor writes the new value to jalv's OutGain control port, and the
+plug-in's output, recorded with jack_rec, gets louder.
+
+The port's value itself: jalv prints every control port's value when it starts (OutGain = 0.5, the
+default), and with -t it prints the plug-in's trace messages, among them the one the plug-in's
+worker writes for each port value run read from the host and turned into an edit ("OutGain =
+0.8"). Console jalv reads no commands and passes the user interface no input port values while the
+interface runs, so a port set by the host cannot be seen moving the knob here.
 
 Usage: jalv_editor_e2e.py BUNDLE_DIR. Exit 0 passed, 1 failed, 77 skipped (a tool is missing).
 Every wait is bounded: about 15 seconds usually, 40 at most on a heavily loaded machine.
@@ -24,6 +29,7 @@ URI = "urn:halvik:marovex:stereo"
 WINDOW_NAME = "Marovex Stereo"
 # The OutGain knob's centre in the editor (its 50-pixel film frame at 321, 232).
 KNOB = (346, 257)
+FRAME = (321, 232, 50)
 CLIENT = "marovex-e2e"
 DEADLINE = time.monotonic() + 40.0
 
@@ -55,7 +61,7 @@ def main():
         print(__doc__)
         return 2
     for tool in ("Xvfb", "jackd", "jalv", "xdotool", "jack_simple_client", "jack_rec", "jack_connect", "jack_lsp",
-                 "jack_wait"):
+                 "jack_wait", "stdbuf", "import"):
         if shutil.which(tool) is None:
             print("SKIP: %s is not installed" % tool)
             return 77
@@ -123,8 +129,9 @@ def main():
         log("JACK running")
 
         jalv_log = open(os.path.join(work, "jalv.log"), "wb")
-        jalv = start(["jalv", "-s", "-n", CLIENT, URI], stdin=subprocess.PIPE, stdout=jalv_log,
-                     stderr=subprocess.STDOUT)
+        # Line-buffered, so that what jalv prints is in its log at once.
+        jalv = start(["stdbuf", "-oL", "-eL", "jalv", "-s", "-t", "-n", CLIENT, URI], stdin=subprocess.PIPE,
+                     stdout=jalv_log, stderr=subprocess.STDOUT)
         simple_log = open(os.path.join(work, "simple.log"), "wb")
         simple = start(["jack_simple_client"], stdout=simple_log, stderr=subprocess.STDOUT)
 
@@ -135,6 +142,27 @@ def main():
                                stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
             ids = r.stdout.split()
             return ids[0].decode() if ids else None
+
+        def jalv_text():
+            return open(os.path.join(work, "jalv.log"), errors="replace").read()
+
+        def port_values(prefix):
+            # Every "OutGain = V" line jalv printed with that prefix ("" for its own, "trace: Marovex: "
+            # for the plug-in's), oldest first.
+            values = []
+            for line in jalv_text().splitlines():
+                if line.startswith(prefix + "OutGain = "):
+                    values.append(float(line[len(prefix + "OutGain = "):]))
+            return values
+
+        def knob_picture():
+            r = subprocess.run(["import", "-window", win, "-crop", "%dx%d+%d+%d" % (FRAME[2], FRAME[2], FRAME[0],
+                                                                                 FRAME[1]),
+                                "-depth", "8", "rgb:-"], env=env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                               timeout=10)
+            if len(r.stdout) != FRAME[2] * FRAME[2] * 3:
+                fail("import read %d bytes of the knob" % len(r.stdout))
+            return r.stdout
 
         def ports():
             if simple.poll() is not None:
@@ -164,6 +192,9 @@ def main():
             return math.sqrt(sum(float(x) * x for x in samples) / len(samples))
 
         log("ports connected")
+        if wait_for("jalv's control values", lambda: port_values(""), 10, jalv_text) != [0.5]:
+            fail("jalv's OutGain port does not start at its default 0.5:\n" + jalv_text())
+        knob_before = knob_picture()
         before = level("before.wav")
         log("recorded before")
         if not before > 0:
@@ -180,28 +211,50 @@ def main():
             drag += ["mousemove", "--sync", str(x), str(y - 6 * step), "sleep", "0.05"]
         drag += ["mouseup", "1"]
         subprocess.run(drag, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=10)
-        time.sleep(0.5)
         log("dragged")
+        # The drag ends with its last step: once the traced values stop changing, that is the port's.
+        last = [None, time.monotonic()]
+
+        def settled():
+            values = port_values("trace: Marovex: ")
+            if values and values[-1] != last[0]:
+                last[:] = [values[-1], time.monotonic()]
+            return values and time.monotonic() - last[1] > 0.5 and values[-1]
+
+        port = wait_for("the plug-in to see the OutGain port change", settled, 15, jalv_text)
+        log("OutGain port %.3f" % port)
+        if not 0.5 < port <= 1.0:
+            fail("after the drag the OutGain port holds %.3f, not more than 0.5" % port)
+        if knob_picture() == knob_before:
+            fail("the OutGain knob looks as it did before the drag")
         after = level("after.wav")
         log("recorded after")
         # The output gain is 2 x OutGain: the drag raised the port from its default 0.5.
         if not after > 1.2 * before:
             fail("dragging the OutGain knob up changed the output level from %.1f to %.1f" % (before, after))
-        print("PASS: output level %.1f -> %.1f after the drag (x%.2f)" % (before, after, after / before))
+        print("PASS: OutGain port 0.5 -> %.3f, output level %.1f -> %.1f after the drag (x%.2f)" %
+              (port, before, after, after / before))
         return 0
     finally:
-        # Clients first, then the JACK server (given time to remove its entry), then the display.
+        # Clients first, then the JACK server (given time to remove its entry), then the display. The
+        # signal is repeated: console jalv showing a user interface ends its interface loop on the
+        # first one and waits for another before it shuts down.
         for group in (processes[2:], processes[1:2], processes[:1]):
-            for p in group:
-                try:
-                    os.killpg(p.pid, signal.SIGTERM)
-                except ProcessLookupError:
-                    pass
             end = time.monotonic() + 8
+            while time.monotonic() < end and any(p.poll() is None for p in group):
+                for p in group:
+                    if p.poll() is None:
+                        try:
+                            os.killpg(p.pid, signal.SIGTERM)
+                        except ProcessLookupError:
+                            pass
+                for p in group:
+                    try:
+                        p.wait(timeout=0.5)
+                    except subprocess.TimeoutExpired:
+                        break
             for p in group:
-                try:
-                    p.wait(timeout=max(0.1, end - time.monotonic()))
-                except subprocess.TimeoutExpired:
+                if p.poll() is None:
                     os.killpg(p.pid, signal.SIGKILL)
                     p.wait()
         log("stopped")

@@ -31,8 +31,8 @@ if(TARGET MarovexLv2 AND TARGET marovex)
   add_dependencies(test_lv2_tools marovex_lv2_bundle marovex)
 endif()
 
-# End to end under Xvfb: jalv with JACK's dummy driver shows the editor; a drag turns a knob and the
-# port's new value is heard. Not in sanitizer builds (jalv cannot load instrumented libraries).
+# End to end under Xvfb: jalv with JACK's dummy driver shows the editor; a drag turns a knob, jalv's
+# control port takes the new value (the plug-in traces it) and it is heard. Not in sanitizer builds (jalv cannot load instrumented libraries).
 find_program(MAROVEX_PYTHON3 python3)
 if(TARGET MarovexLv2UI AND MAROVEX_PYTHON3 AND NOT MAROVEX_SANITIZE AND NOT MAROVEX_TSAN)
   add_test(NAME lv2_jalv_editor_e2e
