@@ -8,7 +8,8 @@ The port's value itself: jalv prints every control port's value when it starts (
 default), and with -t it prints the plug-in's trace messages, among them the one the plug-in's
 worker writes for each port value run read from the host and turned into an edit ("OutGain =
 0.8"). Console jalv reads no commands and passes the user interface no input port values while the
-interface runs, so a port set by the host cannot be seen moving the knob here.
+interface runs, so the other way (host value -> knob) is checked with jalv's GTK front end, which
+hands the editor the port values it starts with (when it is installed).
 
 Usage: jalv_editor_e2e.py BUNDLE_DIR. Exit 0 passed, 1 failed, 77 skipped (a tool is missing).
 Every wait is bounded: about 15 seconds usually, 40 at most on a heavily loaded machine.
@@ -17,6 +18,7 @@ import array
 import fcntl
 import math
 import os
+import re
 import shutil
 import signal
 import subprocess
@@ -95,6 +97,27 @@ def main():
         processes.append(p)
         return p
 
+    def stop(group):
+        # The signal is repeated: console jalv showing a user interface ends its interface loop on
+        # the first one and waits for another before it shuts down.
+        end = time.monotonic() + 8
+        while time.monotonic() < end and any(p.poll() is None for p in group):
+            for p in group:
+                if p.poll() is None:
+                    try:
+                        os.killpg(p.pid, signal.SIGTERM)
+                    except ProcessLookupError:
+                        pass
+            for p in group:
+                try:
+                    p.wait(timeout=0.5)
+                except subprocess.TimeoutExpired:
+                    break
+        for p in group:
+            if p.poll() is None:
+                os.killpg(p.pid, signal.SIGKILL)
+                p.wait()
+
     try:
         # A free display: Xvfb writes the number it took.
         read_fd, write_fd = os.pipe()
@@ -128,34 +151,31 @@ def main():
         wait_for("the JACK server", jack_running, 20)
         log("JACK running")
 
-        jalv_log = open(os.path.join(work, "jalv.log"), "wb")
-        # Line-buffered, so that what jalv prints is in its log at once.
-        jalv = start(["stdbuf", "-oL", "-eL", "jalv", "-s", "-t", "-n", CLIENT, URI], stdin=subprocess.PIPE,
-                     stdout=jalv_log, stderr=subprocess.STDOUT)
-        simple_log = open(os.path.join(work, "simple.log"), "wb")
-        simple = start(["jack_simple_client"], stdout=simple_log, stderr=subprocess.STDOUT)
+        def start_jalv(args, name):
+            # Line-buffered, so that what jalv prints is in its log at once.
+            path = os.path.join(work, name)
+            return start(["stdbuf", "-oL", "-eL"] + args, stdin=subprocess.PIPE, stdout=open(path, "wb"),
+                         stderr=subprocess.STDOUT), path
 
-        def window():
+        def text(path):
+            return open(path, errors="replace").read()
+
+        def port_values(path, traced):
+            # The OutGain values in jalv's listing of the ports when it starts ("OutGain = V" lines),
+            # or in the plug-in's trace messages ("Marovex: OutGain = V", after jalv's "trace: "
+            # prefix, which the GTK front end writes apart), oldest first.
+            pattern = re.compile(r"(?:^|: )Marovex: OutGain = ([0-9.]+)$" if traced else r"^OutGain = ([0-9.]+)$")
+            return [float(m.group(1)) for m in map(pattern.search, text(path).splitlines()) if m]
+
+        def window(jalv, path):
             if jalv.poll() is not None:
-                fail("jalv ended early:\n" + open(os.path.join(work, "jalv.log"), errors="replace").read())
+                fail("jalv ended early:\n" + text(path))
             r = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", WINDOW_NAME], env=env,
                                stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
             ids = r.stdout.split()
             return ids[0].decode() if ids else None
 
-        def jalv_text():
-            return open(os.path.join(work, "jalv.log"), errors="replace").read()
-
-        def port_values(prefix):
-            # Every "OutGain = V" line jalv printed with that prefix ("" for its own, "trace: Marovex: "
-            # for the plug-in's), oldest first.
-            values = []
-            for line in jalv_text().splitlines():
-                if line.startswith(prefix + "OutGain = "):
-                    values.append(float(line[len(prefix + "OutGain = "):]))
-            return values
-
-        def knob_picture():
+        def knob_picture(win):
             r = subprocess.run(["import", "-window", win, "-crop", "%dx%d+%d+%d" % (FRAME[2], FRAME[2], FRAME[0],
                                                                                  FRAME[1]),
                                 "-depth", "8", "rgb:-"], env=env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
@@ -164,6 +184,34 @@ def main():
                 fail("import read %d bytes of the knob" % len(r.stdout))
             return r.stdout
 
+        def drag_up(win, path):
+            # A drag upwards by 60 pixels, in steps, so that the editor sees the movement whatever the
+            # load (one xdotool run). Returns the OutGain values the plug-in traced, once they stop
+            # changing (the drag's last step is the port's value).
+            geometry = subprocess.run(["xdotool", "getwindowgeometry", "--shell", win], env=env,
+                                      stdout=subprocess.PIPE).stdout.decode()
+            pos = dict(line.split("=", 1) for line in geometry.split() if "=" in line)
+            x, y = int(pos.get("X", 0)) + KNOB[0], int(pos.get("Y", 0)) + KNOB[1]
+            drag = ["xdotool", "mousemove", "--sync", str(x), str(y), "mousedown", "1"]
+            for step in range(1, 11):
+                drag += ["mousemove", "--sync", str(x), str(y - 6 * step), "sleep", "0.05"]
+            drag += ["mouseup", "1"]
+            subprocess.run(drag, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=10)
+            log("dragged")
+            last = [None, time.monotonic()]
+
+            def settled():
+                values = port_values(path, True)
+                if values and values[-1] != last[0]:
+                    last[:] = [values[-1], time.monotonic()]
+                return values if values and time.monotonic() - last[1] > 0.5 else None
+
+            return wait_for("the plug-in to see the OutGain port change", settled, 15, lambda: text(path))
+
+        jalv, jalv_path = start_jalv(["jalv", "-s", "-t", "-n", CLIENT, URI], "jalv.log")
+        simple_log = open(os.path.join(work, "simple.log"), "wb")
+        simple = start(["jack_simple_client"], stdout=simple_log, stderr=subprocess.STDOUT)
+
         def ports():
             if simple.poll() is not None:
                 fail("jack_simple_client ended:\n" + open(os.path.join(work, "simple.log"), errors="replace").read())
@@ -171,7 +219,7 @@ def main():
             names = r.stdout.decode().split()
             return all(p in names for p in ("jack_simple_client:output1", CLIENT + ":in_l", CLIENT + ":out_l"))
 
-        win = wait_for("the editor window", window, 15)
+        win = wait_for("the editor window", lambda: window(jalv, jalv_path), 15)
         log("editor shown")
         wait_for("the JACK ports", ports, 10, lambda: subprocess.run(["jack_lsp"], env=env, stdout=subprocess.PIPE,
                                                                       stderr=subprocess.STDOUT).stdout.decode())
@@ -192,71 +240,52 @@ def main():
             return math.sqrt(sum(float(x) * x for x in samples) / len(samples))
 
         log("ports connected")
-        if wait_for("jalv's control values", lambda: port_values(""), 10, jalv_text) != [0.5]:
-            fail("jalv's OutGain port does not start at its default 0.5:\n" + jalv_text())
-        knob_before = knob_picture()
+        if wait_for("jalv's control values", lambda: port_values(jalv_path, False), 10,
+                    lambda: text(jalv_path)) != [0.5]:
+            fail("jalv's OutGain port does not start at its default 0.5:\n" + text(jalv_path))
+        knob_before = knob_picture(win)
         before = level("before.wav")
         log("recorded before")
         if not before > 0:
             fail("no audio comes through the plug-in")
-
-        geometry = subprocess.run(["xdotool", "getwindowgeometry", "--shell", win], env=env,
-                                  stdout=subprocess.PIPE).stdout.decode()
-        pos = dict(line.split("=", 1) for line in geometry.split() if "=" in line)
-        x, y = int(pos.get("X", 0)) + KNOB[0], int(pos.get("Y", 0)) + KNOB[1]
-        # A drag upwards, in steps, so that the editor sees the movement whatever the load (one
-        # xdotool run).
-        drag = ["xdotool", "mousemove", "--sync", str(x), str(y), "mousedown", "1"]
-        for step in range(1, 11):
-            drag += ["mousemove", "--sync", str(x), str(y - 6 * step), "sleep", "0.05"]
-        drag += ["mouseup", "1"]
-        subprocess.run(drag, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=10)
-        log("dragged")
-        # The drag ends with its last step: once the traced values stop changing, that is the port's.
-        last = [None, time.monotonic()]
-
-        def settled():
-            values = port_values("trace: Marovex: ")
-            if values and values[-1] != last[0]:
-                last[:] = [values[-1], time.monotonic()]
-            return values and time.monotonic() - last[1] > 0.5 and values[-1]
-
-        port = wait_for("the plug-in to see the OutGain port change", settled, 15, jalv_text)
+        port = drag_up(win, jalv_path)[-1]
         log("OutGain port %.3f" % port)
         if not 0.5 < port <= 1.0:
             fail("after the drag the OutGain port holds %.3f, not more than 0.5" % port)
-        if knob_picture() == knob_before:
+        if knob_picture(win) == knob_before:
             fail("the OutGain knob looks as it did before the drag")
         after = level("after.wav")
         log("recorded after")
         # The output gain is 2 x OutGain: the drag raised the port from its default 0.5.
         if not after > 1.2 * before:
             fail("dragging the OutGain knob up changed the output level from %.1f to %.1f" % (before, after))
-        print("PASS: OutGain port 0.5 -> %.3f, output level %.1f -> %.1f after the drag (x%.2f)" %
-              (port, before, after, after / before))
+        stop([jalv])
+        log("console jalv stopped")
+
+        # The other way: jalv's GTK front end (no menu, so the editor sits at the window's corner)
+        # starts with the port at 0.25 and hands the editor that value. The drag moves the knob from
+        # where it stands, so the traced values start just above 0.25; an editor that showed the
+        # default 0.5 instead would send values above 0.5 only.
+        gtk_note = ""
+        if shutil.which("jalv.gtk3") is not None:
+            gtk, gtk_path = start_jalv(["jalv.gtk3", "-n", "-t", "-c", "OutGain=0.25", "--jack-name", CLIENT + "-gtk",
+                                        URI], "jalv-gtk.log")
+            win = wait_for("the GTK front end's window", lambda: window(gtk, gtk_path), 15)
+            if wait_for("jalv's control values", lambda: port_values(gtk_path, False), 10,
+                        lambda: text(gtk_path))[:1] != [0.25]:
+                fail("jalv.gtk3's OutGain port does not start at 0.25:\n" + text(gtk_path))
+            values = drag_up(win, gtk_path)
+            log("OutGain port %.3f -> %.3f" % (values[0], values[-1]))
+            if not 0.25 < values[0] < 0.5 or not values[-1] > values[0]:
+                fail("the drag from the host's 0.25 sent OutGain %s" % values)
+            gtk_note = "; from the host's 0.25 in jalv.gtk3: %.3f -> %.3f" % (values[0], values[-1])
+        print("PASS: OutGain port 0.5 -> %.3f, output level %.1f -> %.1f after the drag (x%.2f)%s" %
+              (port, before, after, after / before, gtk_note))
         return 0
     finally:
-        # Clients first, then the JACK server (given time to remove its entry), then the display. The
-        # signal is repeated: console jalv showing a user interface ends its interface loop on the
-        # first one and waits for another before it shuts down.
+        # Clients first, then the JACK server (given time to remove its entry), then the display.
         for group in (processes[2:], processes[1:2], processes[:1]):
-            end = time.monotonic() + 8
-            while time.monotonic() < end and any(p.poll() is None for p in group):
-                for p in group:
-                    if p.poll() is None:
-                        try:
-                            os.killpg(p.pid, signal.SIGTERM)
-                        except ProcessLookupError:
-                            pass
-                for p in group:
-                    try:
-                        p.wait(timeout=0.5)
-                    except subprocess.TimeoutExpired:
-                        break
-            for p in group:
-                if p.poll() is None:
-                    os.killpg(p.pid, signal.SIGKILL)
-                    p.wait()
+            stop(group)
         log("stopped")
         shutil.rmtree(work, ignore_errors=True)
         log("removed")
