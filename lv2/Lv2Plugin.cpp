@@ -166,17 +166,17 @@ struct Plugin {
         }
     }
 
-    // Control thread (activate, restore; no run or work meanwhile): drops the scheduled edits not
-    // yet made. With makeThem, makes those edits itself, and those of ports changed since the last
-    // run (so they hold from the first block on).
+    // Control thread (activate, restore; no run meanwhile): drops the scheduled edits not yet made
+    // (their ports count as changed again). With makeThem, makes the edits of every changed port
+    // itself, so that they hold from the next block on.
     void SettleEdits(bool makeThem) {
         generation.fetch_add(1, std::memory_order_relaxed);
+        float v;
         for (uint32_t i = 0; i < kParameterCount; ++i) {
-            const bool dropped = inFlight[i].exchange(0, std::memory_order_relaxed) != 0;
-            if (!makeThem || controls[i] == nullptr || std::isnan(*controls[i])) continue;
-            if (dropped || *controls[i] != applied[i]) {
-                Edit(i, *controls[i]);
-                applied[i] = *controls[i];
+            if (inFlight[i].exchange(0, std::memory_order_relaxed) != 0) applied[i] = NAN;
+            if (makeThem && Changed(i, &v)) {
+                Edit(i, v);
+                applied[i] = v;
             }
         }
     }
@@ -200,7 +200,9 @@ LV2_Handle Instantiate(const LV2_Descriptor* descriptor, double rate, const char
             if (std::strcmp(features[i]->URI, LV2_OPTIONS__options) == 0) {
                 options = static_cast<const LV2_Options_Option*>(features[i]->data);
             }
-            if (std::strcmp(features[i]->URI, LV2_LOG__log) == 0) p->log = static_cast<const LV2_Log_Log*>(features[i]->data);
+            if (std::strcmp(features[i]->URI, LV2_LOG__log) == 0) {
+                p->log = static_cast<const LV2_Log_Log*>(features[i]->data);
+            }
             if (std::strcmp(features[i]->URI, LV2_WORKER__schedule) == 0) {
                 p->worker = static_cast<const LV2_Worker_Schedule*>(features[i]->data);
                 if (p->worker != nullptr && p->worker->schedule_work == nullptr) p->worker = nullptr;
@@ -359,14 +361,15 @@ LV2_State_Status Restore(LV2_Handle handle, LV2_State_Retrieve_Function retrieve
     try {
         const auto* bytes = static_cast<const uint8_t*>(data);
         std::string error;
+        // Edits scheduled before must not land after the state (their ports are sent again unless
+        // the state takes them over below).
+        p.SettleEdits(false);
         if (!p.instance->LoadState(std::vector<uint8_t>(bytes, bytes + size), &error)) {
             Say("restore", error);
             return LV2_STATE_ERR_UNKNOWN;
         }
         // The restored values stand for the ports as they are now: only a later port change edits
-        // them again (hosts that set the ports from their own copy set the same values). Edits
-        // scheduled before are dropped.
-        p.SettleEdits(false);
+        // them again (hosts that set the ports from their own copy set the same values).
         for (uint32_t i = 0; i < kParameterCount; ++i) {
             if (i == kEnabledPort) continue;  // not part of the chunk
             double value = 0.0;
@@ -391,7 +394,9 @@ LV2_Worker_Status Work(LV2_Handle handle, LV2_Worker_Respond_Function, LV2_Worke
     if (m.port >= kParameterCount) return LV2_WORKER_ERR_UNKNOWN;
     if (m.generation != p.generation.load(std::memory_order_relaxed)) return LV2_WORKER_SUCCESS;
     p.Edit(m.port, m.value);
-    if (p.log != nullptr) p.log->printf(p.log->handle, p.traceType, "Marovex: %s = %f\n", kParameterSymbols[m.port], double(m.value));
+    if (p.log != nullptr) {
+        p.log->printf(p.log->handle, p.traceType, "Marovex: %s = %f\n", kParameterSymbols[m.port], double(m.value));
+    }
     p.inFlight[m.port].fetch_sub(1, std::memory_order_relaxed);
     return LV2_WORKER_SUCCESS;
 }
