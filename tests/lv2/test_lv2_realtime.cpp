@@ -182,6 +182,15 @@ bool SetReference(MarovexInstance& r, uint32_t port, float value) {
 TEST(Lv2Realtime, RunHandsEditsOnWithoutAllocatingLockingOrSystemCalls) {
     if (!InWatchedProcess()) return;
     Watch watch;
+    // The watch must see what it counts (no other interposer in front of it).
+    MarovexWatchCounts probe{};
+    watch.arm();
+    watch.mark(1);
+    int* volatile allocated = new int(1);
+    delete allocated;
+    watch.mark(0);
+    watch.disarm(&probe);
+    ASSERT_GT(probe.calls[kWatchNew], 0u);
     void* library = dlopen(MAROVEX_LV2_BUNDLE "/MarovexLv2.so", RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(library, nullptr) << dlerror();
     std::string error;
