@@ -243,8 +243,16 @@ def main():
         if wait_for("jalv's control values", lambda: port_values(jalv_path, False), 10,
                     lambda: text(jalv_path)) != [0.5]:
             fail("jalv's OutGain port does not start at its default 0.5:\n" + text(jalv_path))
-        knob_before = knob_picture(win)
         before = level("before.wav")
+        # The knob as drawn once the editor has settled: two pictures in a row alike.
+        pictures = [knob_picture(win)]
+
+        def steady():
+            time.sleep(0.2)
+            pictures.append(knob_picture(win))
+            return pictures[-1] == pictures[-2] and pictures[-1]
+
+        knob_before = wait_for("the editor to settle", steady, 10)
         log("recorded before")
         if not before > 0:
             fail("no audio comes through the plug-in")
