@@ -42,17 +42,8 @@ public:
 constexpr const char* kIDs[] = {"MasterBypassID", "InGain", "FreqW", "Width", "FreqA",
                                 "Action",         "Dyn",    "Adj",   "OutGain"};
 
-std::vector<unsigned char> FloatPacket(float value) {
-    std::vector<unsigned char> bytes(8, 0);
-    std::memcpy(bytes.data(), &value, 4);
-    return bytes;
-}
-
-std::vector<unsigned char> IntPacket(int32_t value) {
-    std::vector<unsigned char> bytes(8, 0);
-    std::memcpy(bytes.data(), &value, 4);
-    return bytes;
-}
+using fakehost::FloatPacket;
+using fakehost::IntPacket;
 
 // Nine packets on fields 0-8, in the effect's registration order, all with the default handler.
 class DispatcherTest : public ::testing::Test {
