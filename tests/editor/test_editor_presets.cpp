@@ -128,14 +128,12 @@ TEST_F(PresetTest, PasteTakesValuesByPositionAndRefusesWhatIsNotAPreset) {
     };
     const std::vector<std::string> quarter(8, "0.25");
     std::string misspelt = "Marovex 010000\nOutGain 0.25\nIngain 0.25\nX 0.25\nY 0.25\nZ 0.25\nW 0.25\nV 0.25\nU 0.25\n";
+    // The scan's rules are the preset text's own tests; here, that PASTE applies what the clipboard
+    // scan accepts and nothing else.
     const Case cases[] = {
         {"misspelt and reordered identifiers: values by position", misspelt, true},
         {"format number below 10000", Preset(quarter, "Marovex 9000"), false},
-        {"product word after the nineteenth character", "                    " + Preset(quarter), false},
-        {"product word right at the window's end", "            " + Preset(quarter), true},
-        {"only seven value lines", Preset(std::vector<std::string>(7, "0.25")), false},
-        {"a leading word longer than its buffer", Preset(quarter, "Marovex" + std::string(60, 'x') + " 010000"), true},
-        {"empty text", "", false},
+        {"product word after the nineteenth character (a file would load)", std::string(20, ' ') + Preset(quarter), false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
