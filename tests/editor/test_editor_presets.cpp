@@ -10,6 +10,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "MarovexPresetText.h"
 #include "test_editor_fixture.h"
 
 using namespace VSTGUI;
@@ -18,16 +19,9 @@ using fakehost::Automation;
 
 namespace {
 
-const char kDefaultPreset[] =
-    "Marovex 010000\n"
-    "InGain 0.5000000000\n"
-    "FreqW 0.5000000000\n"
-    "Width 1.0000000000\n"
-    "FreqA 0.5000000000\n"
-    "Action 1.0000000000\n"
-    "Dyn 1.0000000000\n"
-    "Adj 0.5000000000\n"
-    "OutGain 0.5000000000\n";
+const std::array<double, 8> kDefaults = {0.5, 0.5, 1.0, 0.5, 1.0, 1.0, 0.5, 0.5};
+// The text of the defaults, composed by the preset module (whose own tests hold its bytes).
+std::string DefaultPreset() { return MarovexComposePresetText(kDefaults); }
 
 // A preset text with the eight values given as written.
 std::string Preset(const std::vector<std::string>& values, const std::string& head = "Marovex 010000") {
@@ -92,8 +86,8 @@ protected:
 
 TEST_F(PresetTest, CopyComposesTheTextAndPasteRestoresIt) {
     Click(2);
-    EXPECT_EQ(platform.clipboard.text, kDefaultPreset);
-    EXPECT_STREQ(view->presetText(), kDefaultPreset);
+    EXPECT_EQ(platform.clipboard.text, DefaultPreset());
+    EXPECT_EQ(view->presetText(), DefaultPreset());
     EXPECT_STREQ(view->MessageText(), "Preset to Clipboard");
     EXPECT_EQ(view->MessageLabel()->getText(), "Preset to Clipboard");
     EXPECT_TRUE(modelHost.automation.events.empty()) << "copying edits nothing";
@@ -105,17 +99,17 @@ TEST_F(PresetTest, CopyComposesTheTextAndPasteRestoresIt) {
 
     // Pasting the default text restores every value, one parameter at a time (touch, set, release
     // each; nothing brackets the whole preset).
-    platform.clipboard.put(kDefaultPreset);
+    platform.clipboard.put(DefaultPreset());
     SetAll(0.125);
     Click(3);
     EXPECT_STREQ(view->MessageText(), "Preset From Clipboard");
-    EXPECT_EQ(Values(), (std::vector<double>{0.5, 0.5, 1.0, 0.5, 1.0, 1.0, 0.5, 0.5}));
+    EXPECT_EQ(Values(), std::vector<double>(kDefaults.begin(), kDefaults.end()));
     const auto edits = Edits();
     ASSERT_EQ(edits.size(), 24u);
     for (size_t i = 0; i < 8; ++i) {
         EXPECT_EQ(edits[3 * i].kind, Automation::Kind::Touch);
-        EXPECT_EQ(edits[3 * i + 1], (Automation::Event{Automation::Kind::SetRequest, Tandrel_View::kKnobIDs[i],
-                                                       i == 2 || i == 4 || i == 5 ? 1.0 : 0.5}));
+        EXPECT_EQ(edits[3 * i + 1],
+                  (Automation::Event{Automation::Kind::SetRequest, Tandrel_View::kKnobIDs[i], kDefaults[i]}));
         EXPECT_EQ(edits[3 * i + 2].kind, Automation::Kind::Release);
     }
 }
@@ -133,7 +127,7 @@ TEST_F(PresetTest, PasteTakesValuesByPositionAndRefusesWhatIsNotAPreset) {
     const Case cases[] = {
         {"misspelt and reordered identifiers: values by position", misspelt, true},
         {"format number below 10000", Preset(quarter, "Marovex 9000"), false},
-        {"product word after the nineteenth character (a file would load)", std::string(20, ' ') + Preset(quarter), false},
+        {"product word after the nineteenth character (a file loads)", std::string(20, ' ') + Preset(quarter), false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -271,7 +265,7 @@ TEST_F(PresetTest, LimitsAreKeptWithoutTouchingOtherFiles) {
     const std::string tooLongToLoad = tooLong + "xxxx";
     ASSERT_EQ(tooLongToLoad.size(), 256u);
     {
-        std::ofstream(tooLongToLoad) << kDefaultPreset;
+        std::ofstream(tooLongToLoad) << DefaultPreset();
     }
     ASSERT_TRUE(Exists(tooLongToLoad));
     SetAll(0.75);
@@ -316,7 +310,7 @@ TEST_F(PresetTest, AnOpenDialogClosesWithTheEditorAndNoModelMeansNoPresets) {
     Tandrel_View::LoadViewResources();
     SharedPointer<Tandrel_View> bare(new Tandrel_View(nullptr, nullptr, nullptr, nullptr));
     bare->forget();  // the shared pointer holds the only reference
-    platform.clipboard.put(kDefaultPreset);
+    platform.clipboard.put(DefaultPreset());
     for (int i = 0; i < 4; ++i) {
         const CRect r = bare->Button(i)->getViewSize();
         CPoint p(r.left + 5, r.top + 5);
@@ -325,7 +319,7 @@ TEST_F(PresetTest, AnOpenDialogClosesWithTheEditorAndNoModelMeansNoPresets) {
     }
     EXPECT_STREQ(bare->MessageText(), "---");
     EXPECT_EQ(platform.chooser.starts, 1);
-    EXPECT_EQ(platform.clipboard.text, kDefaultPreset);
+    EXPECT_EQ(platform.clipboard.text, DefaultPreset());
     EXPECT_FALSE(bare->scanPresetFromClipboard());
 }
 
