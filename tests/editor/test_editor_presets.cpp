@@ -58,12 +58,6 @@ protected:
         EXPECT_EQ(std::system(command.c_str()), 0);
     }
 
-    // A click on a preset button (0 LOAD, 1 SAVE, 2 COPY, 3 PASTE): press, then release.
-    void Click(int button) {
-        const CRect r = view->Button(button)->getViewSize();
-        Down(r.left + 5, r.top + 5, kLButton);
-        Up(r.left + 5, r.top + 5, kLButton);
-    }
     void SetAll(double value) {
         for (const char* id : Tandrel_View::kKnobIDs) model->SetParameterNormalizedValue(id, value);
         modelHost.automation.events.clear();
