@@ -14,7 +14,6 @@
 #include "AAX_CParameter.h"
 #include "AAX_CString.h"
 #include "AAX_IParameter.h"
-#include "AAX_UIDs.h"
 #include "Tandrel_Alg.h"
 #include "effect/test_tandrel_parameters_fixture.h"
 
@@ -306,18 +305,6 @@ TEST_F(TandrelModelTest, ResetFieldDataForwardsOnlyThePrivateBlocks) {
     Tandrel_ResetFieldData(eTandrelField_PrivateData, expected.data(), 1680);
     EXPECT_EQ(blocks, expected);
     EXPECT_EQ(host.controller.sampleRateQueries, 1);
-}
-
-TEST_F(TandrelModelTest, AnswersTheHostInterfaceQueries) {
-    for (const acfIID& iid : {IID_IAAXEffectParametersV1, IID_IAAXEffectParametersV2, IID_IAAXEffectParametersV3}) {
-        void* out = nullptr;
-        ASSERT_EQ(model->QueryInterface(iid, &out), ACF_OK);
-        auto* host_facing = static_cast<AAX_IACFEffectParameters*>(out);
-        int32_t count = 0;
-        host_facing->GetNumberOfParameters(&count);
-        EXPECT_EQ(count, 9);
-        host_facing->Release();
-    }
 }
 
 TEST(TandrelLifecycle, AfterUninitializeNothingIsPostedAndTheHostIsReleased) {
