@@ -6,11 +6,10 @@
 
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <fstream>
-#include <sstream>
 
 #include "MarovexPresetText.h"
+#include "tests/TestFiles.h"
 #include "test_editor_fixture.h"
 
 using namespace VSTGUI;
@@ -32,13 +31,6 @@ std::string Preset(const std::vector<std::string>& values, const std::string& he
     return text;
 }
 
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 bool Exists(const std::string& path) {
     struct stat st;
     return stat(path.c_str(), &st) == 0;
@@ -46,17 +38,6 @@ bool Exists(const std::string& path) {
 
 class PresetTest : public EditorTest {
 protected:
-    void SetUp() override {
-        EditorTest::SetUp();
-        char pattern[] = "/tmp/marovex-presets-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = pattern;
-    }
-    void TearDown() override {
-        EditorTest::TearDown();
-        const std::string command = "rm -rf '" + dir + "'";
-        EXPECT_EQ(std::system(command.c_str()), 0);
-    }
 
     void SetAll(double value) {
         for (const char* id : Tandrel_View::kKnobIDs) model->SetParameterNormalizedValue(id, value);
@@ -75,7 +56,8 @@ protected:
     }
     void MakeDir(const std::string& path) { ASSERT_EQ(mkdir(path.c_str(), 0700), 0) << path; }
 
-    std::string dir;
+    testfiles::TempFolder folder;
+    const std::string dir = folder.Dir().string();
 };
 
 TEST_F(PresetTest, CopyComposesTheTextAndPasteRestoresIt) {
@@ -172,7 +154,7 @@ TEST_F(PresetTest, SaveAndLoadGoThroughTheDialogOnThePressOnly) {
     platform.clipboard.put("something else");
     Choose(dir + "/a");
     EXPECT_EQ(view->presetDialog(), nullptr);
-    const std::string saved = ReadFile(dir + "/a.mrv");
+    const std::string saved = testfiles::ReadAll(dir + "/a.mrv");
     EXPECT_NE(saved.find("\nDyn 0.2500000000\n"), std::string::npos) << saved;
     EXPECT_EQ(saved.size(), std::strlen(view->presetText())) << "no NUL, nothing after the last line";
     EXPECT_FALSE(Exists(dir + "/a"));
@@ -190,7 +172,7 @@ TEST_F(PresetTest, SaveAndLoadGoThroughTheDialogOnThePressOnly) {
     EXPECT_FALSE(Exists(dir + "/set.mrv.d/b.mrv"));
     Click(1);
     Choose(dir + "/a.mrv");
-    EXPECT_EQ(ReadFile(dir + "/a.mrv"), saved);
+    EXPECT_EQ(testfiles::ReadAll(dir + "/a.mrv"), saved);
     EXPECT_FALSE(Exists(dir + "/a.mrv.mrv"));
 
     // LOAD: the open dialog, one file; a file whose first word is not the product word loads.
