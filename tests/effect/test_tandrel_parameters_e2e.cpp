@@ -24,7 +24,8 @@ Buffer Signal(int channel) {
     Buffer b(kFrames);
     for (int32_t n = 0; n < kFrames; ++n) {
         const double t = n / double(kSampleRate);
-        b[size_t(n)] = float(0.4 * std::sin(2.0 * M_PI * 220.0 * t + channel) + 0.3 * std::sin(2.0 * M_PI * 2500.0 * t) +
+        b[size_t(n)] = float(0.4 * std::sin(2.0 * M_PI * 220.0 * t + channel) +
+                             0.3 * std::sin(2.0 * M_PI * 2500.0 * t) +
                              0.2 * std::sin(2.0 * M_PI * 9000.0 * t + 0.5 * channel));
     }
     return b;
