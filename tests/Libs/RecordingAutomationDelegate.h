@@ -1,5 +1,7 @@
 // A stand-in for the host's automation: records every call in order, so tests can assert the exact
-// sequence of registrations, touches, set requests, releases and reported values.
+// sequence of registrations, touches, set requests, releases and reported values. One recorder serves
+// both sides: the parameter's delegate interface and the host's component interface declare the same
+// calls (the fake host in test_model_fake_host.h adds reference counting and answers set requests).
 #pragma once
 
 #include <functional>
@@ -10,7 +12,8 @@
 
 #include "AAX_IAutomationDelegate.h"
 
-class RecordingAutomationDelegate : public AAX_IAutomationDelegate {
+template <class Interface>
+class AutomationRecorder : public Interface {
 public:
     enum class Kind { Register, Unregister, Touch, SetRequest, Release, CurrentValue };
 
@@ -22,11 +25,14 @@ public:
         bool operator==(const Event& other) const {
             return kind == other.kind && id == other.id && value == other.value;
         }
+        friend std::ostream& operator<<(std::ostream& os, const Event& e) {
+            static const char* const kNames[] = {"Register", "Unregister", "Touch", "SetRequest", "Release", "CurrentValue"};
+            return os << kNames[static_cast<int>(e.kind)] << "(" << e.id << ", " << e.value << ")";
+        }
     };
 
-    // Optional hooks, run after the call is recorded: a test can answer a set request the way a host
-    // does (by calling the data model's or the parameter's update), or look around during removal.
-    std::function<void(const char* id, double value)> onSetValueRequest;
+    mutable std::vector<Event> events;
+    // Optional hook, run after the call is recorded: a test can look around during removal.
     std::function<void(const char* id)> onUnregister;
 
     AAX_Result RegisterParameter(AAX_CParamID id) override { return Record(Kind::Register, id, 0.0); }
@@ -37,8 +43,7 @@ public:
     }
     AAX_Result PostSetValueRequest(AAX_CParamID id, double value) const override {
         Record(Kind::SetRequest, id, value);
-        if (onSetValueRequest) onSetValueRequest(id, value);
-        return AAX_SUCCESS;
+        return AnswerSetRequest(id, value);
     }
     AAX_Result PostCurrentValue(AAX_CParamID id, double value) const override {
         return Record(Kind::CurrentValue, id, value);
@@ -58,25 +63,25 @@ public:
         return AAX_SUCCESS;
     }
 
-    const std::vector<Event>& Events() const { return mEvents; }
-    void Clear() const { mEvents.clear(); }
+    const std::vector<Event>& Events() const { return events; }
+    void Clear() const { events.clear(); }
     size_t Count(Kind kind) const {
         size_t n = 0;
-        for (const Event& e : mEvents) n += e.kind == kind ? 1 : 0;
+        for (const Event& e : events) n += e.kind == kind ? 1 : 0;
         return n;
     }
 
+protected:
+    // What a set request answers once recorded.
+    virtual AAX_Result AnswerSetRequest(AAX_CParamID, double) const { return AAX_SUCCESS; }
+
 private:
     AAX_Result Record(Kind kind, AAX_CParamID id, double value) const {
-        mEvents.push_back(Event{kind, id != nullptr ? id : "<null>", value});
+        events.push_back(Event{kind, id != nullptr ? id : "<null>", value});
         return AAX_SUCCESS;
     }
 
-    mutable std::vector<Event> mEvents;
     std::map<std::string, bool> mTouched;
 };
 
-inline std::ostream& operator<<(std::ostream& os, const RecordingAutomationDelegate::Event& e) {
-    static const char* const kNames[] = {"Register", "Unregister", "Touch", "SetRequest", "Release", "CurrentValue"};
-    return os << kNames[static_cast<int>(e.kind)] << "(" << e.id << ", " << e.value << ")";
-}
+using RecordingAutomationDelegate = AutomationRecorder<AAX_IAutomationDelegate>;

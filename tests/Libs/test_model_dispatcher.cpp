@@ -42,17 +42,8 @@ public:
 constexpr const char* kIDs[] = {"MasterBypassID", "InGain", "FreqW", "Width", "FreqA",
                                 "Action",         "Dyn",    "Adj",   "OutGain"};
 
-std::vector<unsigned char> FloatPacket(float value) {
-    std::vector<unsigned char> bytes(8, 0);
-    std::memcpy(bytes.data(), &value, 4);
-    return bytes;
-}
-
-std::vector<unsigned char> IntPacket(int32_t value) {
-    std::vector<unsigned char> bytes(8, 0);
-    std::memcpy(bytes.data(), &value, 4);
-    return bytes;
-}
+using fakehost::FloatPacket;
+using fakehost::IntPacket;
 
 // Nine packets on fields 0-8, in the effect's registration order, all with the default handler.
 class DispatcherTest : public ::testing::Test {
@@ -94,6 +85,19 @@ struct HandlerOwner {
         *packet.GetPtr<int32_t>() = 7;
         return result;
     }
+};
+
+// A dispatcher on the fake host's controller without a data model, with a handler whose results and
+// calls the test controls.
+class Dispatcher : public ::testing::Test {
+protected:
+    Dispatcher() { dispatcher.Initialize(&controller, nullptr); }
+
+    fakehost::Host host;
+    AAX_VController controller{&host};
+    AAX_CPacketDispatcher dispatcher;
+    HandlerOwner owner;
+    const AAX_CPacketHandler<HandlerOwner> handler{&owner, &HandlerOwner::WithID};
 };
 
 }  // namespace
@@ -181,33 +185,22 @@ TEST_F(DispatcherTest, WithoutControllerNothingIsPostedAndPacketsStayDirty) {
 
 // A data model initialised a second time registers its parameters again: the new registration
 // replaces the old one's handler and makes the packet due, instead of piling up beside it.
-TEST(Dispatcher, RegisteringAParameterOnItsFieldAgainReplacesTheHandler) {
-    fakehost::Host host;
-    AAX_VController controller(&host);
-    AAX_CPacketDispatcher dispatcher;
-    dispatcher.Initialize(&controller, nullptr);
-    HandlerOwner before, after;
-    const AAX_CPacketHandler<HandlerOwner> first(&before, &HandlerOwner::WithID);
+TEST_F(Dispatcher, RegisteringAParameterOnItsFieldAgainReplacesTheHandler) {
+    HandlerOwner after;
     const AAX_CPacketHandler<HandlerOwner> second(&after, &HandlerOwner::WithID);
-    ASSERT_EQ(dispatcher.RegisterPacket("Dyn", 6, &first), AAX_SUCCESS);
+    ASSERT_EQ(dispatcher.RegisterPacket("Dyn", 6, &handler), AAX_SUCCESS);
     EXPECT_EQ(dispatcher.Dispatch(), AAX_SUCCESS);
     ASSERT_EQ(dispatcher.RegisterPacket("Dyn", 6, &second), AAX_SUCCESS);
     EXPECT_EQ(dispatcher.Dispatch(), AAX_SUCCESS);
     dispatcher.SetDirty("Dyn", true);
     EXPECT_EQ(dispatcher.Dispatch(), AAX_SUCCESS);
-    EXPECT_EQ(before.calls.size(), 1u);
+    EXPECT_EQ(owner.calls.size(), 1u);
     EXPECT_EQ(after.calls.size(), 2u);
     EXPECT_EQ(host.controller.posts.size(), 3u);
 }
 
-TEST(Dispatcher, FailingHandlerLeavesItsPacketCleanAndUnposted) {
-    fakehost::Host host;
-    AAX_VController controller(&host);
-    AAX_CPacketDispatcher dispatcher;
-    dispatcher.Initialize(&controller, nullptr);
-    HandlerOwner owner;
+TEST_F(Dispatcher, FailingHandlerLeavesItsPacketCleanAndUnposted) {
     owner.result = -42;
-    const AAX_CPacketHandler<HandlerOwner> handler(&owner, &HandlerOwner::WithID);
     dispatcher.RegisterPacket("Dyn", 6, &handler);
     EXPECT_EQ(dispatcher.Dispatch(), AAX_SUCCESS);  // nothing posted: 0
     EXPECT_TRUE(host.controller.posts.empty());
@@ -221,12 +214,9 @@ TEST(Dispatcher, FailingHandlerLeavesItsPacketCleanAndUnposted) {
     EXPECT_EQ(host.controller.posts[0].bytes, FloatPacket(0.25f));
 }
 
-TEST(Dispatcher, DefaultHandlerWithoutParameterFailsAndLeavesThePacket) {
-    fakehost::Host host;
-    AAX_VController controller(&host);
+TEST_F(Dispatcher, DefaultHandlerWithoutParameterFailsAndLeavesThePacket) {
     NineParameters model;
     ASSERT_EQ(model.Initialize(nullptr), AAX_SUCCESS);
-    AAX_CPacketDispatcher dispatcher;
     dispatcher.Initialize(&controller, &model);
     AAX_CPacket packet(0);
     EXPECT_EQ(dispatcher.GenerateSingleValuePacket("Missing", packet), AAX_ERROR_NULL_OBJECT);
@@ -238,13 +228,7 @@ TEST(Dispatcher, DefaultHandlerWithoutParameterFailsAndLeavesThePacket) {
     model.Uninitialize();
 }
 
-TEST(Dispatcher, SharedFieldIsPostedOncePerDispatchByTheFirstIdentifier) {
-    fakehost::Host host;
-    AAX_VController controller(&host);
-    AAX_CPacketDispatcher dispatcher;
-    dispatcher.Initialize(&controller, nullptr);
-    HandlerOwner owner;
-    const AAX_CPacketHandler<HandlerOwner> handler(&owner, &HandlerOwner::WithID);
+TEST_F(Dispatcher, SharedFieldIsPostedOncePerDispatchByTheFirstIdentifier) {
     dispatcher.RegisterPacket("b", 4, &handler);
     dispatcher.RegisterPacket("a", 4, &handler);
     dispatcher.RegisterPacket("c", -1, &handler);  // no packet: never handled
@@ -258,14 +242,8 @@ TEST(Dispatcher, SharedFieldIsPostedOncePerDispatchByTheFirstIdentifier) {
     EXPECT_EQ(owner.calls, (std::vector<std::string>{"a", "a"}));
 }
 
-TEST(Dispatcher, HandlerMayCallBackIntoTheDispatcherOnItsThread) {
-    fakehost::Host host;
-    AAX_VController controller(&host);
-    AAX_CPacketDispatcher dispatcher;
-    dispatcher.Initialize(&controller, nullptr);
-    HandlerOwner owner;
+TEST_F(Dispatcher, HandlerMayCallBackIntoTheDispatcherOnItsThread) {
     owner.dispatcher = &dispatcher;
-    const AAX_CPacketHandler<HandlerOwner> handler(&owner, &HandlerOwner::WithID);
     dispatcher.RegisterPacket("first", 0, &handler);
     dispatcher.RegisterPacket("second", 1, &handler);
     dispatcher.Dispatch();
@@ -279,13 +257,7 @@ TEST(Dispatcher, HandlerMayCallBackIntoTheDispatcherOnItsThread) {
     EXPECT_EQ(host.controller.Fields(), (std::vector<AAX_CFieldIndex>{0, 1}));
 }
 
-TEST(Dispatcher, GuardLetsItsOwnThreadUseTheDispatcher) {
-    fakehost::Host host;
-    AAX_VController controller(&host);
-    AAX_CPacketDispatcher dispatcher;
-    dispatcher.Initialize(&controller, nullptr);
-    HandlerOwner owner;
-    const AAX_CPacketHandler<HandlerOwner> handler(&owner, &HandlerOwner::WithID);
+TEST_F(Dispatcher, GuardLetsItsOwnThreadUseTheDispatcher) {
     {
         const AAX_CPacketDispatcher::Guard outer(dispatcher);
         EXPECT_EQ(dispatcher.RegisterPacket("Dyn", 6, &handler), AAX_SUCCESS);

@@ -21,6 +21,7 @@
 #include "AAX_IHostServices.h"
 #include "AAX_ITransport.h"
 #include "AAX_UIDs.h"
+#include "Libs/RecordingAutomationDelegate.h"
 
 namespace fakehost {
 
@@ -48,6 +49,18 @@ struct PostedPacket {
     AAX_CFieldIndex field;
     std::vector<unsigned char> bytes;
 };
+
+// The bytes of a value packet as the data model posts it: the 4-byte value, then four zero bytes.
+inline std::vector<unsigned char> FloatPacket(float value) {
+    std::vector<unsigned char> bytes(8, 0);
+    std::memcpy(bytes.data(), &value, 4);
+    return bytes;
+}
+inline std::vector<unsigned char> IntPacket(int32_t value) {
+    std::vector<unsigned char> bytes(8, 0);
+    std::memcpy(bytes.data(), &value, 4);
+    return bytes;
+}
 
 class Controller : public AAX_IACFController_V2, public RefCounted {
 public:
@@ -119,19 +132,10 @@ public:
     }
 };
 
-class Automation : public AAX_IACFAutomationDelegate, public RefCounted {
+class Automation : public AutomationRecorder<AAX_IACFAutomationDelegate>, public RefCounted {
 public:
-    enum class Kind { Register, Unregister, Touch, SetRequest, Release, CurrentValue };
-    struct Event {
-        Kind kind;
-        std::string id;
-        double value;
-        bool operator==(const Event& o) const { return kind == o.kind && id == o.id && value == o.value; }
-    };
-
     // Set to answer set requests as a host does (the data model's UpdateParameterNormalizedValue).
     AAX_IACFEffectParameters* answerSetRequestsWith = nullptr;
-    mutable std::vector<Event> events;
 
     ACFRESULT QueryInterface(const acfIID& iid, void** out) override {
         return Answer(static_cast<AAX_IACFAutomationDelegate*>(this), iid, out,
@@ -140,35 +144,10 @@ public:
     uint32_t AddRef() override { return uint32_t(++refs); }
     uint32_t Release() override { return uint32_t(--refs); }
 
-    AAX_Result RegisterParameter(AAX_CParamID id) override { return Record(Kind::Register, id, 0.0); }
-    AAX_Result UnregisterParameter(AAX_CParamID id) override { return Record(Kind::Unregister, id, 0.0); }
-    AAX_Result PostSetValueRequest(AAX_CParamID id, double value) const override {
-        Record(Kind::SetRequest, id, value);
-        if (answerSetRequestsWith != nullptr) {
-            return answerSetRequestsWith->UpdateParameterNormalizedValue(id, value, AAX_eUpdateSource_Parameter);
-        }
-        return AAX_SUCCESS;
-    }
-    AAX_Result PostCurrentValue(AAX_CParamID id, double value) const override {
-        return Record(Kind::CurrentValue, id, value);
-    }
-    AAX_Result PostTouchRequest(AAX_CParamID id) override { return Record(Kind::Touch, id, 0.0); }
-    AAX_Result PostReleaseRequest(AAX_CParamID id) override { return Record(Kind::Release, id, 0.0); }
-    AAX_Result GetTouchState(AAX_CParamID, AAX_CBoolean* touched) override {
-        *touched = 0;
-        return AAX_SUCCESS;
-    }
-
-    size_t Count(Kind kind) const {
-        size_t n = 0;
-        for (const Event& e : events) n += e.kind == kind ? 1 : 0;
-        return n;
-    }
-
-private:
-    AAX_Result Record(Kind kind, AAX_CParamID id, double value) const {
-        events.push_back(Event{kind, id != nullptr ? id : "<null>", value});
-        return AAX_SUCCESS;
+protected:
+    AAX_Result AnswerSetRequest(AAX_CParamID id, double value) const override {
+        if (answerSetRequestsWith == nullptr) return AAX_SUCCESS;
+        return answerSetRequestsWith->UpdateParameterNormalizedValue(id, value, AAX_eUpdateSource_Parameter);
     }
 };
 

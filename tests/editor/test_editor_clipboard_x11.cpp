@@ -72,17 +72,11 @@ void Stop(Child& child) {
     child = Child();
 }
 
-// Runs a program to its end (killed after 10 s), feeding `input`; its exit code (-1 when it did
-// not end or start) and its output.
-std::pair<int, std::string> RunProgram(const std::vector<std::string>& args, const std::string& input = "") {
+// Runs a program to its end (killed after 10 s) with nothing on its input; its exit code (-1 when it
+// did not end or start) and its output.
+std::pair<int, std::string> RunProgram(const std::vector<std::string>& args) {
     Child child = Spawn(args);
     if (child.pid < 0) return {-1, ""};
-    size_t written = 0;
-    while (written < input.size()) {
-        const ssize_t n = write(child.in, input.data() + written, input.size() - written);
-        if (n <= 0) break;
-        written += static_cast<size_t>(n);
-    }
     close(child.in);
     child.in = -1;
     std::string output;
@@ -122,11 +116,6 @@ protected:
     void TearDown() override {
         EditorTest::TearDown();
         Stop(xclipOwner);
-    }
-    void Click(int button) {
-        const CRect r = view->Button(button)->getViewSize();
-        Down(r.left + 5, r.top + 5, kLButton);
-        Up(r.left + 5, r.top + 5, kLButton);
     }
     static std::pair<int, std::string> ReadClipboard(const char* target = "UTF8_STRING") {
         return RunProgram({"xclip", "-selection", "clipboard", "-o", "-t", target});

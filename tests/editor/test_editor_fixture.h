@@ -119,6 +119,13 @@ protected:
         return view->onMouseUp(p, VSTGUI::CButtonState(state));
     }
 
+    // A click on a preset button (0 LOAD, 1 SAVE, 2 COPY, 3 PASTE): press, then release.
+    void Click(int button) {
+        const VSTGUI::CRect r = view->Button(button)->getViewSize();
+        Down(r.left + 5, r.top + 5, VSTGUI::kLButton);
+        Up(r.left + 5, r.top + 5, VSTGUI::kLButton);
+    }
+
     double Value(const char* id) {
         double v = -1;
         EXPECT_EQ(model->GetParameterNormalizedValue(id, &v), AAX_SUCCESS);

@@ -1,23 +1,16 @@
 // A test rig for the process functions: one instance as a host would hold it (parameter values,
-// coefficient blocks built as the data model builds them, private block, meter tap).
+// coefficient blocks built with the data model's own formula, private block, meter tap).
 #pragma once
 
-#include <cmath>
 #include <cstring>
 #include <vector>
 
 #include "Tandrel_Alg.h"
+#include "Tandrel_Coefs.h"
 
 namespace kernel_test {
 
 using Buffer = std::vector<float>;
-
-// The first-order low-pass block for a corner of (v * k1 + k0) Hz.
-inline STandrel_FilterCoefs LowPass(float v, float k1, float k0, float rate) {
-    const float h = ((v * k1 + k0) * 6.2831855f / rate) * 0.5f;
-    const float s = float(std::sin(double(h))), c = float(std::cos(double(h)));
-    return {s, s, 0.0f, 1.0f / (s + c), s - c, 0.0f};
-}
 
 // Parameter values start at their defaults; the private block starts reset.
 struct Rig {
@@ -39,14 +32,18 @@ struct Rig {
     }
     Rig(const Rig&) = delete;
     void Prepare(int32_t n) {
-        cW = LowPass(freqW, 900.0f, 100.0f, rate);
-        cA = LowPass(freqA, 5000.0f, 1000.0f, rate);
+        cW = Tandrel_LowPassCoefs(freqW, kTandrel_FreqW_K1, kTandrel_FreqW_K0, rate);
+        cA = Tandrel_LowPassCoefs(freqA, kTandrel_FreqA_K1, kTandrel_FreqA_K0, rate);
         cW.b2 = cA.b2 = b2, cW.a2 = cA.a2 = a2;
         length = n;
     }
     void RunRaw(int channels, float* i1, float* i2, float* o1, float* o2, int32_t n) {
         Prepare(n);
         ins[0] = i1, ins[1] = i2, outs[0] = o1, outs[1] = o2;
+        Call(channels);
+    }
+    // One call of the registered process function on the context as it stands.
+    void Call(int channels) {
         STandrel_Alg_Context* const list[1] = {&ctx};
         if (channels == 1) {
             Tandrel_AlgorithmProcessFunction<1, 1>(list, list + 1);

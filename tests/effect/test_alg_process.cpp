@@ -119,20 +119,6 @@ TEST(KernelAgainstReference, BitExactOverParametersRatesBlocksAndChannelCounts) 
     }
 }
 
-TEST(KernelAgainstReference, ContextsOfOneCallAreProcessedIndependently) {
-    Rig a, b, a2, b2;
-    b.action = b2.action = 0.0f, b.dyn = b2.dyn = 0.2f;
-    const Buffer in = Noise(300, 5u, 0.8f);
-    Buffer outA(300), outB(300);
-    a.Prepare(300), b.Prepare(300);
-    a.ins[0] = a.ins[1] = b.ins[0] = b.ins[1] = const_cast<float*>(in.data());
-    a.outs[0] = outA.data(), b.outs[0] = outB.data(), a.outs[1] = b.outs[1] = nullptr;
-    STandrel_Alg_Context* const list[2] = {&a.ctx, &b.ctx};
-    Tandrel_AlgorithmProcessFunction<1, 1>(list, list + 2);
-    ExpectSameBits(outA, a2.Run(1, in)[0]);
-    ExpectSameBits(outB, b2.Run(1, in)[0]);
-}
-
 TEST(KernelByHand, NeutralParametersAtUnityGainPassTheInput) {
     Rig rig;
     rig.priv.mGain = 1.0f;

@@ -46,14 +46,5 @@ protected:
     Tandrel_Parameters* model = nullptr;
 };
 
-inline std::vector<unsigned char> FloatPacket(float value) {
-    std::vector<unsigned char> bytes(8, 0);
-    std::memcpy(bytes.data(), &value, 4);
-    return bytes;
-}
-
-inline std::vector<unsigned char> IntPacket(int32_t value) {
-    std::vector<unsigned char> bytes(8, 0);
-    std::memcpy(bytes.data(), &value, 4);
-    return bytes;
-}
+using fakehost::FloatPacket;
+using fakehost::IntPacket;

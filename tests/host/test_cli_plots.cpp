@@ -6,13 +6,8 @@
 #include <cairo.h>
 #include <sndfile.h>
 
-#include <unistd.h>
-
 #include <cmath>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -21,9 +16,10 @@
 #include "MarovexHost.h"
 #include "PlotLevels.h"
 #include "PlotResponse.h"
+#include "tests/TestFiles.h"
 
-namespace fs = std::filesystem;
 using namespace marovex::cli;
+using testfiles::ReadAll;
 
 namespace {
 
@@ -31,22 +27,9 @@ const char* const kModulePath = MAROVEX_MODULE_PATH;
 
 class PlotTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        mDir = fs::temp_directory_path() /
-               ("marovex-plots-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(mDir);
-        fs::create_directories(mDir);
-    }
-    void TearDown() override { fs::remove_all(mDir); }
-    std::string Path(const std::string& name) const { return (mDir / name).string(); }
-    fs::path mDir;
+    std::string Path(const std::string& name) const { return mFolder.Path(name); }
+    testfiles::TempFolder mFolder;
 };
-
-std::vector<uint8_t> ReadBytes(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
-}
 
 // A decoded PNG: its pixels as RGB.
 class Picture {
@@ -150,7 +133,7 @@ TEST_F(PlotTest, BurstInSilenceShowsReductionOnlyDuringTheBurstAndTheSameInputGi
 
     // Deterministic: a second run of the same input and settings writes the same bytes.
     ASSERT_EQ(RunProcess(PlotRun(Path("burst.wav"), Path("c.wav"), Path("c.png"))), 0);
-    const std::vector<uint8_t> first = ReadBytes(Path("a.png")), again = ReadBytes(Path("c.png"));
+    const std::string first = ReadAll(Path("a.png")), again = ReadAll(Path("c.png"));
     ASSERT_GT(first.size(), 1000u);
     EXPECT_TRUE(first == again);
     // The picture changes nothing of the audio.
@@ -236,17 +219,17 @@ TEST_F(PlotTest, ResponseCurvesCrossMinus3DbAtTheTabledCornersWithinOnePixel) {
         EXPECT_NEAR(a, l.X(cornerA), 1.0) << "FreqA " << v;
     }
     // Deterministic, and the settings reach the picture.
-    const std::vector<uint8_t> last = ReadBytes(Path("response.png"));
+    const std::string last = ReadAll(Path("response.png"));
     PlotResponseOptions o;
     o.plugin = kModulePath;
     o.output = Path("again.png");
     o.sets = {"FreqW=1", "FreqA=1"};
     ASSERT_EQ(RunPlotResponse(o), 0);
-    EXPECT_TRUE(ReadBytes(o.output) == last);
+    EXPECT_TRUE(ReadAll(o.output) == last);
     o.output = Path("other.png");
     o.sets = {"FreqW=1", "FreqA=0.9"};
     ASSERT_EQ(RunPlotResponse(o), 0);
-    EXPECT_FALSE(ReadBytes(o.output) == last);
+    EXPECT_FALSE(ReadAll(o.output) == last);
     // An existing picture is kept without --overwrite.
     EXPECT_THROW(RunPlotResponse(o), CliError);
 }

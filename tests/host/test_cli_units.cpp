@@ -19,8 +19,10 @@
 #include "Envelope.h"
 #include "StateFile.h"
 #include "Text.h"
+#include "tests/TestFiles.h"
 
 using namespace marovex::cli;
+using testfiles::ReadAll;
 namespace fs = std::filesystem;
 
 namespace {
@@ -39,26 +41,15 @@ std::string ErrorOf(const std::function<void()>& f, int status) {
 
 class CliFiles : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/marovex-cli-units-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        mDir = pattern;
-    }
-    void TearDown() override { fs::remove_all(mDir); }
-    std::string PathOf(const std::string& name) const { return (mDir / name).string(); }
+    std::string PathOf(const std::string& name) const { return mFolder.Path(name); }
     std::vector<std::string> Names() const {
         std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(mDir)) names.push_back(e.path().filename().string());
+        for (const auto& e : fs::directory_iterator(mFolder.Dir())) names.push_back(e.path().filename().string());
         std::sort(names.begin(), names.end());
         return names;
     }
-    fs::path mDir;
+    testfiles::TempFolder mFolder;
 };
-
-std::string ReadText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 }  // namespace
 
@@ -217,7 +208,7 @@ TEST_F(CliFiles, StateFilesAreReadWholeWithinALimit) {
     EXPECT_EQ(ReadFilePrefix(PathOf("s.bin"), 10).size(), 10u);
     EXPECT_NE(ErrorOf([&] { ReadWholeFile(PathOf("none"), 99); }, kExitFailure).find("no such file"),
               std::string::npos);
-    EXPECT_NE(ErrorOf([&] { ReadWholeFile(mDir.string(), 99); }, kExitFailure).find("folder"), std::string::npos);
+    EXPECT_NE(ErrorOf([&] { ReadWholeFile(mFolder.Dir().string(), 99); }, kExitFailure).find("folder"), std::string::npos);
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -377,7 +368,7 @@ TEST_F(CliFiles, OutputsAppearOnlyOnCommitAndNeverReplaceUnasked) {
         EXPECT_FALSE(fs::exists(PathOf("b.txt")));
         file.Commit(false);
     }
-    EXPECT_EQ(ReadText(PathOf("b.txt")), "new");
+    EXPECT_EQ(ReadAll(PathOf("b.txt")), "new");
     struct stat st;
     ASSERT_EQ(::stat(PathOf("b.txt").c_str(), &st), 0);
     const mode_t mask = ::umask(0);
@@ -389,14 +380,14 @@ TEST_F(CliFiles, OutputsAppearOnlyOnCommitAndNeverReplaceUnasked) {
         again.WriteAll({'2'});
         EXPECT_NE(ErrorOf([&] { again.Commit(false); }, kExitFailure).find("already exists"), std::string::npos);
     }
-    EXPECT_EQ(ReadText(PathOf("b.txt")), "new");
+    EXPECT_EQ(ReadAll(PathOf("b.txt")), "new");
     EXPECT_EQ(Names(), std::vector<std::string>{"b.txt"});
     {
         PendingFile replace(PathOf("b.txt"));
         replace.WriteAll({'2'});
         replace.Commit(true);
     }
-    EXPECT_EQ(ReadText(PathOf("b.txt")), "2");
+    EXPECT_EQ(ReadAll(PathOf("b.txt")), "2");
     EXPECT_EQ(Names(), std::vector<std::string>{"b.txt"});
 
     EXPECT_NE(ErrorOf([&] { PendingFile(PathOf("no/such/folder/c.txt")); }, kExitFailure).find("cannot create a file"),

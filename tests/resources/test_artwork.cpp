@@ -9,20 +9,15 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
+
+#include "tests/TestFiles.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
 const char* const kFiles[] = {"Marovex_sfondo.png", "Knob_Vintage_2_Silver_50.png", "Knob_Vintage_2_Silver_30.png"};
-
-std::string Bytes(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 fs::path Generate(const std::string& name) {
     const fs::path dir = fs::temp_directory_path() / ("marovex-artwork-" + std::to_string(getpid()) + "-" + name);
@@ -59,9 +54,9 @@ TEST(Artwork, DeterministicSizesAndAKnobThatTurnsClockwise) {
     const fs::path a = Generate("a");
     const fs::path b = Generate("b");
     for (const char* f : kFiles) {
-        const std::string first = Bytes(a / f);
+        const std::string first = testfiles::ReadAll(a / f);
         ASSERT_FALSE(first.empty()) << f;
-        EXPECT_EQ(first, Bytes(b / f)) << f << " differs between two runs";
+        EXPECT_EQ(first, testfiles::ReadAll(b / f)) << f << " differs between two runs";
     }
 
     cairo_surface_t* panel = cairo_image_surface_create_from_png((a / kFiles[0]).c_str());

@@ -10,10 +10,10 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
 
+#include "tests/TestFiles.h"
 #include "vstgui/cfileselector.h"
 
 using namespace VSTGUI;
@@ -23,29 +23,19 @@ namespace {
 class DesktopChooserTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/marovex-chooser-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = pattern;
+        ASSERT_FALSE(dir.empty());
         const char* path = std::getenv("PATH");
         savedPath = path != nullptr ? path : "";
         setenv("PATH", dir.c_str(), 1);  // only the stand-in (or nothing) is found
     }
-    void TearDown() override {
-        setenv("PATH", savedPath.c_str(), 1);
-        EXPECT_EQ(std::system(("rm -rf '" + dir + "'").c_str()), 0);
-    }
+    void TearDown() override { setenv("PATH", savedPath.c_str(), 1); }
     void Chooser(const std::string& body) {
         const std::string file = dir + "/zenity";
         std::ofstream(file) << "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > '" << dir << "/args'\n"
                             << body << "\n";
         ASSERT_EQ(chmod(file.c_str(), 0755), 0);
     }
-    std::string Read(const std::string& name) {
-        std::ifstream in(dir + "/" + name);
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
+    std::string Read(const std::string& name) { return testfiles::ReadAll(dir + "/" + name); }
     static CNewFileSelector* Selector(CNewFileSelector::Style style, const char* title) {
         CNewFileSelector* s = CNewFileSelector::create(nullptr, style);
         const CFileExtension mrv("Marovex", "mrv", "application/octet-stream", 0, nullptr);
@@ -63,7 +53,8 @@ protected:
         return called;
     }
 
-    std::string dir;
+    testfiles::TempFolder folder;
+    const std::string dir = folder.Dir().string();
     std::string savedPath;
 };
 
