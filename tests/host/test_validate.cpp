@@ -103,6 +103,17 @@ TEST(Validate, CrashAndHangAreFailuresOfTheirCheckAndTheRunGoesOn) {
     unsetenv("MAROVEX_BROKEN_HOW");
     EXPECT_EQ(run.status, 1) << run.out;
     EXPECT_NE(LineOf(run.out, "rates").find("FAILED timed out"), std::string::npos) << run.out;
+
+    // An editor that divides by the sample rate passes the editor check as long as the host reports
+    // a rate, and crashes it at 0 Hz: the check opens the editor of an instance without a rate.
+    run = Validate("--plugin " + Broken("misbehave") + " --strictness 1 --seed 5 --only editor");
+    EXPECT_EQ(run.status, 0) << run.out;
+    EXPECT_NE(LineOf(run.out, "editor").find("at 0 Hz"), std::string::npos) << run.out;
+    setenv("MAROVEX_BROKEN_HOW", "rate0", 1);
+    run = Validate("--plugin " + Broken("misbehave") + " --strictness 1 --seed 5 --only editor");
+    unsetenv("MAROVEX_BROKEN_HOW");
+    EXPECT_EQ(run.status, 1) << run.out;
+    EXPECT_NE(LineOf(run.out, "editor").find("FAILED crashed with signal SIG"), std::string::npos) << run.out;
 }
 
 TEST(Validate, TheSameSeedReplaysTheSameRun) {

@@ -130,6 +130,22 @@ public:
 #endif
         return Tandrel_GUI::Uninitialize();
     }
+
+#if defined(MAROVEX_BROKEN_MISBEHAVE)
+    // With MAROVEX_BROKEN_HOW "rate0" the editor's timer scales its display by the sample rate in
+    // whole hertz, unguarded: a host that tells it 0 Hz makes it divide by zero.
+    AAX_Result TimerWakeup() override {
+        static const char* const how = std::getenv("MAROVEX_BROKEN_HOW");
+        if (how != nullptr && std::strcmp(how, "rate0") == 0 && GetController() != nullptr) {
+            float rate = 0.0f;
+            GetController()->GetSampleRate(&rate);
+            const volatile int32_t hz = static_cast<int32_t>(rate);
+            const volatile int32_t pixelsPerKHz = 400000 / hz;
+            static_cast<void>(pixelsPerKHz);
+        }
+        return Tandrel_GUI::TimerWakeup();
+    }
+#endif
 };
 
 #define Tandrel_AlgorithmProcessFunction BrokenProcess
