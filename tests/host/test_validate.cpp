@@ -116,6 +116,17 @@ TEST(Validate, CrashAndHangAreFailuresOfTheirCheckAndTheRunGoesOn) {
     EXPECT_NE(LineOf(run.out, "editor").find("FAILED crashed with signal SIG"), std::string::npos) << run.out;
 }
 
+// A module that applies a chunk and then refuses it changes what it said it could not read.
+TEST(Validate, TheHostileStateCheckHoldsARefusedChunkToChangingNothing) {
+    setenv("MAROVEX_BROKEN_HOW", "refuse", 1);
+    const Outcome run = Validate("--plugin " + Broken("misbehave") + " --strictness 1 --seed 8 --only hostile-state");
+    unsetenv("MAROVEX_BROKEN_HOW");
+    EXPECT_EQ(run.status, 1) << run.out;
+    const std::string line = LineOf(run.out, "hostile-state");
+    EXPECT_NE(line.find("FAILED the chunk cut to"), std::string::npos) << line;
+    EXPECT_NE(line.find("was refused"), std::string::npos) << line;
+}
+
 TEST(Validate, TheSameSeedReplaysTheSameRun) {
     const std::regex times(" \\[[0-9.]+ s\\]");
     const std::string args = "--strictness 1 --seed 424242 --randomise --only blocks,param-fuzz,state";

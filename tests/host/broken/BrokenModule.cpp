@@ -107,6 +107,15 @@ public:
         return r;
     }
 
+#if defined(MAROVEX_BROKEN_MISBEHAVE)
+    // With MAROVEX_BROKEN_HOW "refuse" every chunk is applied and then refused as unreadable.
+    AAX_Result SetChunk(AAX_CTypeID chunkID, const AAX_SPlugInChunk* chunk) override {
+        const AAX_Result r = Tandrel_Parameters::SetChunk(chunkID, chunk);
+        static const char* const how = std::getenv("MAROVEX_BROKEN_HOW");
+        return how != nullptr && std::strcmp(how, "refuse") == 0 ? AAX_ERROR_INCORRECT_CHUNK_SIZE : r;
+    }
+#endif
+
     AAX_Result GetParameterValueFromString(AAX_CParamID id, double* value, const AAX_IString& text) const override {
         const AAX_Result r = Tandrel_Parameters::GetParameterValueFromString(id, value, text);
 #if defined(MAROVEX_BROKEN_TEXT)
