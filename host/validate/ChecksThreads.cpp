@@ -149,17 +149,28 @@ std::string OpenAndClose(MarovexModule& module, MarovexInstance& instance, const
 
 // `sweeps` sweeps of every parameter but the bypass through their range with one editor open, which
 // hears of every change; afterwards each reads back its last value and the bypass is untouched.
+// The heap may not grow by more than 64 bytes per sweep after the first tenth of them (a leak of
+// one small allocation per change the editor hears of grows it by several hundred); the growth per
+// sweep goes to *growth.
 std::string Sweep(MarovexInstance& instance, const std::vector<MarovexParameterInfo>& params, const std::string& bypass,
-                  int sweeps, const char* where) {
+                  int sweeps, const char* where, double* growth) {
     std::string error;
     std::unique_ptr<MarovexGui> gui = instance.CreateGui(&error);
     if (gui == nullptr) return std::string("opening for the sweeps ") + where + ": " + error;
+    const int warmUp = std::max(2, sweeps / 10);
+    size_t heapMark = 0;
     for (int s = 0; s < sweeps; ++s) {
         const double v = double(s % 101) / 100.0;
         for (const MarovexParameterInfo& p : params) {
             if (p.id != bypass && !instance.SetParameter(p.id, v, &error)) return error;
         }
         gui->Interface()->TimerWakeup();
+        if (s + 1 == warmUp) heapMark = HeapInUse();
+    }
+    const size_t heapEnd = HeapInUse();
+    *growth = double(heapEnd > heapMark ? heapEnd - heapMark : 0) / std::max(1, sweeps - warmUp);
+    if (*growth > 64.0) {
+        return fmt::format("the heap grew by {:.0f} B per sweep with the editor open {} (limit 64)", *growth, where);
     }
     for (const MarovexParameterInfo& p : params) {
         const double want = p.id == bypass ? p.normalized : double((sweeps - 1) % 101) / 100.0;
@@ -197,14 +208,14 @@ CheckResult CheckEditor(const CheckEnv& env) {
     // At a sample rate of 0: an instance of the same module whose host has no rate yet and tells the
     // plug-in 0 Hz (it never processes). Openings, then sweeps with the editor open; once it is
     // released every component object it made is gone.
-    double unratedGrowth = 0.0;
+    double unratedGrowth = 0.0, sweepGrowth = 0.0, unratedSweepGrowth = 0.0;
     {
         const int32_t liveBefore = rig.Module().LiveObjectCount();
         std::unique_ptr<MarovexInstance> unrated =
             MarovexInstance::CreateWithoutSampleRate(rig.ModulePtr(), kStereo, 256, &error);
         if (unrated == nullptr) return Fail("cannot make an instance without a sample rate: " + error);
         problem = OpenAndClose(rig.Module(), *unrated, params, cycles, "at 0 Hz", &unratedGrowth);
-        if (problem.empty()) problem = Sweep(*unrated, params, bypass, sweeps, "at 0 Hz");
+        if (problem.empty()) problem = Sweep(*unrated, params, bypass, sweeps, "at 0 Hz", &unratedSweepGrowth);
         if (!problem.empty()) return Fail(problem);
         unrated.reset();
         if (rig.Module().LiveObjectCount() != liveBefore) {
@@ -243,15 +254,16 @@ CheckResult CheckEditor(const CheckEnv& env) {
     if (stateAfter != stateBefore) return Fail("opening and closing the editor while processing changed the state");
 
     // Parameter sweeps with the editor open: it hears of every change.
-    problem = Sweep(rig.Instance(), params, bypass, sweeps, "at 48000 Hz");
+    problem = Sweep(rig.Instance(), params, bypass, sweeps, "at 48000 Hz", &sweepGrowth);
     if (!problem.empty()) return Fail(problem);
 
     const double worst = std::max(growth, unratedGrowth);
     const std::string figure =
         fmt::format("{} openings before processing, {} at 0 Hz, {} while processing; {} sweeps of {} parameters "
-                    "while open, at 48000 Hz and at 0 Hz; heap growth {:.0f} B per opening (limit 256), state "
-                    "unchanged",
-                    cycles, cycles, whileProcessing, sweeps, params.size(), worst);
+                    "while open, at 48000 Hz and at 0 Hz; heap growth {:.0f} B per opening (limit 256), {:.0f} B "
+                    "per sweep (limit 64); state unchanged",
+                    cycles, cycles, whileProcessing, sweeps, params.size(), worst,
+                    std::max(sweepGrowth, unratedSweepGrowth));
     return worst < 256.0 ? Pass(figure) : Fail(figure);
 }
 

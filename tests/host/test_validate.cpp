@@ -114,6 +114,12 @@ TEST(Validate, CrashAndHangAreFailuresOfTheirCheckAndTheRunGoesOn) {
     unsetenv("MAROVEX_BROKEN_HOW");
     EXPECT_EQ(run.status, 1) << run.out;
     EXPECT_NE(LineOf(run.out, "editor").find("FAILED crashed with signal SIG"), std::string::npos) << run.out;
+    // An editor that leaks a little on every parameter notice passes the openings and fails the sweeps.
+    setenv("MAROVEX_BROKEN_HOW", "update-leak", 1);
+    run = Validate("--plugin " + Broken("misbehave") + " --strictness 1 --seed 5 --only editor");
+    unsetenv("MAROVEX_BROKEN_HOW");
+    EXPECT_EQ(run.status, 1) << run.out;
+    EXPECT_NE(LineOf(run.out, "editor").find("per sweep with the editor open at 0 Hz"), std::string::npos) << run.out;
 }
 
 // A module that applies a chunk and then refuses it changes what it said it could not read.

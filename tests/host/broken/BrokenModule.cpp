@@ -154,6 +154,18 @@ public:
         }
         return Tandrel_GUI::TimerWakeup();
     }
+
+    // With MAROVEX_BROKEN_HOW "update-leak" every parameter notice forgets 48 bytes: too little for
+    // one opening to show, plenty over a sweep of every parameter.
+    AAX_Result ParameterUpdated(AAX_CParamID id) override {
+        static const char* const how = std::getenv("MAROVEX_BROKEN_HOW");
+        if (how != nullptr && std::strcmp(how, "update-leak") == 0) {
+            char* forgotten = new char[48];
+            std::memset(forgotten, 1, 48);
+            std::atomic_signal_fence(std::memory_order_seq_cst);
+        }
+        return Tandrel_GUI::ParameterUpdated(id);
+    }
 #endif
 };
 
