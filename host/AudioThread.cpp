@@ -33,6 +33,8 @@ bool AudioThread::Start(Engine& engine, std::shared_ptr<MarovexAudioSource> sour
     if (blockFrames < 1 || blockFrames > engine.MaxBlock()) return fail("the block size is outside 1 to the instance's largest block");
     if (mThread.joinable()) return fail("the audio thread is already running");
     if (engine.Failed()) return fail("the instance no longer processes");
+    // The pacing divides by the rate; an instance without one does not process anyway.
+    if (!(engine.SampleRate() > 0.0f)) return fail("the instance was made without a sample rate; it does not process");
     if (!engine.Claim()) return fail("another thread is processing the instance");
     mEngine = &engine;
     mSource = std::move(source);

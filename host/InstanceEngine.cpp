@@ -240,6 +240,9 @@ void Engine::Raise(uint32_t flag) noexcept {
 
 MarovexProcessStatus Engine::Run(const float* const* in, float* const* out, int32_t frames) noexcept {
     if (mFailed.load(std::memory_order_acquire)) return MarovexProcessStatus::Stopped;
+    // An instance made without a sample rate never runs its procedure: the plug-in's filters and
+    // time constants have nothing to be computed from.
+    if (!(mSampleRate > 0.0f)) return MarovexProcessStatus::NoSampleRate;
     const DenormalScope denormals;
     mMxcsr.store(DenormalScope::Current(), std::memory_order_relaxed);
     for (int32_t offset = 0; offset < frames;) {

@@ -62,7 +62,8 @@ public:
     // Processes `frames` samples in blocks of at most MaxBlock(): before each block the pending
     // packets go into the context, then the procedure runs and the meters are published. Sets
     // flush-to-zero and denormals-are-zero for its duration and restores the caller's MXCSR.
-    // in/out may be the same buffers. Real-time safe.
+    // in/out may be the same buffers. Real-time safe. Laid out with a sample rate of 0, it runs
+    // nothing and answers NoSampleRate.
     MarovexProcessStatus Run(const float* const* in, float* const* out, int32_t frames) noexcept;
 
     bool Failed() const { return mFailed.load(std::memory_order_acquire); }

@@ -278,6 +278,7 @@ enum class MarovexProcessStatus : int32_t {
     Busy = 2,          // another thread is processing (a second caller, or the owned audio thread)
     Stopped = 3,       // the process procedure threw earlier; the instance no longer processes
     PluginThrew = 4,   // the process procedure threw during this call; frames after it are untouched
+    NoSampleRate = 5,  // the instance was made without a sample rate (CreateWithoutSampleRate)
 };
 
 // What feeds the owned audio thread. Both calls run on that thread: they must be real-time safe
@@ -322,6 +323,15 @@ public:
     static std::unique_ptr<MarovexInstance> Create(const std::shared_ptr<MarovexModule>& module,
                                                    int32_t stemFormat, float sampleRate, int32_t maxBlock,
                                                    std::string* error);
+    // An instance whose sample rate is not known yet, as a host holds one before its audio device
+    // is chosen: made as Create makes one, but the plug-in's host object answers GetSampleRate with
+    // 0 Hz, the context's sample-rate field holds 0 and SampleRate() is 0. Parameters, state, meters
+    // and editors work as for any instance; processing never runs: ProcessInCaller answers
+    // NoSampleRate (Process false, with the reason), StartAudioThread false. It stays so for its
+    // whole life. For checking how a data model and an editor cope before a rate is known.
+    static std::unique_ptr<MarovexInstance> CreateWithoutSampleRate(const std::shared_ptr<MarovexModule>& module,
+                                                                    int32_t stemFormat, int32_t maxBlock,
+                                                                    std::string* error);
     // Stops the owned audio thread, detaches the host objects of editors still open, uninitialises
     // and releases the data model, and checks that the plug-in dropped every reference to the host's
     // objects.
@@ -406,6 +416,10 @@ public:
 
 private:
     MarovexInstance();
+    // Create and CreateWithoutSampleRate: sampleRate 0 only when withoutRate.
+    static std::unique_ptr<MarovexInstance> Make(const std::shared_ptr<MarovexModule>& module, int32_t stemFormat,
+                                                 float sampleRate, int32_t maxBlock, bool withoutRate,
+                                                 std::string* error);
     std::unique_ptr<marovex_host::InstanceCore> mCore;
 };
 

@@ -143,13 +143,29 @@ MarovexInstance::~MarovexInstance() { mCore->Shutdown(); }
 std::unique_ptr<MarovexInstance> MarovexInstance::Create(const std::shared_ptr<MarovexModule>& module,
                                                          int32_t stemFormat, float sampleRate, int32_t maxBlock,
                                                          std::string* error) {
+    return Make(module, stemFormat, sampleRate, maxBlock, false, error);
+}
+
+std::unique_ptr<MarovexInstance> MarovexInstance::CreateWithoutSampleRate(const std::shared_ptr<MarovexModule>& module,
+                                                                          int32_t stemFormat, int32_t maxBlock,
+                                                                          std::string* error) {
+    return Make(module, stemFormat, 0.0f, maxBlock, true, error);
+}
+
+std::unique_ptr<MarovexInstance> MarovexInstance::Make(const std::shared_ptr<MarovexModule>& module,
+                                                       int32_t stemFormat, float sampleRate, int32_t maxBlock,
+                                                       bool withoutRate, std::string* error) {
     std::unique_ptr<MarovexInstance> instance;
     const bool ok = Guarded(error, "instance creation", [&] {
         if (module == nullptr || module->Effect() == nullptr) {
             SetError(error, "no module with an effect was given");
             return false;
         }
-        if (!(sampleRate > 0.0f) || !std::isfinite(sampleRate) || sampleRate > 1.0e7f) {
+        // The engine refuses to process at a rate of 0 (see Engine::Run), so only that instance
+        // without a rate is let through.
+        const bool usableRate = withoutRate ? sampleRate == 0.0f
+                                            : sampleRate > 0.0f && std::isfinite(sampleRate) && sampleRate <= 1.0e7f;
+        if (!usableRate) {
             SetError(error, "sample rate " + std::to_string(sampleRate) + " Hz is not usable");
             return false;
         }
@@ -286,6 +302,9 @@ bool MarovexInstance::Process(const float* const* in, float* const* out, int32_t
             return false;
         case MarovexProcessStatus::PluginThrew:
             SetError(error, "the process procedure threw an exception; the instance no longer processes");
+            return false;
+        case MarovexProcessStatus::NoSampleRate:
+            SetError(error, "the instance was made without a sample rate; it does not process");
             return false;
     }
     return false;

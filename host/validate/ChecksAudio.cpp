@@ -531,6 +531,7 @@ CheckResult CheckGoldenRenders(const CheckEnv& env) {
                                      LayoutName(stem) + ")");
 
         Rig neutral(env.plugin, stem, 48000.0f, 512);
+        if (!neutral.Ok()) return Fail(neutral.Error());
         const std::pair<const char*, double> flat[] = {{"InGain", 0.5}, {"Width", 1.0}, {"Action", 1.0},
                                                        {"Dyn", 1.0},    {"Adj", 0.5},   {"OutGain", 0.5}};
         for (const auto& s : flat) {

@@ -292,13 +292,27 @@ CheckResult CheckHostileState(const CheckEnv& env) {
         }
         return problem.empty();
     };
-    const auto load = [&](const std::vector<uint8_t>& record) {
-        rig.Instance().LoadState(record, &error);  // a refusal is a fine answer
+    // A refusal is a fine answer, but a refused chunk must change nothing.
+    int refused = 0;
+    const auto load = [&](const std::vector<uint8_t>& record, const std::string& what) {
+        std::vector<double> before;
+        for (const MarovexParameterInfo& p : rig.Parameters()) before.push_back(rig.Get(p.id));
+        if (rig.Instance().LoadState(record, &error)) return true;
+        ++refused;
+        for (size_t i = 0; i < before.size(); ++i) {
+            const double v = rig.Get(rig.Parameters()[i].id);
+            if (!(v == before[i])) {
+                problem = fmt::format("{} was refused ({}), yet \"{}\" became {} (was {})", what, error,
+                                      rig.Parameters()[i].id, v, before[i]);
+                return false;
+            }
+        }
+        return true;
     };
 
     int loads = 0;
     if (!settle()) return Fail(rig.Error());
-    load(Record(good, nullptr, 0));
+    if (!load(Record(good, nullptr, 0), "an empty chunk")) return Fail(problem);
     ++loads;
     if (!verify(Allow::Unchanged, "an empty chunk")) return Fail(problem);
 
@@ -306,7 +320,7 @@ CheckResult CheckHostileState(const CheckEnv& env) {
         std::vector<uint8_t> noise(1u << 20);
         for (auto& byte : noise) byte = static_cast<uint8_t>(rng());
         if (!settle()) return Fail(rig.Error());
-        load(Record(good, noise.data(), noise.size()));
+        if (!load(Record(good, noise.data(), noise.size()), "1 MB of random bytes")) return Fail(problem);
         ++loads;
         if (!verify(Allow::Unchanged, "1 MB of random bytes")) return Fail(problem);
     }
@@ -314,11 +328,10 @@ CheckResult CheckHostileState(const CheckEnv& env) {
     const size_t dataSize = good.size() - kAAX_ChunkHeaderSize;
     for (size_t cut = 0; cut < dataSize; ++cut) {
         if (!settle()) return Fail(rig.Error());
-        load(Record(good, good.data() + kAAX_ChunkHeaderSize, cut));
+        const std::string what = fmt::format("the chunk cut to {} of {} bytes", cut, dataSize);
+        if (!load(Record(good, good.data() + kAAX_ChunkHeaderSize, cut), what)) return Fail(problem);
         ++loads;
-        if (!verify(Allow::OwnOrGood, fmt::format("the chunk cut to {} of {} bytes", cut, dataSize).c_str())) {
-            return Fail(problem);
-        }
+        if (!verify(Allow::OwnOrGood, what.c_str())) return Fail(problem);
     }
 
     const int flips = Scaled(env, 1000, 50);
@@ -326,9 +339,10 @@ CheckResult CheckHostileState(const CheckEnv& env) {
         std::vector<uint8_t> bad = good;
         const size_t bit = rng() % (dataSize * 8);
         bad[kAAX_ChunkHeaderSize + bit / 8] ^= static_cast<uint8_t>(1u << (bit % 8));
-        load(bad);
+        const std::string what = fmt::format("bit {} flipped", bit);
+        if (!load(bad, what)) return Fail(problem);
         ++loads;
-        if (!verify(Allow::AnyValid, fmt::format("bit {} flipped", bit).c_str())) return Fail(problem);
+        if (!verify(Allow::AnyValid, what.c_str())) return Fail(problem);
     }
     // And it still processes.
     auto io = Noise(rng, rig.Channels(), 4096);
@@ -336,9 +350,9 @@ CheckResult CheckHostileState(const CheckEnv& env) {
     SampleCounts counts;
     for (const auto& ch : io) counts.Add(ch.data(), ch.size());
     if (counts.nan + counts.inf != 0) return Fail("after the hostile chunks the output is not finite: " + counts.Text());
-    return Pass(fmt::format("{} hostile loads (empty, 3 x 1 MB random, {} cuts, {} bit flips): no crash, nothing "
-                            "changed that could not be read",
-                            loads, dataSize, flips));
+    return Pass(fmt::format("{} hostile loads (empty, 3 x 1 MB random, {} cuts, {} bit flips), {} refused: no "
+                            "crash, nothing changed that could not be read",
+                            loads, dataSize, flips, refused));
 }
 
 }  // namespace marovex::validate

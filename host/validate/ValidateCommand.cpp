@@ -200,9 +200,12 @@ ChildOutcome RunChild(const CheckInfo& check, const std::string& plugin, const V
     } else {
         outcome.status = kChildFailed;
         const int code = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
-        outcome.figure = code == kChildFailed ? figure
-                                               : fmt::format("the check's process exited with status {}{}", code,
-                                                             figure.empty() ? "" : " after: " + figure);
+        // A failed check prints its figure last; a process that ended before (a sanitizer's report
+        // ends it with status 1 too) gets its status named instead of an empty figure.
+        outcome.figure = code == kChildFailed && !figure.empty()
+                             ? figure
+                             : fmt::format("the check's process exited with status {}{}", code,
+                                           figure.empty() ? " before its figure" : " after: " + figure);
     }
     return outcome;
 }

@@ -375,6 +375,62 @@ TEST_F(HostInstance, CreationAndProcessRefuseUnusableArguments) {
     EXPECT_EQ(inst->BlocksProcessed(), 0u);
 }
 
+// An instance made without a sample rate: the plug-in is told 0 Hz, so its data model posts the
+// value packets but no coefficient block (one computed at 0 Hz would not be finite); parameters,
+// state and the editor work; nothing processes, on either path; Create still refuses 0 Hz.
+TEST_F(HostInstance, AnInstanceWithoutASampleRateWorksExceptForProcessing) {
+    std::string error;
+    EXPECT_EQ(MarovexInstance::Create(sModule, AAX_eStemFormat_Stereo, 0.0f, 64, &error), nullptr);
+    auto inst = MarovexInstance::CreateWithoutSampleRate(sModule, AAX_eStemFormat_Stereo, 64, &error);
+    ASSERT_NE(inst, nullptr) << error;
+    EXPECT_EQ(inst->SampleRate(), 0.0f);
+    AAX_IACFController* controller = nullptr;
+    ASSERT_EQ(inst->HostObject()->QueryInterface(IID_IAAXControllerV1, reinterpret_cast<void**>(&controller)), 0);
+    float rate = -1.0f;
+    EXPECT_EQ(controller->GetSampleRate(&rate), 0);
+    EXPECT_EQ(rate, 0.0f);
+    controller->Release();
+
+    constexpr AAX_CFieldIndex kFreqA = 4, kCoefsW = 14, kCoefsA = 15;
+    ASSERT_TRUE(inst->SetParameter("FreqA", 0.75, &error)) << error;
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(inst->LatestPacket(kFreqA, &bytes));
+    ASSERT_GE(bytes.size(), sizeof(float));
+    float value = 0.0f;
+    std::memcpy(&value, bytes.data(), sizeof value);
+    EXPECT_EQ(value, 0.75f);
+    EXPECT_FALSE(inst->LatestPacket(kCoefsW, &bytes));
+    EXPECT_FALSE(inst->LatestPacket(kCoefsA, &bytes));
+
+    std::vector<uint8_t> saved;
+    ASSERT_TRUE(inst->SaveState(&saved, &error)) << error;
+    auto rated = Make(AAX_eStemFormat_Stereo, 64);
+    ASSERT_TRUE(rated && rated->LoadState(saved, &error)) << error;
+    double v = 0.0;
+    ASSERT_TRUE(rated->GetParameterValue("FreqA", &v, &error));
+    EXPECT_EQ(float(v), 0.75f);
+    auto gui = inst->CreateGui(&error);
+    ASSERT_NE(gui, nullptr) << error;
+    gui->Interface()->TimerWakeup();
+    gui.reset();
+
+    float buffer[64] = {};
+    const float* in[2] = {buffer, buffer};
+    float* out[2] = {buffer, buffer};
+    EXPECT_EQ(inst->ProcessInCaller(in, out, 64), MarovexProcessStatus::NoSampleRate);
+    EXPECT_FALSE(inst->Process(in, out, 64, &error));
+    EXPECT_NE(error.find("without a sample rate"), std::string::npos) << error;
+    EXPECT_FALSE(inst->StartAudioThread(std::make_shared<MarovexLoopingSource>(std::vector<std::vector<float>>{}), 64,
+                                        &error));
+    EXPECT_FALSE(inst->AudioThreadRunning());
+    EXPECT_EQ(inst->BlocksProcessed(), 0u);
+    EXPECT_EQ(inst->PacketsDelivered(), 0u);
+    EXPECT_EQ(inst->ProblemCount(), 0);
+    inst.reset();
+    rated.reset();
+    EXPECT_EQ(sModule->LiveObjectCount(), 0);
+}
+
 // The host's side of the plug-in's calls: packets are checked against the declared fields, queued
 // without loss, and the controller answers the instance's settings.
 TEST_F(HostInstance, HostChecksPacketsAgainstTheDeclaredFields) {

@@ -103,6 +103,45 @@ TEST(Validate, CrashAndHangAreFailuresOfTheirCheckAndTheRunGoesOn) {
     unsetenv("MAROVEX_BROKEN_HOW");
     EXPECT_EQ(run.status, 1) << run.out;
     EXPECT_NE(LineOf(run.out, "rates").find("FAILED timed out"), std::string::npos) << run.out;
+
+    // An editor that divides by the sample rate passes the editor check as long as the host reports
+    // a rate, and crashes it at 0 Hz: the check opens the editor of an instance without a rate.
+    run = Validate("--plugin " + Broken("misbehave") + " --strictness 1 --seed 5 --only editor");
+    EXPECT_EQ(run.status, 0) << run.out;
+    EXPECT_NE(LineOf(run.out, "editor").find("at 0 Hz"), std::string::npos) << run.out;
+    setenv("MAROVEX_BROKEN_HOW", "rate0", 1);
+    run = Validate("--plugin " + Broken("misbehave") + " --strictness 1 --seed 5 --only editor");
+    unsetenv("MAROVEX_BROKEN_HOW");
+    EXPECT_EQ(run.status, 1) << run.out;
+#if defined(__SANITIZE_ADDRESS__)
+    // The undefined-behaviour checker catches the division first and ends the process with status 1.
+    EXPECT_NE(LineOf(run.out, "editor").find("FAILED the check's process exited with status 1 before its figure"),
+              std::string::npos) << run.out;
+#else
+    EXPECT_NE(LineOf(run.out, "editor").find("FAILED crashed with signal SIGFPE"), std::string::npos) << run.out;
+#endif
+    // An editor that leaks a little on every parameter notice passes the openings and fails the sweeps.
+    setenv("MAROVEX_BROKEN_HOW", "update-leak", 1);
+    run = Validate("--plugin " + Broken("misbehave") + " --strictness 1 --seed 5 --only editor");
+    unsetenv("MAROVEX_BROKEN_HOW");
+    EXPECT_EQ(run.status, 1) << run.out;
+#if defined(__SANITIZE_ADDRESS__)
+    // The leak checker ends the check's process at its exit, after the figure.
+    EXPECT_NE(LineOf(run.out, "editor").find("FAILED"), std::string::npos) << run.out;
+#else
+    EXPECT_NE(LineOf(run.out, "editor").find("per sweep with the editor open at 0 Hz"), std::string::npos) << run.out;
+#endif
+}
+
+// A module that applies a chunk and then refuses it changes what it said it could not read.
+TEST(Validate, TheHostileStateCheckHoldsARefusedChunkToChangingNothing) {
+    setenv("MAROVEX_BROKEN_HOW", "refuse", 1);
+    const Outcome run = Validate("--plugin " + Broken("misbehave") + " --strictness 1 --seed 8 --only hostile-state");
+    unsetenv("MAROVEX_BROKEN_HOW");
+    EXPECT_EQ(run.status, 1) << run.out;
+    const std::string line = LineOf(run.out, "hostile-state");
+    EXPECT_NE(line.find("FAILED the chunk cut to"), std::string::npos) << line;
+    EXPECT_NE(line.find("was refused"), std::string::npos) << line;
 }
 
 TEST(Validate, TheSameSeedReplaysTheSameRun) {

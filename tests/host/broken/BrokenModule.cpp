@@ -107,6 +107,15 @@ public:
         return r;
     }
 
+#if defined(MAROVEX_BROKEN_MISBEHAVE)
+    // With MAROVEX_BROKEN_HOW "refuse" every chunk is applied and then refused as unreadable.
+    AAX_Result SetChunk(AAX_CTypeID chunkID, const AAX_SPlugInChunk* chunk) override {
+        const AAX_Result r = Tandrel_Parameters::SetChunk(chunkID, chunk);
+        static const char* const how = std::getenv("MAROVEX_BROKEN_HOW");
+        return how != nullptr && std::strcmp(how, "refuse") == 0 ? AAX_ERROR_INCORRECT_CHUNK_SIZE : r;
+    }
+#endif
+
     AAX_Result GetParameterValueFromString(AAX_CParamID id, double* value, const AAX_IString& text) const override {
         const AAX_Result r = Tandrel_Parameters::GetParameterValueFromString(id, value, text);
 #if defined(MAROVEX_BROKEN_TEXT)
@@ -130,6 +139,34 @@ public:
 #endif
         return Tandrel_GUI::Uninitialize();
     }
+
+#if defined(MAROVEX_BROKEN_MISBEHAVE)
+    // With MAROVEX_BROKEN_HOW "rate0" the editor's timer scales its display by the sample rate in
+    // whole hertz, unguarded: a host that tells it 0 Hz makes it divide by zero.
+    AAX_Result TimerWakeup() override {
+        static const char* const how = std::getenv("MAROVEX_BROKEN_HOW");
+        if (how != nullptr && std::strcmp(how, "rate0") == 0 && GetController() != nullptr) {
+            float rate = 0.0f;
+            GetController()->GetSampleRate(&rate);
+            const volatile int32_t hz = static_cast<int32_t>(rate);
+            const volatile int32_t pixelsPerKHz = 400000 / hz;
+            static_cast<void>(pixelsPerKHz);
+        }
+        return Tandrel_GUI::TimerWakeup();
+    }
+
+    // With MAROVEX_BROKEN_HOW "update-leak" every parameter notice forgets 48 bytes: too little for
+    // one opening to show, plenty over a sweep of every parameter.
+    AAX_Result ParameterUpdated(AAX_CParamID id) override {
+        static const char* const how = std::getenv("MAROVEX_BROKEN_HOW");
+        if (how != nullptr && std::strcmp(how, "update-leak") == 0) {
+            char* forgotten = new char[48];
+            std::memset(forgotten, 1, 48);
+            std::atomic_signal_fence(std::memory_order_seq_cst);
+        }
+        return Tandrel_GUI::ParameterUpdated(id);
+    }
+#endif
 };
 
 #define Tandrel_AlgorithmProcessFunction BrokenProcess
