@@ -4,14 +4,15 @@
 
 namespace marovex::cli {
 
-ChunkPipeline::ChunkPipeline(int64_t chunkFrames, int channels, bool keepOriginals, Fill fill, Drain drain,
-                             size_t slots)
+ChunkPipeline::ChunkPipeline(int64_t chunkFrames, int channels, bool keepOriginals, size_t planarSections, Fill fill,
+                             Drain drain, size_t slots)
     : mChunkFrames(chunkFrames), mFill(std::move(fill)), mDrain(std::move(drain)), mSlots(slots) {
     const size_t samples = size_t(chunkFrames) * size_t(channels);
     for (Slot& slot : mSlots) {
         slot.chunk.in.resize(samples);
         if (keepOriginals) slot.chunk.originals.resize(samples);
         slot.chunk.out.resize(samples);
+        slot.chunk.planar.resize(size_t(chunkFrames) * planarSections);
     }
     mThread = std::thread([this] { Run(); });
 }

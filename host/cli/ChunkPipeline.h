@@ -14,12 +14,15 @@
 
 namespace marovex::cli {
 
-// One slot of the ring: interleaved input (and the integers it was read from, when kept), the output,
-// and the frames it holds.
+// One slot of the ring: interleaved input (and the integers it was read from, when kept), the
+// interleaved output, planar room for the caller (its sections `chunkFrames` apart), and the frames it
+// holds. The fill and drain functions run on the pipeline's thread, so work they do on a chunk (such as
+// converting between interleaved and planar samples) overlaps with the caller's processing.
 struct AudioChunk {
     std::vector<float> in;
     std::vector<int32_t> originals;
     std::vector<float> out;
+    std::vector<float> planar;
     int64_t frames = 0;
 };
 
@@ -28,12 +31,14 @@ public:
     // Fills a chunk's `in` and `originals` with up to `capacity` frames and returns how many; fewer than
     // `capacity` only at the end of the input, 0 there. May throw.
     using Fill = std::function<int64_t(AudioChunk& chunk, int64_t capacity)>;
-    // Writes a processed chunk. May throw.
-    using Drain = std::function<void(const AudioChunk& chunk)>;
+    // Writes a processed chunk (and may use its `out` and `planar` for that). May throw.
+    using Drain = std::function<void(AudioChunk& chunk)>;
 
     // Starts the thread, which begins reading at once. Chunks hold `chunkFrames` frames of `channels`
-    // channels; `originals` has room only with `keepOriginals`.
-    ChunkPipeline(int64_t chunkFrames, int channels, bool keepOriginals, Fill fill, Drain drain, size_t slots = 3);
+    // channels; `originals` has room only with `keepOriginals`, `planar` for `planarSections` sections
+    // of `chunkFrames` frames.
+    ChunkPipeline(int64_t chunkFrames, int channels, bool keepOriginals, size_t planarSections, Fill fill,
+                  Drain drain, size_t slots = 3);
     // Stops the thread without writing what is left.
     ~ChunkPipeline();
     ChunkPipeline(const ChunkPipeline&) = delete;

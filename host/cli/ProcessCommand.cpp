@@ -284,10 +284,11 @@ void CountSamples(const float* samples, size_t count, double* peak, int64_t* non
     if (beyondFullScale != nullptr) *beyondFullScale += beyondCount;
 }
 
-void Deinterleave(const float* interleaved, int channels, int64_t frames, std::vector<std::vector<float>>& planar) {
+// Interleaved frames to planar channels `stride` samples apart, and back.
+void Deinterleave(const float* interleaved, int channels, int64_t frames, float* planar, int64_t stride) {
     if (channels == 2) {
-        float* left = planar[0].data();
-        float* right = planar[1].data();
+        float* left = planar;
+        float* right = planar + stride;
         for (int64_t f = 0; f < frames; ++f) {
             left[f] = interleaved[2 * f];
             right[f] = interleaved[2 * f + 1];
@@ -295,15 +296,15 @@ void Deinterleave(const float* interleaved, int channels, int64_t frames, std::v
         return;
     }
     for (int c = 0; c < channels; ++c) {
-        float* channel = planar[c].data();
+        float* channel = planar + c * stride;
         for (int64_t f = 0; f < frames; ++f) channel[f] = interleaved[f * channels + c];
     }
 }
 
-void Interleave(const std::vector<std::vector<float>>& planar, int channels, int64_t frames, float* interleaved) {
+void Interleave(const float* planar, int64_t stride, int channels, int64_t frames, float* interleaved) {
     if (channels == 2) {
-        const float* left = planar[0].data();
-        const float* right = planar[1].data();
+        const float* left = planar;
+        const float* right = planar + stride;
         for (int64_t f = 0; f < frames; ++f) {
             interleaved[2 * f] = left[f];
             interleaved[2 * f + 1] = right[f];
@@ -311,7 +312,7 @@ void Interleave(const std::vector<std::vector<float>>& planar, int channels, int
         return;
     }
     for (int c = 0; c < channels; ++c) {
-        const float* channel = planar[c].data();
+        const float* channel = planar + c * stride;
         for (int64_t f = 0; f < frames; ++f) interleaved[f * channels + c] = channel[f];
     }
 }
@@ -494,15 +495,19 @@ Summary ProcessOne(const ProcessOptions& o, Plan& plan, const std::string& input
 
     // The file is read ahead and written behind in chunks of whole blocks on a second thread, while
     // this thread processes: the blocks, and so every output bit, are those of reading block by block.
+    // That thread also counts the samples and converts between the file's interleaved frames and the
+    // planar channels the plug-in takes, so this thread only processes. The plug-in works on the
+    // host's own buffers, so the chunk's channels are processed in place, unless the picture needs the
+    // input beside the output.
     const int64_t block = o.block;
     // A short file takes no more room than it needs.
     int64_t chunkBlocks = std::max<int64_t>(1, kChunkFrames / block);
     if (frames >= 0) {  // (a stream may say it holds the largest count there is)
         chunkBlocks = std::max<int64_t>(1, std::min(chunkBlocks, frames / block + (frames % block != 0 ? 1 : 0)));
     }
+    const int64_t chunkFrames = block * chunkBlocks;
+    const int outSection = history ? channels : 0;  // the first output channel's section in `planar`
     const bool integerInput = reader && reader->IntegerBits() > 0;
-    std::vector<std::vector<float>> planarIn(channels, std::vector<float>(size_t(block)));
-    std::vector<std::vector<float>> planarOut(channels, std::vector<float>(size_t(block)));
     std::vector<const float*> in(channels);
     std::vector<float*> out(channels);
     std::vector<const float*> partIn(channels);
@@ -512,8 +517,9 @@ Summary ProcessOne(const ProcessOptions& o, Plan& plan, const std::string& input
     int64_t done = 0;
     const int64_t startUpFrames = int64_t(std::ceil(kStartUpSeconds * sampleRate));
     const auto started = std::chrono::steady_clock::now();
+    // The counts are kept by the second thread alone until Finish has joined it.
     ChunkPipeline pipeline(
-        block * chunkBlocks, channels, integerInput,
+        chunkFrames, channels, integerInput, size_t(channels + outSection),
         [&](AudioChunk& chunk, int64_t capacity) {
             int64_t filled = 0;
             while (filled < capacity) {
@@ -522,20 +528,24 @@ Summary ProcessOne(const ProcessOptions& o, Plan& plan, const std::string& input
                 if (n <= 0) break;
                 filled += n;
             }
+            CountSamples(chunk.in.data(), size_t(filled) * size_t(channels), &summary.peakIn, &summary.nonFiniteIn,
+                         nullptr);
+            Deinterleave(chunk.in.data(), channels, filled, chunk.planar.data(), chunkFrames);
             return filled;
         },
-        [&](const AudioChunk& chunk) {
+        [&](AudioChunk& chunk) {
+            Interleave(chunk.planar.data() + outSection * chunkFrames, chunkFrames, channels, chunk.frames,
+                       chunk.out.data());
+            CountSamples(chunk.out.data(), size_t(chunk.frames) * size_t(channels), &summary.peakOut,
+                         &summary.nonFiniteOut, &summary.clipped);
             writer.Write(chunk.out.data(), chunk.frames, chunk.in.data(),
                          integerInput ? chunk.originals.data() : nullptr);
         });
     while (AudioChunk* chunk = pipeline.Next()) {
+        float* const planar = chunk->planar.data();
         for (int64_t offset = 0; offset < chunk->frames; offset += block) {
             if (gInterrupted) throw Failure(audioFile.IsStream() ? "interrupted" : "interrupted; nothing was written");
             const int64_t n = std::min(block, chunk->frames - offset);
-            const float* interleavedIn = chunk->in.data() + offset * channels;
-            float* interleavedOut = chunk->out.data() + offset * channels;
-            CountSamples(interleavedIn, size_t(n) * size_t(channels), &summary.peakIn, &summary.nonFiniteIn, nullptr);
-            Deinterleave(interleavedIn, channels, n, planarIn);
             // Envelopes take effect at their exact frames: the block is split at every point and, along a
             // ramp, every kRampUpdateFrames frames.
             for (int64_t at = 0; at < n;) {
@@ -550,8 +560,8 @@ Summary ProcessOne(const ProcessOptions& o, Plan& plan, const std::string& input
                     length = std::min(length, a.Run(frame));
                 }
                 for (int c = 0; c < channels; ++c) {
-                    in[c] = planarIn[c].data() + at;
-                    out[c] = planarOut[c].data() + at;
+                    in[c] = planar + c * chunkFrames + offset + at;
+                    out[c] = planar + (outSection + c) * chunkFrames + offset + at;
                 }
                 // Without a picture, one call; with one, shorter calls for a finer meter history. Block
                 // boundaries change no output sample (parameters change only between calls), and the
@@ -576,9 +586,6 @@ Summary ProcessOne(const ProcessOptions& o, Plan& plan, const std::string& input
                 }
                 at += length;
             }
-            Interleave(planarOut, channels, n, interleavedOut);
-            CountSamples(interleavedOut, size_t(n) * size_t(channels), &summary.peakOut, &summary.nonFiniteOut,
-                         &summary.clipped);
             done += n;
             progress.Update(done);
         }

@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <cmath>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -448,6 +449,28 @@ TEST_F(CliProgram, OutputKeepsLengthChannelsRateAndTheInputsFormat) {
     EXPECT_EQ(v24.format, SF_FORMAT_WAV | SF_FORMAT_PCM_24);
     EXPECT_EQ(v24.Frames(), 1000);
     EXPECT_EQ(Names(), (std::vector<std::string>{"take-marovex.flac", "take.flac", "v-marovex.wav", "v.wav", "v24.wav"}));
+}
+
+TEST_F(CliProgram, TheSameInputAndSettingsGiveTheSameBytes) {
+    // Float WAV and AIFF are where a writer may stamp the time of writing into the file: the second
+    // round of runs starts in a later second than the first.
+    const Audio in = TestSignal(2, 44100, 5000, 12u);
+    WriteAudio(P("in.wav"), in);
+    const std::vector<std::string> outputs = {"out.wav", "out.aiff", "out.flac"};
+    const auto runAll = [&](const std::string& round) {
+        for (const std::string& out : outputs) {
+            EXPECT_RUN(Marovex(Concat({"process", "in.wav", round + out, "-q"}, kStereoSets)), 0);
+        }
+    };
+    runAll("a-");
+    const std::time_t first = std::time(nullptr);
+    while (std::time(nullptr) == first) ::usleep(20000);
+    runAll("b-");
+    for (const std::string& out : outputs) {
+        const std::string a = ReadText(mDir / ("a-" + out)), b = ReadText(mDir / ("b-" + out));
+        EXPECT_GT(a.size(), size_t(in.Frames()) * 2) << out;
+        EXPECT_TRUE(a == b) << out << " differs between two runs";
+    }
 }
 
 TEST_F(CliProgram, TheDemoIsProcessedWithoutAnInputAndItsOutputRemade) {
