@@ -268,6 +268,9 @@ sf_count_t OutputWrite(const void* ptr, sf_count_t count, void* user) {
 
 sf_count_t OutputTell(void* user) { return static_cast<OutputStream*>(user)->position; }
 
+// The writer hands written pages to the disk in batches of this many bytes: fewer, larger requests.
+constexpr uint64_t kWritebackBytes = uint64_t(2) << 20;
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------------
@@ -723,9 +726,16 @@ void AudioWriter::Write(const float* out, int64_t frames, const float* in, const
         throw Failure("cannot write " + Quote(mPath) + ": " +
                       (mOutputStream && mOutputStream->failed ? SystemError() : sf_strerror(mFile)));
     }
-    // Start writing the new pages to the disk now, without waiting for them, so that the sync before the
-    // file is moved into place has little left to do. (Advice only: a file system without it is fine.)
-    if (mDescriptor >= 0) ::sync_file_range(mDescriptor, 0, 0, SYNC_FILE_RANGE_WRITE);
+    // Every few megabytes, start writing the new pages to the disk without waiting for them, so that the
+    // sync before the file is moved into place has little left to do. (Advice only: a file system
+    // without it is fine.)
+    if (mDescriptor >= 0) {
+        mUnsyncedBytes += uint64_t(frames) * uint64_t(mChannels) * uint64_t(BytesPerSample(mFormat));
+        if (mUnsyncedBytes >= kWritebackBytes) {
+            ::sync_file_range(mDescriptor, 0, 0, SYNC_FILE_RANGE_WRITE);
+            mUnsyncedBytes = 0;
+        }
+    }
 }
 
 void AudioWriter::Close() {

@@ -19,10 +19,10 @@ namespace marovex::cli {
 // holds. The fill and drain functions run on the pipeline's thread, so work they do on a chunk (such as
 // converting between interleaved and planar samples) overlaps with the caller's processing.
 struct AudioChunk {
-    std::vector<float> in;
-    std::vector<int32_t> originals;
-    std::vector<float> out;
-    std::vector<float> planar;
+    float* in = nullptr;
+    int32_t* originals = nullptr;  // null unless kept
+    float* out = nullptr;
+    float* planar = nullptr;
     int64_t frames = 0;
 };
 
@@ -34,7 +34,9 @@ public:
     // Writes a processed chunk (and may use its `out` and `planar` for that). May throw.
     using Drain = std::function<void(AudioChunk& chunk)>;
 
-    // Starts the thread, which begins reading at once. Chunks hold `chunkFrames` frames of `channels`
+    // Starts the thread, which begins reading at once. The buffers are mapped and their pages made
+    // present in one call, not faulted in one by one as they are first touched. Throws std::bad_alloc
+    // when there is no room for them. Chunks hold `chunkFrames` frames of `channels`
     // channels; `originals` has room only with `keepOriginals`, `planar` for `planarSections` sections
     // of `chunkFrames` frames.
     ChunkPipeline(int64_t chunkFrames, int channels, bool keepOriginals, size_t planarSections, Fill fill,
@@ -64,6 +66,8 @@ private:
     void Join();
 
     int64_t mChunkFrames;
+    void* mMemory = nullptr;  // every slot's buffers, in one mapping
+    size_t mMemoryBytes = 0;
     Fill mFill;
     Drain mDrain;
     std::vector<Slot> mSlots;

@@ -523,26 +523,26 @@ Summary ProcessOne(const ProcessOptions& o, Plan& plan, const std::string& input
         [&](AudioChunk& chunk, int64_t capacity) {
             int64_t filled = 0;
             while (filled < capacity) {
-                const int64_t n = source->Read(chunk.in.data() + filled * channels, capacity - filled,
-                                               integerInput ? chunk.originals.data() + filled * channels : nullptr);
+                const int64_t n = source->Read(chunk.in + filled * channels, capacity - filled,
+                                               integerInput ? chunk.originals + filled * channels : nullptr);
                 if (n <= 0) break;
                 filled += n;
             }
-            CountSamples(chunk.in.data(), size_t(filled) * size_t(channels), &summary.peakIn, &summary.nonFiniteIn,
+            CountSamples(chunk.in, size_t(filled) * size_t(channels), &summary.peakIn, &summary.nonFiniteIn,
                          nullptr);
-            Deinterleave(chunk.in.data(), channels, filled, chunk.planar.data(), chunkFrames);
+            Deinterleave(chunk.in, channels, filled, chunk.planar, chunkFrames);
             return filled;
         },
         [&](AudioChunk& chunk) {
-            Interleave(chunk.planar.data() + outSection * chunkFrames, chunkFrames, channels, chunk.frames,
-                       chunk.out.data());
-            CountSamples(chunk.out.data(), size_t(chunk.frames) * size_t(channels), &summary.peakOut,
+            Interleave(chunk.planar + outSection * chunkFrames, chunkFrames, channels, chunk.frames,
+                       chunk.out);
+            CountSamples(chunk.out, size_t(chunk.frames) * size_t(channels), &summary.peakOut,
                          &summary.nonFiniteOut, &summary.clipped);
-            writer.Write(chunk.out.data(), chunk.frames, chunk.in.data(),
-                         integerInput ? chunk.originals.data() : nullptr);
+            writer.Write(chunk.out, chunk.frames, chunk.in,
+                         integerInput ? chunk.originals : nullptr);
         });
     while (AudioChunk* chunk = pipeline.Next()) {
-        float* const planar = chunk->planar.data();
+        float* const planar = chunk->planar;
         for (int64_t offset = 0; offset < chunk->frames; offset += block) {
             if (gInterrupted) throw Failure(audioFile.IsStream() ? "interrupted" : "interrupted; nothing was written");
             const int64_t n = std::min(block, chunk->frames - offset);
