@@ -257,26 +257,46 @@ private:
 // `beyondFullScale` is given, the finite samples of magnitude above 1 to it.
 void CountSamples(const float* samples, size_t count, double* peak, int64_t* nonFinite, int64_t* beyondFullScale) {
     constexpr int32_t kInfinity = 0x7f800000, kOne = 0x3f800000;
+    // Sixteen independent lanes, so that the running maximum is not one long chain of dependent steps.
+    constexpr size_t kLanes = 16;
+    int32_t peakLane[kLanes] = {}, nonFiniteLane[kLanes] = {}, beyondLane[kLanes] = {};
     int32_t peakBits = 0;
     int64_t nonFiniteCount = 0, beyondCount = 0;
-    // In pieces whose counts fit 32 bits, so that the loop runs on vectors.
-    for (size_t start = 0; start < count;) {
-        const size_t end = std::min(count, start + (size_t(1) << 30));
-        uint32_t nonFinitePart = 0, beyondPart = 0;
-        for (size_t i = start; i < end; ++i) {
-            uint32_t raw;
-            std::memcpy(&raw, samples + i, sizeof raw);
-            const int32_t bits = int32_t(raw & 0x7fffffffu);
-            const bool finite = bits < kInfinity;
-            nonFinitePart += finite ? 0u : 1u;
-            beyondPart += finite & (bits > kOne) ? 1u : 0u;
-            const int32_t finiteBits = finite ? bits : 0;
-            peakBits = finiteBits > peakBits ? finiteBits : peakBits;
+    const auto add = [&](int32_t raw, int32_t& peakTo, int32_t& nonFiniteTo, int32_t& beyondTo) {
+        const int32_t bits = raw & 0x7fffffff;
+        const int32_t infinite = -int32_t(bits >= kInfinity);  // all ones for a non-finite sample
+        nonFiniteTo -= infinite;
+        beyondTo -= -int32_t(bits > kOne) & ~infinite;
+        const int32_t finiteBits = bits & ~infinite;
+        peakTo = finiteBits > peakTo ? finiteBits : peakTo;
+    };
+    const auto gather = [&] {
+        for (size_t l = 0; l < kLanes; ++l) {
+            nonFiniteCount += uint32_t(nonFiniteLane[l]);
+            beyondCount += uint32_t(beyondLane[l]);
+            peakBits = std::max(peakBits, peakLane[l]);
+            nonFiniteLane[l] = beyondLane[l] = 0;
         }
-        nonFiniteCount += nonFinitePart;
-        beyondCount += beyondPart;
-        start = end;
+    };
+    size_t i = 0;
+    // In pieces whose per-lane counts fit 32 bits.
+    for (size_t pieceEnd = 0; i + kLanes <= count; i = pieceEnd) {
+        pieceEnd = i + std::min((count - i) / kLanes, size_t(1) << 30) * kLanes;
+        for (size_t at = i; at < pieceEnd; at += kLanes) {
+            for (size_t l = 0; l < kLanes; ++l) {
+                int32_t raw;
+                std::memcpy(&raw, samples + at + l, sizeof raw);
+                add(raw, peakLane[l], nonFiniteLane[l], beyondLane[l]);
+            }
+        }
+        gather();
     }
+    for (; i < count; ++i) {
+        int32_t raw;
+        std::memcpy(&raw, samples + i, sizeof raw);
+        add(raw, peakLane[0], nonFiniteLane[0], beyondLane[0]);
+    }
+    gather();
     float largest;
     std::memcpy(&largest, &peakBits, sizeof largest);
     *peak = std::max(*peak, double(largest));
