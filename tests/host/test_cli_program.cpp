@@ -921,6 +921,42 @@ TEST_F(CliProgram, TruncatedAndNonFiniteInputIsReported) {
     EXPECT_TRUE(fs::exists(P("odd-strict.wav")));
 }
 
+TEST_F(CliProgram, TheSummaryCountsEverySampleOfEveryChunk) {
+    // The samples are counted while the file is read and written in chunks of about 16k frames: 40000
+    // frames span three, and the odd samples sit at both sides of the chunk boundaries and in the last.
+    Audio in = TestSignal(2, 48000, 40000, 31u);
+    in.samples[2 * 16383] = std::nanf("");
+    in.samples[2 * 16384 + 1] = INFINITY;
+    in.samples[2 * 16384] = -2.5f;
+    in.samples[2 * 32767 + 1] = 3.25f;
+    in.samples[2 * 32768] = -INFINITY;
+    in.samples[2 * 39999 + 1] = std::nanf("");
+    WriteAudio(P("in.wav"), in);
+    const RunResult r = Marovex(Concat({"process", "in.wav", "out.wav", "--block", "17", "--json"}, kStereoSets));
+    EXPECT_RUN(r, 0);
+    const nlohmann::json json = nlohmann::json::parse(r.out);
+    struct Counts {
+        double peak = 0.0;
+        int64_t nonFinite = 0, beyond = 0;
+    };
+    const auto count = [](const std::vector<float>& samples) {
+        Counts c;
+        for (const float x : samples) {
+            if (!std::isfinite(x)) ++c.nonFinite;
+            else c.peak = std::max(c.peak, double(std::fabs(x))), c.beyond += std::fabs(x) > 1.0f ? 1 : 0;
+        }
+        return c;
+    };
+    const Counts i = count(in.samples), o = count(ReadAudio(P("out.wav")).samples);
+    EXPECT_EQ(json["peakIn"].get<double>(), 3.25);
+    EXPECT_EQ(json["nonFiniteIn"].get<int64_t>(), 4);
+    EXPECT_EQ(i.nonFinite, 4);
+    EXPECT_EQ(json["peakOut"].get<double>(), o.peak);
+    EXPECT_EQ(json["nonFiniteOut"].get<int64_t>(), o.nonFinite);
+    EXPECT_EQ(json["clippedSamples"].get<int64_t>(), o.beyond);
+    EXPECT_GT(o.beyond, 0);
+}
+
 TEST_F(CliProgram, OutputContainerFollowsTheExtensionAndEveryDepthRoundTrips) {
     // Bypassed audio through every container and sample format comes back bit for bit (integers as
     // integers, also 32-bit ones that a float cannot hold).
