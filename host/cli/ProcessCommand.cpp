@@ -561,8 +561,41 @@ Summary ProcessOne(const ProcessOptions& o, Plan& plan, const std::string& input
             writer.Write(chunk.out, chunk.frames, chunk.in,
                          integerInput ? chunk.originals : nullptr);
         });
+    // Without envelopes and without a picture nothing happens between blocks, so a whole chunk goes to
+    // the instance in one call, which splits it into the same blocks (at most `block` frames each, from
+    // the chunk's start, a block boundary): the host's work per call is paid once per chunk. The call is
+    // split where the start-up ends, and the meter's peak cleared there: the reduction reported is then
+    // the instance's meter peak, the largest reading of the blocks that start after the start-up, as it
+    // would be reading the meter after every block.
+    const bool wholeChunks = automations.empty() && !history;
+    bool peaksCleared = false;
     while (AudioChunk* chunk = pipeline.Next()) {
         float* const planar = chunk->planar;
+        if (wholeChunks) {
+            if (gInterrupted) throw Failure(audioFile.IsStream() ? "interrupted" : "interrupted; nothing was written");
+            for (int64_t at = 0; at < chunk->frames;) {
+                const int64_t frame = done + at;
+                int64_t length = chunk->frames - at;
+                if (frame < startUpFrames) {
+                    length = std::min(length, (startUpFrames - frame + block - 1) / block * block);
+                } else if (!peaksCleared) {
+                    instance.ClearMeterPeaks();
+                    peaksCleared = true;
+                }
+                for (int c = 0; c < channels; ++c) {
+                    in[c] = planar + c * chunkFrames + at;
+                    out[c] = planar + (outSection + c) * chunkFrames + at;
+                }
+                if (!instance.Process(in.data(), out.data(), int32_t(length), &error)) {
+                    throw Failure("processing failed: " + error);
+                }
+                at += length;
+            }
+            done += chunk->frames;
+            progress.Update(done);
+            pipeline.Done(chunk);
+            continue;
+        }
         for (int64_t offset = 0; offset < chunk->frames; offset += block) {
             if (gInterrupted) throw Failure(audioFile.IsStream() ? "interrupted" : "interrupted; nothing was written");
             const int64_t n = std::min(block, chunk->frames - offset);
@@ -617,6 +650,7 @@ Summary ProcessOne(const ProcessOptions& o, Plan& plan, const std::string& input
     progress.Finish();
     writer.Close();
     summary.reductionSettled = done > startUpFrames;
+    if (peaksCleared && instance.MeterCount() > 0) summary.reduction = instance.MeterPeak(0);
     if (!summary.reductionSettled && instance.MeterCount() > 0) summary.reduction = instance.MeterPeak(0);
 
     // Saved state and preset, after processing.
