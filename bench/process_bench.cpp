@@ -4,9 +4,13 @@
 //   - the kernel alone over the same 60 s of audio in memory (CPU time of this thread);
 //   - the program run as a child on the file (`marovex process IN OUT --block N --quiet --overwrite`),
 //     counting the child's user + system CPU time of all its threads (start-up, reading, decoding,
-//     processing, encoding, writing), so that the load other programs put on the machine does not count.
-// Each figure is the best of several repetitions. Prints ns per frame, program / kernel per block
-// size, and the program's throughput at 32-frame blocks as a share of 4096-frame blocks.
+//     processing, encoding, writing, syncing), and its wall time from fork to exit.
+// Each figure is the best of several repetitions. Prints ns per frame, program / kernel per block size
+// in CPU and in wall time, the program's throughput at 32-frame blocks as a share of 4096-frame blocks,
+// a summary at the default block against the aim of 1.3 times the kernel, and what every run pays
+// besides processing: start-up (a run on a 10 ms file) and a plain copy of the file through libsndfile.
+// CPU time does not count the load other programs put on the machine; wall time does, so the load
+// average is printed beside it.
 //
 // Usage: marovex_process_bench [PROGRAM] [REPETITIONS]   (PROGRAM: the built marovex by default)
 #include <sndfile.h>
@@ -20,6 +24,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -167,30 +172,36 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    std::printf("marovex process of 60 s stereo 48 kHz 32-bit float WAV, best of %d\n", repetitions);
+    double load[3] = {0.0, 0.0, 0.0};
+    getloadavg(load, 3);
+    std::printf("marovex process of 60 s stereo 48 kHz 32-bit float WAV, best of %d (load average %.2f)\n",
+                repetitions, load[0]);
     std::printf("program: %s\n\n", program.c_str());
-    std::printf("block   kernel ns/frame   program ns/frame (CPU)   program/kernel   program wall ns/frame\n");
-    double program32 = 0.0, program4096 = 0.0;
-    bool failed = false;
-    for (const int32_t block : kBlocks) {
+    std::printf("block   kernel   program CPU   CPU / kernel   program wall   wall / kernel   (ns per frame)\n");
+    constexpr int32_t kDefaultBlock = 512;
+    const double perFrame = 1e9 / double(kFrames);
+    struct Row {
         double kernel = 1e300, cpu = 1e300, wall = 1e300;
+    };
+    Row rows[std::size(kBlocks)];
+    bool failed = false;
+    for (size_t b = 0; b < std::size(kBlocks) && !failed; ++b) {
+        const int32_t block = kBlocks[b];
+        Row& row = rows[b];
         for (int r = 0; r < repetitions; ++r) {
-            kernel = std::min(kernel, KernelSeconds(signal, block));
+            row.kernel = std::min(row.kernel, KernelSeconds(signal, block));
             const ChildTimes t = RunProgram(program, in, out, block);
             if (t.cpu < 0.0) {
                 std::fprintf(stderr, "%s failed at --block %d\n", program.c_str(), block);
                 failed = true;
                 break;
             }
-            cpu = std::min(cpu, t.cpu);
-            wall = std::min(wall, t.wall);
+            row.cpu = std::min(row.cpu, t.cpu);
+            row.wall = std::min(row.wall, t.wall);
         }
         if (failed) break;
-        const double perFrame = 1e9 / double(kFrames);
-        std::printf("%5d   %15.2f   %22.2f   %14.3f   %21.2f\n", block, kernel * perFrame, cpu * perFrame,
-                    cpu / kernel, wall * perFrame);
-        if (block == 32) program32 = cpu;
-        if (block == 4096) program4096 = cpu;
+        std::printf("%5d   %6.2f   %11.2f   %12.2f   %12.2f   %13.2f\n", block, row.kernel * perFrame,
+                    row.cpu * perFrame, row.cpu / row.kernel, row.wall * perFrame, row.wall / row.kernel);
     }
     if (!failed) {
         // What every run pays besides processing: starting the program and loading the plug-in (a run on
@@ -202,18 +213,37 @@ int main(int argc, char** argv) {
             sf_writef_float(shortFile, signal.data(), kRate / 100);
             sf_close(shortFile);
         }
-        double startUp = 1e300, copy = 1e300;
+        double startUpCpu = 1e300, startUpWall = 1e300, copy = 1e300;
         for (int r = 0; r < repetitions; ++r) {
-            const ChildTimes t = RunProgram(program, shortIn, out, 512);
-            if (t.cpu >= 0.0) startUp = std::min(startUp, t.cpu);
+            const ChildTimes t = RunProgram(program, shortIn, out, kDefaultBlock);
+            if (t.cpu >= 0.0) {
+                startUpCpu = std::min(startUpCpu, t.cpu);
+                startUpWall = std::min(startUpWall, t.wall);
+            }
             const double c = CopySeconds(in, out);
             if (c >= 0.0) copy = std::min(copy, c);
         }
-        const double perFrame = 1e9 / double(kFrames);
-        std::printf("\nof which, per frame of the 60 s file: program start-up %.2f ns (CPU of a run on a 10 ms file), "
-                    "file copy through libsndfile with sync %.2f ns\n",
-                    startUp * perFrame, copy * perFrame);
-        std::printf("program throughput, blocks of 32 / blocks of 4096: %.1f %%\n", 100.0 * program4096 / program32);
+        const Row& first = rows[0];
+        const Row& last = rows[std::size(kBlocks) - 1];
+        std::printf("\nprogram throughput, blocks of 32 / blocks of 4096: %.1f %% in CPU time, %.1f %% in wall time\n",
+                    100.0 * last.cpu / first.cpu, 100.0 * last.wall / first.wall);
+        std::printf("of which, per frame of the 60 s file: start-up %.2f ns CPU, %.2f ns wall (a run on a 10 ms "
+                    "file); file copy through libsndfile with sync %.2f ns CPU\n",
+                    startUpCpu * perFrame, startUpWall * perFrame, copy * perFrame);
+        for (size_t b = 0; b < std::size(kBlocks); ++b) {
+            if (kBlocks[b] != kDefaultBlock) continue;
+            const Row& row = rows[b];
+            constexpr double kAim = 1.3;
+            std::printf("\ndefault block (%d): kernel %.2f ns per frame; program %.2f ns CPU (%.2fx, %s) and %.2f ns "
+                        "wall (%.2fx, %s) against the aim of %.1fx\n",
+                        kDefaultBlock, row.kernel * perFrame, row.cpu * perFrame, row.cpu / row.kernel,
+                        row.cpu / row.kernel <= kAim ? "met" : "not met", row.wall * perFrame, row.wall / row.kernel,
+                        row.wall / row.kernel <= kAim ? "met" : "not met", kAim);
+            std::printf("without start-up: %.2fx CPU, %.2fx wall\n", (row.cpu - startUpCpu) / row.kernel,
+                        (row.wall - startUpWall) / row.kernel);
+        }
+        getloadavg(load, 3);
+        std::printf("load average at the end: %.2f\n", load[0]);
     }
     std::error_code ec;
     fs::remove_all(folder, ec);

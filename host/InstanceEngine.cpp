@@ -325,8 +325,11 @@ void Engine::ClearMeterPeaks() {
 }
 
 uint32_t Engine::TakeFlags(uint64_t* overrunChannels) {
-    *overrunChannels = mOverrunChannels.exchange(0, std::memory_order_relaxed);
-    return mFlags.exchange(0, std::memory_order_relaxed);
+    // Called after every block and nearly always empty: look before taking, so that an empty call
+    // costs plain loads, not locked exchanges. A flag raised meanwhile is taken by the next call.
+    *overrunChannels =
+        mOverrunChannels.load(std::memory_order_relaxed) != 0 ? mOverrunChannels.exchange(0, std::memory_order_relaxed) : 0;
+    return mFlags.load(std::memory_order_relaxed) != 0 ? mFlags.exchange(0, std::memory_order_relaxed) : 0;
 }
 
 }  // namespace marovex_host

@@ -33,6 +33,7 @@ void InstanceCore::Problem(const char* format, ...) {
 void InstanceCore::ReportEngineProblems() {
     uint64_t channels = 0;
     const uint32_t flags = engine.TakeFlags(&channels);
+    if (flags == 0 && channels == 0) return;
     for (int32_t c = 0; c < 64; ++c) {
         if ((channels >> c) & 1u) Report("the process procedure wrote past the end of output channel %d", c);
     }

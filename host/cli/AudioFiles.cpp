@@ -268,6 +268,9 @@ sf_count_t OutputWrite(const void* ptr, sf_count_t count, void* user) {
 
 sf_count_t OutputTell(void* user) { return static_cast<OutputStream*>(user)->position; }
 
+// The writer hands written pages to the disk in batches of this many bytes: fewer, larger requests.
+constexpr uint64_t kWritebackBytes = uint64_t(2) << 20;
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------------
@@ -664,6 +667,10 @@ AudioWriter::AudioWriter(PendingFile& file, int format, int channels, int sample
         throw Failure("cannot write " + Quote(mPath) + " as " + DescribeFormat(format) + ": " + sf_strerror(nullptr));
     }
     if (autoDowngrade) sf_command(mFile, SFC_RF64_AUTO_DOWNGRADE, nullptr, SF_TRUE);
+    // The same input and settings give the same bytes: libsndfile would add a PEAK chunk with the time
+    // of writing to float WAV and AIFF.
+    sf_command(mFile, SFC_SET_ADD_PEAK_CHUNK, nullptr, SF_FALSE);
+    if (!file.IsStream()) mDescriptor = file.Descriptor();
     // Anything libsndfile converts itself (compressed formats) is clipped rather than wrapped.
     sf_command(mFile, SFC_SET_CLIPPING, nullptr, SF_TRUE);
     if (options.metadata != nullptr && (info.format & SF_FORMAT_TYPEMASK) != SF_FORMAT_RAW) {
@@ -719,12 +726,22 @@ void AudioWriter::Write(const float* out, int64_t frames, const float* in, const
         throw Failure("cannot write " + Quote(mPath) + ": " +
                       (mOutputStream && mOutputStream->failed ? SystemError() : sf_strerror(mFile)));
     }
+    // Every few megabytes, start writing the new pages to the disk without waiting for them, so that the
+    // sync before the file is moved into place has little left to do. (Advice only: a file system
+    // without it is fine.)
+    if (mDescriptor >= 0) {
+        mUnsyncedBytes += uint64_t(frames) * uint64_t(mChannels) * uint64_t(BytesPerSample(mFormat));
+        if (mUnsyncedBytes >= kWritebackBytes) {
+            ::sync_file_range(mDescriptor, 0, 0, SYNC_FILE_RANGE_WRITE);
+            mUnsyncedBytes = 0;
+        }
+    }
 }
 
 void AudioWriter::Close() {
     SNDFILE* file = mFile;
     mFile = nullptr;
-    sf_write_sync(file);
+    // Closing writes the final header; a file is synced once, when it is moved into place.
     const int error = sf_close(file);
     if (mOutputStream && mOutputStream->failed) throw Failure("cannot write " + Quote(mPath) + ": " + SystemError());
     if (error != 0) throw Failure("cannot finish " + Quote(mPath) + ": " + sf_error_number(error));

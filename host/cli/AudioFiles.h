@@ -218,6 +218,8 @@ private:
     int mInputIntegerBits = 0;
     std::vector<int32_t> mIntegers;
     std::minstd_rand mNoise{0x4d61726fu};
+    int mDescriptor = -1;  // a regular file's descriptor (not a stream's)
+    uint64_t mUnsyncedBytes = 0;  // written since the disk was last asked to take the pages
     std::unique_ptr<OutputStream> mOutputStream;  // streams
 };
 

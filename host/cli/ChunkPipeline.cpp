@@ -1,19 +1,44 @@
 #include "ChunkPipeline.h"
 
+#include <sys/mman.h>
+
+#include <algorithm>
+#include <new>
 #include <utility>
 
 namespace marovex::cli {
 
-ChunkPipeline::ChunkPipeline(int64_t chunkFrames, int channels, bool keepOriginals, Fill fill, Drain drain,
-                             size_t slots)
+ChunkPipeline::ChunkPipeline(int64_t chunkFrames, int channels, bool keepOriginals, size_t planarSections, Fill fill,
+                             Drain drain, size_t slots)
     : mChunkFrames(chunkFrames), mFill(std::move(fill)), mDrain(std::move(drain)), mSlots(slots) {
+    // Every buffer starts on a 64-byte boundary.
+    const auto rounded = [](size_t bytes) { return (bytes + 63) & ~size_t(63); };
     const size_t samples = size_t(chunkFrames) * size_t(channels);
-    for (Slot& slot : mSlots) {
-        slot.chunk.in.resize(samples);
-        if (keepOriginals) slot.chunk.originals.resize(samples);
-        slot.chunk.out.resize(samples);
+    const size_t samplesBytes = rounded(samples * sizeof(float));
+    const size_t originalsBytes = keepOriginals ? rounded(samples * sizeof(int32_t)) : 0;
+    const size_t planarBytes = rounded(size_t(chunkFrames) * planarSections * sizeof(float));
+    const size_t slotBytes = 2 * samplesBytes + originalsBytes + planarBytes;
+    mMemoryBytes = std::max<size_t>(1, slotBytes * slots);
+    // Populated at once: a page faulted in on first touch costs far more, above all in a virtual machine.
+    mMemory = ::mmap(nullptr, mMemoryBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+    if (mMemory == MAP_FAILED) {
+        mMemory = nullptr;
+        throw std::bad_alloc();
     }
-    mThread = std::thread([this] { Run(); });
+    uint8_t* at = static_cast<uint8_t*>(mMemory);
+    for (Slot& slot : mSlots) {
+        slot.chunk.in = reinterpret_cast<float*>(at);
+        slot.chunk.out = reinterpret_cast<float*>(at + samplesBytes);
+        slot.chunk.planar = reinterpret_cast<float*>(at + 2 * samplesBytes);
+        if (keepOriginals) slot.chunk.originals = reinterpret_cast<int32_t*>(at + 2 * samplesBytes + planarBytes);
+        at += slotBytes;
+    }
+    try {
+        mThread = std::thread([this] { Run(); });
+    } catch (...) {
+        ::munmap(mMemory, mMemoryBytes);
+        throw;
+    }
 }
 
 ChunkPipeline::~ChunkPipeline() {
@@ -23,6 +48,7 @@ ChunkPipeline::~ChunkPipeline() {
     }
     mChanged.notify_all();
     Join();
+    if (mMemory != nullptr) ::munmap(mMemory, mMemoryBytes);
 }
 
 void ChunkPipeline::Join() {

@@ -14,12 +14,15 @@
 
 namespace marovex::cli {
 
-// One slot of the ring: interleaved input (and the integers it was read from, when kept), the output,
-// and the frames it holds.
+// One slot of the ring: interleaved input (and the integers it was read from, when kept), the
+// interleaved output, planar room for the caller (its sections `chunkFrames` apart), and the frames it
+// holds. The fill and drain functions run on the pipeline's thread, so work they do on a chunk (such as
+// converting between interleaved and planar samples) overlaps with the caller's processing.
 struct AudioChunk {
-    std::vector<float> in;
-    std::vector<int32_t> originals;
-    std::vector<float> out;
+    float* in = nullptr;
+    int32_t* originals = nullptr;  // null unless kept
+    float* out = nullptr;
+    float* planar = nullptr;
     int64_t frames = 0;
 };
 
@@ -28,12 +31,16 @@ public:
     // Fills a chunk's `in` and `originals` with up to `capacity` frames and returns how many; fewer than
     // `capacity` only at the end of the input, 0 there. May throw.
     using Fill = std::function<int64_t(AudioChunk& chunk, int64_t capacity)>;
-    // Writes a processed chunk. May throw.
-    using Drain = std::function<void(const AudioChunk& chunk)>;
+    // Writes a processed chunk (and may use its `out` and `planar` for that). May throw.
+    using Drain = std::function<void(AudioChunk& chunk)>;
 
-    // Starts the thread, which begins reading at once. Chunks hold `chunkFrames` frames of `channels`
-    // channels; `originals` has room only with `keepOriginals`.
-    ChunkPipeline(int64_t chunkFrames, int channels, bool keepOriginals, Fill fill, Drain drain, size_t slots = 3);
+    // Starts the thread, which begins reading at once. The buffers are mapped and their pages made
+    // present in one call, not faulted in one by one as they are first touched. Throws std::bad_alloc
+    // when there is no room for them. Chunks hold `chunkFrames` frames of `channels`
+    // channels; `originals` has room only with `keepOriginals`, `planar` for `planarSections` sections
+    // of `chunkFrames` frames.
+    ChunkPipeline(int64_t chunkFrames, int channels, bool keepOriginals, size_t planarSections, Fill fill,
+                  Drain drain, size_t slots = 3);
     // Stops the thread without writing what is left.
     ~ChunkPipeline();
     ChunkPipeline(const ChunkPipeline&) = delete;
@@ -59,6 +66,8 @@ private:
     void Join();
 
     int64_t mChunkFrames;
+    void* mMemory = nullptr;  // every slot's buffers, in one mapping
+    size_t mMemoryBytes = 0;
     Fill mFill;
     Drain mDrain;
     std::vector<Slot> mSlots;

@@ -257,26 +257,46 @@ private:
 // `beyondFullScale` is given, the finite samples of magnitude above 1 to it.
 void CountSamples(const float* samples, size_t count, double* peak, int64_t* nonFinite, int64_t* beyondFullScale) {
     constexpr int32_t kInfinity = 0x7f800000, kOne = 0x3f800000;
+    // Sixteen independent lanes, so that the running maximum is not one long chain of dependent steps.
+    constexpr size_t kLanes = 16;
+    int32_t peakLane[kLanes] = {}, nonFiniteLane[kLanes] = {}, beyondLane[kLanes] = {};
     int32_t peakBits = 0;
     int64_t nonFiniteCount = 0, beyondCount = 0;
-    // In pieces whose counts fit 32 bits, so that the loop runs on vectors.
-    for (size_t start = 0; start < count;) {
-        const size_t end = std::min(count, start + (size_t(1) << 30));
-        uint32_t nonFinitePart = 0, beyondPart = 0;
-        for (size_t i = start; i < end; ++i) {
-            uint32_t raw;
-            std::memcpy(&raw, samples + i, sizeof raw);
-            const int32_t bits = int32_t(raw & 0x7fffffffu);
-            const bool finite = bits < kInfinity;
-            nonFinitePart += finite ? 0u : 1u;
-            beyondPart += finite & (bits > kOne) ? 1u : 0u;
-            const int32_t finiteBits = finite ? bits : 0;
-            peakBits = finiteBits > peakBits ? finiteBits : peakBits;
+    const auto add = [&](int32_t raw, int32_t& peakTo, int32_t& nonFiniteTo, int32_t& beyondTo) {
+        const int32_t bits = raw & 0x7fffffff;
+        const int32_t infinite = -int32_t(bits >= kInfinity);  // all ones for a non-finite sample
+        nonFiniteTo -= infinite;
+        beyondTo -= -int32_t(bits > kOne) & ~infinite;
+        const int32_t finiteBits = bits & ~infinite;
+        peakTo = finiteBits > peakTo ? finiteBits : peakTo;
+    };
+    const auto gather = [&] {
+        for (size_t l = 0; l < kLanes; ++l) {
+            nonFiniteCount += uint32_t(nonFiniteLane[l]);
+            beyondCount += uint32_t(beyondLane[l]);
+            peakBits = std::max(peakBits, peakLane[l]);
+            nonFiniteLane[l] = beyondLane[l] = 0;
         }
-        nonFiniteCount += nonFinitePart;
-        beyondCount += beyondPart;
-        start = end;
+    };
+    size_t i = 0;
+    // In pieces whose per-lane counts fit 32 bits.
+    for (size_t pieceEnd = 0; i + kLanes <= count; i = pieceEnd) {
+        pieceEnd = i + std::min((count - i) / kLanes, size_t(1) << 30) * kLanes;
+        for (size_t at = i; at < pieceEnd; at += kLanes) {
+            for (size_t l = 0; l < kLanes; ++l) {
+                int32_t raw;
+                std::memcpy(&raw, samples + at + l, sizeof raw);
+                add(raw, peakLane[l], nonFiniteLane[l], beyondLane[l]);
+            }
+        }
+        gather();
     }
+    for (; i < count; ++i) {
+        int32_t raw;
+        std::memcpy(&raw, samples + i, sizeof raw);
+        add(raw, peakLane[0], nonFiniteLane[0], beyondLane[0]);
+    }
+    gather();
     float largest;
     std::memcpy(&largest, &peakBits, sizeof largest);
     *peak = std::max(*peak, double(largest));
@@ -284,10 +304,11 @@ void CountSamples(const float* samples, size_t count, double* peak, int64_t* non
     if (beyondFullScale != nullptr) *beyondFullScale += beyondCount;
 }
 
-void Deinterleave(const float* interleaved, int channels, int64_t frames, std::vector<std::vector<float>>& planar) {
+// Interleaved frames to planar channels `stride` samples apart, and back.
+void Deinterleave(const float* interleaved, int channels, int64_t frames, float* planar, int64_t stride) {
     if (channels == 2) {
-        float* left = planar[0].data();
-        float* right = planar[1].data();
+        float* left = planar;
+        float* right = planar + stride;
         for (int64_t f = 0; f < frames; ++f) {
             left[f] = interleaved[2 * f];
             right[f] = interleaved[2 * f + 1];
@@ -295,15 +316,15 @@ void Deinterleave(const float* interleaved, int channels, int64_t frames, std::v
         return;
     }
     for (int c = 0; c < channels; ++c) {
-        float* channel = planar[c].data();
+        float* channel = planar + c * stride;
         for (int64_t f = 0; f < frames; ++f) channel[f] = interleaved[f * channels + c];
     }
 }
 
-void Interleave(const std::vector<std::vector<float>>& planar, int channels, int64_t frames, float* interleaved) {
+void Interleave(const float* planar, int64_t stride, int channels, int64_t frames, float* interleaved) {
     if (channels == 2) {
-        const float* left = planar[0].data();
-        const float* right = planar[1].data();
+        const float* left = planar;
+        const float* right = planar + stride;
         for (int64_t f = 0; f < frames; ++f) {
             interleaved[2 * f] = left[f];
             interleaved[2 * f + 1] = right[f];
@@ -311,7 +332,7 @@ void Interleave(const std::vector<std::vector<float>>& planar, int channels, int
         return;
     }
     for (int c = 0; c < channels; ++c) {
-        const float* channel = planar[c].data();
+        const float* channel = planar + c * stride;
         for (int64_t f = 0; f < frames; ++f) interleaved[f * channels + c] = channel[f];
     }
 }
@@ -494,15 +515,19 @@ Summary ProcessOne(const ProcessOptions& o, Plan& plan, const std::string& input
 
     // The file is read ahead and written behind in chunks of whole blocks on a second thread, while
     // this thread processes: the blocks, and so every output bit, are those of reading block by block.
+    // That thread also counts the samples and converts between the file's interleaved frames and the
+    // planar channels the plug-in takes, so this thread only processes. The plug-in works on the
+    // host's own buffers, so the chunk's channels are processed in place, unless the picture needs the
+    // input beside the output.
     const int64_t block = o.block;
     // A short file takes no more room than it needs.
     int64_t chunkBlocks = std::max<int64_t>(1, kChunkFrames / block);
     if (frames >= 0) {  // (a stream may say it holds the largest count there is)
         chunkBlocks = std::max<int64_t>(1, std::min(chunkBlocks, frames / block + (frames % block != 0 ? 1 : 0)));
     }
+    const int64_t chunkFrames = block * chunkBlocks;
+    const int outSection = history ? channels : 0;  // the first output channel's section in `planar`
     const bool integerInput = reader && reader->IntegerBits() > 0;
-    std::vector<std::vector<float>> planarIn(channels, std::vector<float>(size_t(block)));
-    std::vector<std::vector<float>> planarOut(channels, std::vector<float>(size_t(block)));
     std::vector<const float*> in(channels);
     std::vector<float*> out(channels);
     std::vector<const float*> partIn(channels);
@@ -512,30 +537,68 @@ Summary ProcessOne(const ProcessOptions& o, Plan& plan, const std::string& input
     int64_t done = 0;
     const int64_t startUpFrames = int64_t(std::ceil(kStartUpSeconds * sampleRate));
     const auto started = std::chrono::steady_clock::now();
+    // The counts are kept by the second thread alone until Finish has joined it.
     ChunkPipeline pipeline(
-        block * chunkBlocks, channels, integerInput,
+        chunkFrames, channels, integerInput, size_t(channels + outSection),
         [&](AudioChunk& chunk, int64_t capacity) {
             int64_t filled = 0;
             while (filled < capacity) {
-                const int64_t n = source->Read(chunk.in.data() + filled * channels, capacity - filled,
-                                               integerInput ? chunk.originals.data() + filled * channels : nullptr);
+                const int64_t n = source->Read(chunk.in + filled * channels, capacity - filled,
+                                               integerInput ? chunk.originals + filled * channels : nullptr);
                 if (n <= 0) break;
                 filled += n;
             }
+            CountSamples(chunk.in, size_t(filled) * size_t(channels), &summary.peakIn, &summary.nonFiniteIn,
+                         nullptr);
+            Deinterleave(chunk.in, channels, filled, chunk.planar, chunkFrames);
             return filled;
         },
-        [&](const AudioChunk& chunk) {
-            writer.Write(chunk.out.data(), chunk.frames, chunk.in.data(),
-                         integerInput ? chunk.originals.data() : nullptr);
+        [&](AudioChunk& chunk) {
+            Interleave(chunk.planar + outSection * chunkFrames, chunkFrames, channels, chunk.frames,
+                       chunk.out);
+            CountSamples(chunk.out, size_t(chunk.frames) * size_t(channels), &summary.peakOut,
+                         &summary.nonFiniteOut, &summary.clipped);
+            writer.Write(chunk.out, chunk.frames, chunk.in,
+                         integerInput ? chunk.originals : nullptr);
         });
+    // Without envelopes and without a picture nothing happens between blocks, so a whole chunk goes to
+    // the instance in one call, which splits it into the same blocks (at most `block` frames each, from
+    // the chunk's start, a block boundary): the host's work per call is paid once per chunk. The call is
+    // split where the start-up ends, and the meter's peak cleared there: the reduction reported is then
+    // the instance's meter peak, the largest reading of the blocks that start after the start-up, as it
+    // would be reading the meter after every block.
+    const bool wholeChunks = automations.empty() && !history;
+    bool peaksCleared = false;
     while (AudioChunk* chunk = pipeline.Next()) {
+        float* const planar = chunk->planar;
+        if (wholeChunks) {
+            if (gInterrupted) throw Failure(audioFile.IsStream() ? "interrupted" : "interrupted; nothing was written");
+            for (int64_t at = 0; at < chunk->frames;) {
+                const int64_t frame = done + at;
+                int64_t length = chunk->frames - at;
+                if (frame < startUpFrames) {
+                    length = std::min(length, (startUpFrames - frame + block - 1) / block * block);
+                } else if (!peaksCleared) {
+                    instance.ClearMeterPeaks();
+                    peaksCleared = true;
+                }
+                for (int c = 0; c < channels; ++c) {
+                    in[c] = planar + c * chunkFrames + at;
+                    out[c] = planar + (outSection + c) * chunkFrames + at;
+                }
+                if (!instance.Process(in.data(), out.data(), int32_t(length), &error)) {
+                    throw Failure("processing failed: " + error);
+                }
+                at += length;
+            }
+            done += chunk->frames;
+            progress.Update(done);
+            pipeline.Done(chunk);
+            continue;
+        }
         for (int64_t offset = 0; offset < chunk->frames; offset += block) {
             if (gInterrupted) throw Failure(audioFile.IsStream() ? "interrupted" : "interrupted; nothing was written");
             const int64_t n = std::min(block, chunk->frames - offset);
-            const float* interleavedIn = chunk->in.data() + offset * channels;
-            float* interleavedOut = chunk->out.data() + offset * channels;
-            CountSamples(interleavedIn, size_t(n) * size_t(channels), &summary.peakIn, &summary.nonFiniteIn, nullptr);
-            Deinterleave(interleavedIn, channels, n, planarIn);
             // Envelopes take effect at their exact frames: the block is split at every point and, along a
             // ramp, every kRampUpdateFrames frames.
             for (int64_t at = 0; at < n;) {
@@ -550,8 +613,8 @@ Summary ProcessOne(const ProcessOptions& o, Plan& plan, const std::string& input
                     length = std::min(length, a.Run(frame));
                 }
                 for (int c = 0; c < channels; ++c) {
-                    in[c] = planarIn[c].data() + at;
-                    out[c] = planarOut[c].data() + at;
+                    in[c] = planar + c * chunkFrames + offset + at;
+                    out[c] = planar + (outSection + c) * chunkFrames + offset + at;
                 }
                 // Without a picture, one call; with one, shorter calls for a finer meter history. Block
                 // boundaries change no output sample (parameters change only between calls), and the
@@ -576,9 +639,6 @@ Summary ProcessOne(const ProcessOptions& o, Plan& plan, const std::string& input
                 }
                 at += length;
             }
-            Interleave(planarOut, channels, n, interleavedOut);
-            CountSamples(interleavedOut, size_t(n) * size_t(channels), &summary.peakOut, &summary.nonFiniteOut,
-                         &summary.clipped);
             done += n;
             progress.Update(done);
         }
@@ -590,6 +650,7 @@ Summary ProcessOne(const ProcessOptions& o, Plan& plan, const std::string& input
     progress.Finish();
     writer.Close();
     summary.reductionSettled = done > startUpFrames;
+    if (peaksCleared && instance.MeterCount() > 0) summary.reduction = instance.MeterPeak(0);
     if (!summary.reductionSettled && instance.MeterCount() > 0) summary.reduction = instance.MeterPeak(0);
 
     // Saved state and preset, after processing.

@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <cmath>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -448,6 +449,28 @@ TEST_F(CliProgram, OutputKeepsLengthChannelsRateAndTheInputsFormat) {
     EXPECT_EQ(v24.format, SF_FORMAT_WAV | SF_FORMAT_PCM_24);
     EXPECT_EQ(v24.Frames(), 1000);
     EXPECT_EQ(Names(), (std::vector<std::string>{"take-marovex.flac", "take.flac", "v-marovex.wav", "v.wav", "v24.wav"}));
+}
+
+TEST_F(CliProgram, TheSameInputAndSettingsGiveTheSameBytes) {
+    // Float WAV and AIFF are where a writer may stamp the time of writing into the file: the second
+    // round of runs starts in a later second than the first.
+    const Audio in = TestSignal(2, 44100, 5000, 12u);
+    WriteAudio(P("in.wav"), in);
+    const std::vector<std::string> outputs = {"out.wav", "out.aiff", "out.flac"};
+    const auto runAll = [&](const std::string& round) {
+        for (const std::string& out : outputs) {
+            EXPECT_RUN(Marovex(Concat({"process", "in.wav", round + out, "-q"}, kStereoSets)), 0);
+        }
+    };
+    runAll("a-");
+    const std::time_t first = std::time(nullptr);
+    while (std::time(nullptr) == first) ::usleep(20000);
+    runAll("b-");
+    for (const std::string& out : outputs) {
+        const std::string a = ReadText(mDir / ("a-" + out)), b = ReadText(mDir / ("b-" + out));
+        EXPECT_GT(a.size(), size_t(in.Frames()) * 2) << out;
+        EXPECT_TRUE(a == b) << out << " differs between two runs";
+    }
 }
 
 TEST_F(CliProgram, TheDemoIsProcessedWithoutAnInputAndItsOutputRemade) {
@@ -896,6 +919,64 @@ TEST_F(CliProgram, TruncatedAndNonFiniteInputIsReported) {
     const RunResult strict = Marovex({"process", "odd.wav", "odd-strict.wav", "--strict", "-q"});
     EXPECT_RUN(strict, 3);
     EXPECT_TRUE(fs::exists(P("odd-strict.wav")));
+}
+
+TEST_F(CliProgram, TheSummaryCountsEverySampleOfEveryChunk) {
+    // The samples are counted while the file is read and written in chunks of about 16k frames: 40000
+    // frames span three, and the odd samples sit at both sides of the chunk boundaries and in the last.
+    Audio in = TestSignal(2, 48000, 40000, 31u);
+    in.samples[2 * 16383] = std::nanf("");
+    in.samples[2 * 16384 + 1] = INFINITY;
+    in.samples[2 * 16384] = -2.5f;
+    in.samples[2 * 32767 + 1] = 3.25f;
+    in.samples[2 * 32768] = -INFINITY;
+    in.samples[2 * 39999 + 1] = std::nanf("");
+    WriteAudio(P("in.wav"), in);
+    const RunResult r = Marovex(Concat({"process", "in.wav", "out.wav", "--block", "17", "--json"}, kStereoSets));
+    EXPECT_RUN(r, 0);
+    const nlohmann::json json = nlohmann::json::parse(r.out);
+    struct Counts {
+        double peak = 0.0;
+        int64_t nonFinite = 0, beyond = 0;
+    };
+    const auto count = [](const std::vector<float>& samples) {
+        Counts c;
+        for (const float x : samples) {
+            if (!std::isfinite(x)) ++c.nonFinite;
+            else c.peak = std::max(c.peak, double(std::fabs(x))), c.beyond += std::fabs(x) > 1.0f ? 1 : 0;
+        }
+        return c;
+    };
+    const Counts i = count(in.samples), o = count(ReadAudio(P("out.wav")).samples);
+    EXPECT_EQ(json["peakIn"].get<double>(), 3.25);
+    EXPECT_EQ(json["nonFiniteIn"].get<int64_t>(), 4);
+    EXPECT_EQ(i.nonFinite, 4);
+    EXPECT_EQ(json["peakOut"].get<double>(), o.peak);
+    EXPECT_EQ(json["nonFiniteOut"].get<int64_t>(), o.nonFinite);
+    EXPECT_EQ(json["clippedSamples"].get<int64_t>(), o.beyond);
+    EXPECT_GT(o.beyond, 0);
+}
+
+TEST_F(CliProgram, WholeChunksReportWhatBlockByBlockReports) {
+    // Without envelopes the program hands whole chunks to the instance; with one (even a constant one)
+    // it goes block by block. Output and reduction must not tell them apart, also where the 0.2 s
+    // start-up (frame 9600) ends inside a block while the meter falls back from a loud part just before
+    // it (the block across the end of the start-up reads more than any block after it).
+    const Audio in = TestSignal(2, 48000, 12000, 41u);  // loud from frame 4800 to 8400
+    WriteAudio(P("in.wav"), in);
+    for (const char* block : {"1000", "300", "17"}) {  // 300: the start-up ends on a block boundary
+        const std::vector<std::string> common = {"--block", block, "--json", "--overwrite", "--set", "Action=0.8"};
+        const RunResult whole = Marovex(Concat({"process", "in.wav", "whole.wav"}, common));
+        const RunResult stepped =
+            Marovex(Concat({"process", "in.wav", "stepped.wav", "--automate", "OutGain=0:0.5"}, common));
+        EXPECT_RUN(whole, 0);
+        EXPECT_RUN(stepped, 0);
+        const nlohmann::json a = nlohmann::json::parse(whole.out), b = nlohmann::json::parse(stepped.out);
+        EXPECT_GT(a["peakGainReduction"].get<double>(), 0.05) << block;
+        EXPECT_EQ(a["peakGainReduction"], b["peakGainReduction"]) << block;
+        EXPECT_EQ(a["peakOut"], b["peakOut"]) << block;
+        EXPECT_TRUE(SameBits(ReadAudio(P("whole.wav")).samples, ReadAudio(P("stepped.wav")).samples)) << block;
+    }
 }
 
 TEST_F(CliProgram, OutputContainerFollowsTheExtensionAndEveryDepthRoundTrips) {
