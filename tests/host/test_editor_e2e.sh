@@ -42,13 +42,28 @@ if ! command -v Xvfb >/dev/null || ! command -v xdotool >/dev/null; then
   echo "Xvfb or xdotool not installed: window test skipped"
   exit 77
 fi
-exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-exec 3>&-
-for _ in $(seq 200); do [ -s "$work/display" ] && break; sleep 0.05; done
-[ -s "$work/display" ] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
-export DISPLAY=":$(head -1 "$work/display")"
+# A display number of our own, drawn from a range that servers choosing the first free number never
+# reach; Xvfb's lock refuses a number in use and the next draw is tried. -noreset: a client connecting
+# as the last one leaves would otherwise meet a server in the middle of its reset.
+for _ in $(seq 20); do
+  number=$((200 + RANDOM % 29800))
+  : >"$work/display"
+  exec 3>"$work/display"
+  Xvfb ":$number" -displayfd 3 -noreset -screen 0 640x480x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+  xvfb_pid=$!
+  exec 3>&-
+  for _ in $(seq 200); do
+    [ -s "$work/display" ] && break
+    kill -0 "$xvfb_pid" 2>/dev/null || break
+    sleep 0.05
+  done
+  [ "$(head -1 "$work/display")" = "$number" ] && break
+  kill "$xvfb_pid" 2>/dev/null || true
+  wait "$xvfb_pid" 2>/dev/null || true
+  xvfb_pid=""
+done
+[ -n "$xvfb_pid" ] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
+export DISPLAY=":$number"
 
 "$marovex" editor --save-state "$work/state" 2>"$work/editor.err" &
 editor_pid=$!

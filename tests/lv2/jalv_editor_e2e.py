@@ -18,6 +18,7 @@ import array
 import fcntl
 import math
 import os
+import random
 import re
 import shutil
 import signal
@@ -119,19 +120,29 @@ def main():
                 p.wait()
 
     try:
-        # A free display: Xvfb writes the number it took.
-        read_fd, write_fd = os.pipe()
-        start(["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "800x600x24", "-nolisten", "tcp"],
-              pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        os.close(write_fd)
+        # A display number of our own, drawn from a range that servers choosing the first free number
+        # never reach; Xvfb's lock refuses a number in use and the next draw is tried. -noreset: a
+        # client connecting as the last one leaves would otherwise meet a server in its reset.
         number = b""
-        end = time.monotonic() + 10
-        while not number.endswith(b"\n") and time.monotonic() < end:
-            chunk = os.read(read_fd, 16)
-            if not chunk:
+        for _ in range(20):
+            wanted = str(random.randrange(200, 30000)).encode()
+            read_fd, write_fd = os.pipe()
+            xvfb = start(["Xvfb", ":" + wanted.decode(), "-displayfd", str(write_fd), "-noreset", "-screen", "0",
+                          "800x600x24", "-nolisten", "tcp"],
+                         pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            os.close(write_fd)
+            number = b""
+            end = time.monotonic() + 10
+            while not number.endswith(b"\n") and time.monotonic() < end:
+                chunk = os.read(read_fd, 16)
+                if not chunk:
+                    break
+                number += chunk
+            os.close(read_fd)
+            if number.strip() == wanted:
                 break
-            number += chunk
-        os.close(read_fd)
+            stop([xvfb])
+            number = b""
         if not number.strip():
             fail("Xvfb did not start")
         env["DISPLAY"] = ":" + number.decode().strip()
