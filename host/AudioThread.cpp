@@ -1,4 +1,4 @@
-// The owned, real-time-paced audio thread.
+// The owned audio thread, paced in real time or unpaced.
 #include "AudioThread.h"
 
 #include <algorithm>
@@ -24,12 +24,13 @@ bool Before(const timespec& a, const timespec& b) {
 }  // namespace
 
 bool AudioThread::Start(Engine& engine, std::shared_ptr<MarovexAudioSource> source, int32_t blockFrames,
-                        std::string* error) {
+                        MarovexPacing pacing, std::string* error) {
     auto fail = [&](const char* text) {
         if (error != nullptr) *error = text;
         return false;
     };
     if (source == nullptr) return fail("no audio source was given");
+    if (pacing != MarovexPacing::RealTime && pacing != MarovexPacing::Unpaced) return fail("unknown pacing");
     if (blockFrames < 1 || blockFrames > engine.MaxBlock()) return fail("the block size is outside 1 to the instance's largest block");
     if (mThread.joinable()) return fail("the audio thread is already running");
     if (engine.Failed()) return fail("the instance no longer processes");
@@ -39,6 +40,7 @@ bool AudioThread::Start(Engine& engine, std::shared_ptr<MarovexAudioSource> sour
     mEngine = &engine;
     mSource = std::move(source);
     mBlock = blockFrames;
+    mPacing = pacing;
     mIn.assign(static_cast<size_t>(engine.InputChannels()), std::vector<float>(static_cast<size_t>(blockFrames)));
     mOut.assign(static_cast<size_t>(engine.OutputChannels()), std::vector<float>(static_cast<size_t>(blockFrames)));
     mInPtrs.clear();
@@ -79,7 +81,8 @@ void AudioThread::Stop() {
 
 // Fill, process, hand back, then wait for the next block's time; the wait on the stop semaphore
 // with an absolute deadline is the pacing. A thread that falls behind by more than a few blocks
-// starts counting from now instead of racing to catch up.
+// starts counting from now instead of racing to catch up. Unpaced, the loop only looks whether a
+// stop was asked for (without waiting) before it goes on with the next block.
 void AudioThread::Loop() {
     const int64_t period = static_cast<int64_t>(1.0e9 * mBlock / mEngine->SampleRate());
     const int32_t inChannels = mEngine->InputChannels();
@@ -90,6 +93,10 @@ void AudioThread::Loop() {
         mSource->Fill(mInPtrs.data(), inChannels, mBlock);
         if (mEngine->Run(mInPtrs.data(), mOutPtrs.data(), mBlock) != MarovexProcessStatus::Done) break;
         mSource->Consume(mOutPtrs.data(), outChannels, mBlock);
+        if (mPacing == MarovexPacing::Unpaced) {
+            if (sem_trywait(&mStop) == 0) break;  // stopped
+            continue;
+        }
         AddNanoseconds(&next, period);
         timespec now;
         clock_gettime(CLOCK_MONOTONIC, &now);

@@ -16,8 +16,9 @@
 //   * in the caller's thread: ProcessInCaller() (real-time safe: it delivers pending packets, runs
 //     the process procedure block by block, publishes the meters and returns; no allocation, lock,
 //     blocking, logging or I/O) or Process() (the same, plus a reason text and reports on failure);
-//   * on an audio thread the instance owns, paced in real time: StartAudioThread() with a source
-//     that supplies the input (and may take the output), StopAudioThread().
+//   * on an audio thread the instance owns, paced in real time (or unpaced, on request):
+//     StartAudioThread() with a source that supplies the input (and may take the output),
+//     StopAudioThread().
 //   One processing at a time: a second caller, or a caller while the owned thread runs, gets
 //   MarovexProcessStatus::Busy. Denormals are flushed to zero while processing, either way.
 // - Control. Parameter edits and reads, state save / load / compare and editor creation may come
@@ -292,6 +293,14 @@ public:
     virtual void Consume(const float* const* /*out*/, int32_t /*channels*/, int32_t /*frames*/) noexcept {}
 };
 
+// How the owned audio thread times its blocks. RealTime: one block every blockFrames / SampleRate()
+// seconds, as an audio device asks for them (a thread that falls more than a few blocks behind
+// starts counting afresh rather than racing to catch up). Unpaced: each block straight after the
+// previous one was handed to the source, as fast as processing allows, until stopped; for offline
+// rendering and for tests that must cover hours of audio in seconds. The pacing changes only when
+// blocks run, never what they compute: for the same source both give the same output bit for bit.
+enum class MarovexPacing { RealTime = 0, Unpaced = 1 };
+
 // A source that plays a buffer over and over: channel c of the input takes channel
 // min(c, channels - 1) of the buffer. An empty buffer plays silence.
 class MarovexLoopingSource : public MarovexAudioSource {
@@ -353,10 +362,14 @@ public:
     // ProcessInCaller, then the reports of what it found; false and *error unless Done.
     bool Process(const float* const* in, float* const* out, int32_t frames, std::string* error);
 
-    // Starts an audio thread owned by the instance: every blockFrames / SampleRate() seconds it asks
-    // the source for a block, processes it and hands the output to the source. 1 <= blockFrames <=
-    // MaxBlock(). False (and *error) when processing is busy, stopped or the thread cannot start.
-    bool StartAudioThread(std::shared_ptr<MarovexAudioSource> source, int32_t blockFrames, std::string* error);
+    // Starts an audio thread owned by the instance: it asks the source for a block, processes it and
+    // hands the output to the source, again and again at the given pacing (by default every
+    // blockFrames / SampleRate() seconds; see MarovexPacing). 1 <= blockFrames <= MaxBlock(). False
+    // (and *error) when processing is busy, stopped, the pacing unknown or the thread cannot start.
+    // An unpaced thread never waits: its source should not run out of meaningful input before
+    // StopAudioThread, and it keeps one core busy until then.
+    bool StartAudioThread(std::shared_ptr<MarovexAudioSource> source, int32_t blockFrames, std::string* error,
+                          MarovexPacing pacing = MarovexPacing::RealTime);
     // Stops and joins it (nothing when none runs); the source is released.
     void StopAudioThread();
     // True while the owned audio thread runs (false once it stopped because the procedure threw).

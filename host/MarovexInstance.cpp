@@ -312,8 +312,8 @@ bool MarovexInstance::Process(const float* const* in, float* const* out, int32_t
 }
 
 bool MarovexInstance::StartAudioThread(std::shared_ptr<MarovexAudioSource> source, int32_t blockFrames,
-                                       std::string* error) {
-    return mCore->audioThread.Start(mCore->engine, std::move(source), blockFrames, error);
+                                       std::string* error, MarovexPacing pacing) {
+    return mCore->audioThread.Start(mCore->engine, std::move(source), blockFrames, pacing, error);
 }
 
 void MarovexInstance::StopAudioThread() {

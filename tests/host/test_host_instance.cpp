@@ -552,8 +552,9 @@ void WaitFor(F&& condition) {
 
 }  // namespace
 
-// One render, five ways: in the caller's thread in blocks of 4096, 17 and 1 frames, in place in
-// blocks of 256, and on the instance's own paced audio thread in blocks of 256: the same output bits.
+// One render, six ways: in the caller's thread in blocks of 4096, 17 and 1 frames, in place in
+// blocks of 256, and on the instance's own audio thread in blocks of 256, paced in real time and
+// unpaced: the same output bits.
 TEST_F(HostInstance, BothWaysOfProcessingAndEveryBlockLengthGiveTheSameBits) {
     constexpr size_t kFrames = 9000;
     std::string error;
@@ -563,8 +564,9 @@ TEST_F(HostInstance, BothWaysOfProcessingAndEveryBlockLengthGiveTheSameBits) {
                     i->SetParameter("Width", 0.2, &error)) << error;
         return i;
     };
-    auto whole = make(4096), seventeen = make(17), single = make(4096), inPlace = make(256), owned = make(256);
-    ASSERT_TRUE(whole && seventeen && single && inPlace && owned);
+    auto whole = make(4096), seventeen = make(17), single = make(4096), inPlace = make(256), owned = make(256),
+         unpaced = make(256);
+    ASSERT_TRUE(whole && seventeen && single && inPlace && owned && unpaced);
     const Output w = RunBlock(*whole, kFrames);
     const Output split = RunBlock(*seventeen, kFrames);
     EXPECT_EQ(split.left, w.left);
@@ -597,6 +599,21 @@ TEST_F(HostInstance, BothWaysOfProcessingAndEveryBlockLengthGiveTheSameBits) {
     EXPECT_EQ(recorder->left, w.left);
     EXPECT_EQ(recorder->right, w.right);
     EXPECT_EQ(owned->ProcessInCaller(nullptr, nullptr, 0), MarovexProcessStatus::Done);
+
+    // Unpaced, the thread races on past the recorded frames until it is stopped; what it recorded is
+    // the same render. A pacing it does not know starts nothing.
+    auto fast = std::make_shared<Recorder>(std::vector<std::vector<float>>{s.left, s.right}, kFrames);
+    EXPECT_FALSE(unpaced->StartAudioThread(fast, 256, &error, static_cast<MarovexPacing>(2)));
+    EXPECT_FALSE(unpaced->AudioThreadRunning());
+    ASSERT_TRUE(unpaced->StartAudioThread(fast, 256, &error, MarovexPacing::Unpaced)) << error;
+    EXPECT_EQ(unpaced->ProcessInCaller(nullptr, nullptr, 0), MarovexProcessStatus::Busy);
+    WaitFor([&] { return unpaced->BlocksProcessed() > 4 * kFrames / 256; });
+    unpaced->StopAudioThread();
+    EXPECT_FALSE(unpaced->AudioThreadRunning());
+    EXPECT_TRUE(fast->done.load(std::memory_order_acquire));
+    EXPECT_EQ(fast->left, w.left);
+    EXPECT_EQ(fast->right, w.right);
+    EXPECT_EQ(unpaced->ProcessInCaller(nullptr, nullptr, 0), MarovexProcessStatus::Done);
 }
 
 // The threading contract, exercised: while the owned audio thread processes, other threads edit

@@ -51,6 +51,11 @@ TEST(Validate, RealModulePassesEveryCheck) {
     EXPECT_EQ(run.status, 0) << run.out;
     EXPECT_EQ(LastLine(run.out), "12 passed, 0 failed") << run.out;
     EXPECT_NE(run.out.find("seed 11"), std::string::npos) << run.out;
+    // Every run of the rate and block matrix goes through both processing paths, with the same bits.
+    const std::string realtime = LineOf(run.out, "realtime");
+    EXPECT_TRUE(std::regex_search(realtime, std::regex("caller's thread, 224 runs, ([0-9]+) blocks.*owned audio thread, "
+                                                       "224 runs, \\1 blocks.*outputs bit-identical")))
+        << realtime;
 }
 
 TEST(Validate, EachBrokenVariantFailsTheCheckMeantForIt) {
