@@ -13,8 +13,16 @@
 
 #include <fmt/core.h>
 
+#include <sndfile.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+
 #include "AAX_IACFEffectParameters.h"
+#include "AudioFiles.h"
 #include "Checks.h"
+#include "CliError.h"
 #include "RealtimeWatch.h"
 
 namespace marovex::validate {
@@ -438,20 +446,87 @@ std::string GoldenName(const GoldenCase& g) {
                        static_cast<long>(std::lround(g.rate * 100)));
 }
 
-// A fixed input (independent of the run's seed), rounded to the input format's resolution.
-std::vector<std::vector<float>> GoldenInput(const GoldenCase& g, int channels) {
+// A fixed input (independent of the run's seed): three sines and, in the first half, some noise.
+std::vector<std::vector<float>> GoldenSignal(const GoldenCase& g, int channels) {
     std::mt19937_64 rng(12345);
     auto s = Sines(rng, channels, kGoldenFrames, g.rate);
     auto n = Noise(rng, channels, kGoldenFrames);
     for (size_t c = 0; c < s.size(); ++c) {
         for (size_t i = 0; i < kGoldenFrames; ++i) {
-            float x = 0.8f * s[c][i] + 0.2f * n[c][i] * (i > kGoldenFrames / 2 ? 0.0f : 1.0f);
-            if (g.bits == 16) x = std::nearbyint(x * 32767.0f) / 32767.0f;
-            if (g.bits == 24) x = std::nearbyint(x * 8388607.0f) / 8388607.0f;
-            s[c][i] = x;
+            s[c][i] = 0.8f * s[c][i] + 0.2f * n[c][i] * (i > kGoldenFrames / 2 ? 0.0f : 1.0f);
         }
     }
     return s;
+}
+
+// A folder of its own under the temporary folder, removed with what it holds.
+class TemporaryFolder {
+public:
+    TemporaryFolder() {
+        const char* base = std::getenv("TMPDIR");
+        std::string pattern = std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/marovex-golden-XXXXXX";
+        if (mkdtemp(pattern.data()) != nullptr) mPath = pattern;
+    }
+    ~TemporaryFolder() {
+        if (mPath.empty()) return;
+        for (const std::string& f : mFiles) std::remove(f.c_str());
+        rmdir(mPath.c_str());
+    }
+    const std::string& Path() const { return mPath; }
+    std::string File(const std::string& name) {
+        mFiles.push_back(mPath + "/" + name);
+        return mFiles.back();
+    }
+
+private:
+    std::string mPath;
+    std::vector<std::string> mFiles;
+};
+
+// Writes the case's signal as a WAV file in the case's sample format, as another program would:
+// integer formats hold the samples rounded to nearest at full scale 2^(bits-1) - 1, float files the
+// samples themselves. The header holds the rate rounded to whole hertz. Empty, or what went wrong.
+std::string WriteGoldenInput(const GoldenCase& g, const std::vector<std::vector<float>>& signal, const std::string& path) {
+    SF_INFO info{};
+    info.channels = static_cast<int>(signal.size());
+    info.samplerate = static_cast<int>(std::lround(g.rate));
+    info.format = SF_FORMAT_WAV | (g.bits == 16 ? SF_FORMAT_PCM_16 : g.bits == 24 ? SF_FORMAT_PCM_24 : SF_FORMAT_FLOAT);
+    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+    if (file == nullptr) return "cannot write " + path + ": " + sf_strerror(nullptr);
+    std::vector<float> floats;
+    std::vector<int32_t> integers;  // left-justified in 32 bits, as libsndfile takes them
+    const double full = g.bits == 16 ? 32767.0 : 8388607.0;
+    for (size_t i = 0; i < kGoldenFrames; ++i) {
+        for (const auto& ch : signal) {
+            floats.push_back(ch[i]);
+            const double q = std::clamp(std::nearbyint(double(ch[i]) * full), -full, full);
+            integers.push_back(static_cast<int32_t>(q) * (g.bits == 16 ? 65536 : 256));
+        }
+    }
+    const sf_count_t written = g.bits == 32 ? sf_writef_float(file, floats.data(), sf_count_t(kGoldenFrames))
+                                            : sf_writef_int(file, integers.data(), sf_count_t(kGoldenFrames));
+    const std::string why = sf_strerror(file);
+    if (sf_close(file) != 0 || written != sf_count_t(kGoldenFrames)) return "cannot write " + path + ": " + why;
+    return std::string();
+}
+
+// Decodes the file as the program decodes a user's input, into deinterleaved channels.
+std::string ReadGoldenInput(const std::string& path, int channels, std::vector<std::vector<float>>* io) {
+    try {
+        marovex::cli::AudioReader reader(path);
+        if (reader.Channels() != channels || reader.Frames() != int64_t(kGoldenFrames)) {
+            return fmt::format("{} reads back as {} channel(s) of {} frames", path, reader.Channels(), reader.Frames());
+        }
+        std::vector<float> interleaved(kGoldenFrames * size_t(channels));
+        if (reader.Read(interleaved.data(), int64_t(kGoldenFrames)) != int64_t(kGoldenFrames)) {
+            return path + " reads back short";
+        }
+        io->assign(size_t(channels), std::vector<float>(kGoldenFrames));
+        for (size_t i = 0; i < interleaved.size(); ++i) (*io)[i % size_t(channels)][i / size_t(channels)] = interleaved[i];
+    } catch (const marovex::cli::CliError& e) {
+        return e.what();
+    }
+    return std::string();
 }
 
 // Settings away from the defaults, the same for every render.
@@ -476,11 +551,18 @@ bool Render(Rig& rig, std::vector<std::vector<float>>& io) {
 
 CheckResult CheckGoldenRenders(const CheckEnv& env) {
     int matched = 0;
+    TemporaryFolder folder;
+    if (folder.Path().empty()) return Fail("cannot make a temporary folder for the input files");
     for (const GoldenCase& g : kGolden) {
         Rig rig(env.plugin, g.stem, static_cast<float>(g.rate), kGoldenBlock);
         if (!rig.Ok()) return Fail(rig.Error());
         if (!GoldenSettings(rig)) return Fail("the golden renders need the effect's own parameters: " + rig.Error());
-        auto io = GoldenInput(g, rig.Channels());
+        // The input goes through a file of its sample format and comes back decoded, as a user's does.
+        const std::string input = folder.File(GoldenName(g) + ".wav");
+        std::vector<std::vector<float>> io;
+        std::string why = WriteGoldenInput(g, GoldenSignal(g, rig.Channels()), input);
+        if (why.empty()) why = ReadGoldenInput(input, rig.Channels(), &io);
+        if (!why.empty()) return Fail(why);
         if (!Render(rig, io)) return Fail(rig.Error());
         std::vector<float> interleaved;
         for (size_t i = 0; i < kGoldenFrames; ++i) {
@@ -552,7 +634,7 @@ CheckResult CheckGoldenRenders(const CheckEnv& env) {
     }
     const double neutralDb = worstNeutral > 0.0 ? 20.0 * std::log10(worstNeutral) : -999.0;
     const std::string figure =
-        fmt::format("{} of {} renders bit-identical{}; bypass null exact; neutral null peak {:.1f} dBFS (limit -100)",
+        fmt::format("{} of {} renders of 16-bit, 24-bit and float WAV input bit-identical{}; bypass null exact; neutral null peak {:.1f} dBFS (limit -100)",
                     matched, std::size(kGolden), env.writeGolden ? " (written)" : "", neutralDb);
     return neutralDb <= -100.0 ? Pass(figure) : Fail(figure);
 }
