@@ -32,6 +32,14 @@ Outcome Validate(const std::string& args) {
 
 std::string Broken(const std::string& variant) { return std::string(MAROVEX_BROKEN_DIR) + "/marovex_broken_" + variant + ".so"; }
 
+// The battery on a broken variant, misbehaving in the way `how` names (read by the variant at load).
+Outcome ValidateBroken(const std::string& variant, const char* how, const std::string& args) {
+    setenv("MAROVEX_BROKEN_HOW", how, 1);
+    Outcome run = Validate("--plugin " + Broken(variant) + " " + args);
+    unsetenv("MAROVEX_BROKEN_HOW");
+    return run;
+}
+
 std::string LastLine(const std::string& text) {
     std::string t = text;
     while (!t.empty() && t.back() == '\n') t.pop_back();
@@ -79,9 +87,7 @@ TEST(Validate, EachBrokenVariantFailsTheCheckMeantForIt) {
 }
 
 TEST(Validate, TheRealTimeCheckCountsLocksSleepsAndFileCallsOnTheProcessingThread) {
-    setenv("MAROVEX_BROKEN_HOW", "blocking", 1);
-    const Outcome run = Validate("--plugin " + Broken("alloc") + " --strictness 1 --seed 2 --only realtime");
-    unsetenv("MAROVEX_BROKEN_HOW");
+    const Outcome run = ValidateBroken("alloc", "blocking", "--strictness 1 --seed 2 --only realtime");
     EXPECT_EQ(run.status, 1) << run.out;
     const std::string line = LineOf(run.out, "realtime");
     for (const std::string kind : {" lock", " sleep", " file I/O"}) {
@@ -96,16 +102,13 @@ TEST(Validate, TheRealTimeCheckCountsLocksSleepsAndFileCallsOnTheProcessingThrea
 
 TEST(Validate, CrashAndHangAreFailuresOfTheirCheckAndTheRunGoesOn) {
     // A segmentation fault (an abort in a sanitizer build, which catches the fault first).
-    setenv("MAROVEX_BROKEN_HOW", "crash", 1);
-    Outcome run = Validate("--plugin " + Broken("misbehave") + " --strictness 1 --seed 5 --only rates,state");
+    Outcome run = ValidateBroken("misbehave", "crash", "--strictness 1 --seed 5 --only rates,state");
     EXPECT_EQ(run.status, 1) << run.out;
     EXPECT_NE(LineOf(run.out, "rates").find("FAILED crashed with signal SIG"), std::string::npos) << run.out;
     EXPECT_NE(LineOf(run.out, "state").find("passed"), std::string::npos) << run.out;
     EXPECT_EQ(LastLine(run.out), "1 passed, 1 failed") << run.out;
 
-    setenv("MAROVEX_BROKEN_HOW", "hang", 1);
-    run = Validate("--plugin " + Broken("misbehave") + " --strictness 1 --seed 5 --only rates --timeout-scale 0.05");
-    unsetenv("MAROVEX_BROKEN_HOW");
+    run = ValidateBroken("misbehave", "hang", "--strictness 1 --seed 5 --only rates --timeout-scale 0.05");
     EXPECT_EQ(run.status, 1) << run.out;
     EXPECT_NE(LineOf(run.out, "rates").find("FAILED timed out"), std::string::npos) << run.out;
 
@@ -114,9 +117,7 @@ TEST(Validate, CrashAndHangAreFailuresOfTheirCheckAndTheRunGoesOn) {
     run = Validate("--plugin " + Broken("misbehave") + " --strictness 1 --seed 5 --only editor");
     EXPECT_EQ(run.status, 0) << run.out;
     EXPECT_NE(LineOf(run.out, "editor").find("at 0 Hz"), std::string::npos) << run.out;
-    setenv("MAROVEX_BROKEN_HOW", "rate0", 1);
-    run = Validate("--plugin " + Broken("misbehave") + " --strictness 1 --seed 5 --only editor");
-    unsetenv("MAROVEX_BROKEN_HOW");
+    run = ValidateBroken("misbehave", "rate0", "--strictness 1 --seed 5 --only editor");
     EXPECT_EQ(run.status, 1) << run.out;
 #if defined(__SANITIZE_ADDRESS__)
     // The undefined-behaviour checker catches the division first and ends the process with status 1.
@@ -126,9 +127,7 @@ TEST(Validate, CrashAndHangAreFailuresOfTheirCheckAndTheRunGoesOn) {
     EXPECT_NE(LineOf(run.out, "editor").find("FAILED crashed with signal SIGFPE"), std::string::npos) << run.out;
 #endif
     // An editor that leaks a little on every parameter notice passes the openings and fails the sweeps.
-    setenv("MAROVEX_BROKEN_HOW", "update-leak", 1);
-    run = Validate("--plugin " + Broken("misbehave") + " --strictness 1 --seed 5 --only editor");
-    unsetenv("MAROVEX_BROKEN_HOW");
+    run = ValidateBroken("misbehave", "update-leak", "--strictness 1 --seed 5 --only editor");
     EXPECT_EQ(run.status, 1) << run.out;
 #if defined(__SANITIZE_ADDRESS__)
     // The leak checker ends the check's process at its exit, after the figure.
@@ -140,9 +139,7 @@ TEST(Validate, CrashAndHangAreFailuresOfTheirCheckAndTheRunGoesOn) {
 
 // A module that applies a chunk and then refuses it changes what it said it could not read.
 TEST(Validate, TheHostileStateCheckHoldsARefusedChunkToChangingNothing) {
-    setenv("MAROVEX_BROKEN_HOW", "refuse", 1);
-    const Outcome run = Validate("--plugin " + Broken("misbehave") + " --strictness 1 --seed 8 --only hostile-state");
-    unsetenv("MAROVEX_BROKEN_HOW");
+    const Outcome run = ValidateBroken("misbehave", "refuse", "--strictness 1 --seed 8 --only hostile-state");
     EXPECT_EQ(run.status, 1) << run.out;
     const std::string line = LineOf(run.out, "hostile-state");
     EXPECT_NE(line.find("FAILED the chunk cut to"), std::string::npos) << line;
