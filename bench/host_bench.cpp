@@ -15,8 +15,7 @@
 
 #include "DemoSignal.h"
 #include "MarovexHost.h"
-#include "Tandrel_Alg.h"
-#include "Tandrel_Coefs.h"
+#include "BenchKernel.h"
 
 namespace {
 
@@ -70,28 +69,17 @@ void Measure(benchmark::State& state, const std::string& name, int32_t block, F&
 }
 
 void BM_Kernel(benchmark::State& state, int32_t block) {
-    int32_t bypass = 0, length = block;
-    float inGain = 0.5f, freqW = 0.5f, width = 1.0f, freqA = 0.5f, action = 1.0f, dyn = 1.0f, adj = 0.5f,
-          outGain = 0.5f, sampleRate = static_cast<float>(kRate), meter = 0.0f;
-    STandrel_FilterCoefs coefsW = Tandrel_LowPassCoefs(freqW, kTandrel_FreqW_K1, kTandrel_FreqW_K0, sampleRate);
-    STandrel_FilterCoefs coefsA = Tandrel_LowPassCoefs(freqA, kTandrel_FreqA_K1, kTandrel_FreqA_K0, sampleRate);
-    STandrel_Alg_PrivateData priv{};
-    Tandrel_ResetFieldData(eTandrelField_PrivateData, &priv, sizeof priv);
-    float* meters[1] = {&meter};
-    float* inputs[2] = {nullptr, nullptr};
-    float* outputs[2] = {nullptr, nullptr};
-    STandrel_Alg_Context ctx{&bypass, &inGain,  &freqW,  &width,      &freqA, &action, &dyn,    &adj,  &outGain,
-                             inputs,  outputs, &length, &sampleRate, meters, &coefsW, &coefsA, &priv};
-    STandrel_Alg_Context* const instances[1] = {&ctx};
+    BenchKernel k(static_cast<float>(kRate));
+    k.length = block;
     const unsigned savedCsr = _mm_getcsr();
     _mm_setcsr(savedCsr | 0x8040u);
     Measure(state, "kernel/" + std::to_string(block), block, [&](const float* const* in, float* const* out) {
-        inputs[0] = const_cast<float*>(in[0]);
-        inputs[1] = const_cast<float*>(in[1]);
-        outputs[0] = out[0];
-        outputs[1] = out[1];
-        meter = 0.0f;
-        Tandrel_AlgorithmProcessFunction<2, 2>(instances, instances + 1);
+        k.inputs[0] = const_cast<float*>(in[0]);
+        k.inputs[1] = const_cast<float*>(in[1]);
+        k.outputs[0] = out[0];
+        k.outputs[1] = out[1];
+        k.meter = 0.0f;
+        k.Process();
     });
     _mm_setcsr(savedCsr);
 }

@@ -29,8 +29,7 @@
 #include <vector>
 
 #include "DemoSignal.h"
-#include "Tandrel_Alg.h"
-#include "Tandrel_Coefs.h"
+#include "BenchKernel.h"
 
 namespace {
 
@@ -63,30 +62,20 @@ double KernelSeconds(const std::vector<float>& interleaved, int32_t block) {
         left[size_t(i)] = interleaved[size_t(2 * i)];
         right[size_t(i)] = interleaved[size_t(2 * i + 1)];
     }
-    int32_t bypass = 0, length = block;
-    float inGain = 0.5f, freqW = 0.5f, width = 1.0f, freqA = 0.5f, action = 1.0f, dyn = 1.0f, adj = 0.5f,
-          outGain = 0.5f, sampleRate = float(kRate), meter = 0.0f;
-    STandrel_FilterCoefs coefsW = Tandrel_LowPassCoefs(freqW, kTandrel_FreqW_K1, kTandrel_FreqW_K0, sampleRate);
-    STandrel_FilterCoefs coefsA = Tandrel_LowPassCoefs(freqA, kTandrel_FreqA_K1, kTandrel_FreqA_K0, sampleRate);
-    STandrel_Alg_PrivateData priv{};
-    Tandrel_ResetFieldData(eTandrelField_PrivateData, &priv, sizeof priv);
-    float* meters[1] = {&meter};
-    float* inputs[2] = {nullptr, nullptr};
-    float* outputs[2] = {outL.data(), outR.data()};
-    STandrel_Alg_Context ctx{&bypass, &inGain,  &freqW,  &width,      &freqA, &action, &dyn,    &adj,  &outGain,
-                             inputs,  outputs, &length, &sampleRate, meters, &coefsW, &coefsA, &priv};
-    STandrel_Alg_Context* const instances[1] = {&ctx};
+    BenchKernel k(static_cast<float>(kRate));
+    k.outputs[0] = outL.data();
+    k.outputs[1] = outR.data();
     const unsigned savedCsr = _mm_getcsr();
     _mm_setcsr(savedCsr | 0x8040u);
     float sink = 0.0f;
     const double start = ThreadCpuSeconds();
     for (int64_t at = 0; at < kFrames; at += block) {
-        length = int32_t(std::min<int64_t>(block, kFrames - at));
-        inputs[0] = &left[size_t(at)];
-        inputs[1] = &right[size_t(at)];
-        meter = 0.0f;
-        Tandrel_AlgorithmProcessFunction<2, 2>(instances, instances + 1);
-        sink += outL[0] + meter;
+        k.length = int32_t(std::min<int64_t>(block, kFrames - at));
+        k.inputs[0] = &left[size_t(at)];
+        k.inputs[1] = &right[size_t(at)];
+        k.meter = 0.0f;
+        k.Process();
+        sink += outL[0] + k.meter;
     }
     const double seconds = ThreadCpuSeconds() - start;
     _mm_setcsr(savedCsr);

@@ -82,16 +82,6 @@ void WriteBurst(const std::string& path) {
     sf_close(f);
 }
 
-std::vector<float> ReadSamples(const std::string& path) {
-    SF_INFO info = {};
-    SNDFILE* f = sf_open(path.c_str(), SFM_READ, &info);
-    if (f == nullptr) return {};
-    std::vector<float> samples(size_t(info.frames) * size_t(info.channels));
-    sf_readf_float(f, samples.data(), info.frames);
-    sf_close(f);
-    return samples;
-}
-
 ProcessOptions PlotRun(const std::string& in, const std::string& out, const std::string& plot) {
     ProcessOptions o;
     o.plugin = kModulePath;
@@ -139,7 +129,8 @@ TEST_F(PlotTest, BurstInSilenceShowsReductionOnlyDuringTheBurstAndTheSameInputGi
     // The picture changes nothing of the audio.
     ProcessOptions plain = PlotRun(Path("burst.wav"), Path("d.wav"), "");
     ASSERT_EQ(RunProcess(plain), 0);
-    const std::vector<float> withPlot = ReadSamples(Path("a.wav")), without = ReadSamples(Path("d.wav"));
+    const std::vector<float> withPlot = testfiles::ReadAudio(Path("a.wav"));
+    const std::vector<float> without = testfiles::ReadAudio(Path("d.wav"));
     ASSERT_EQ(withPlot.size(), size_t(3 * 48000 * 2));
     EXPECT_EQ(std::memcmp(withPlot.data(), without.data(), withPlot.size() * sizeof(float)), 0);
 }

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "lv2/Lv2Ports.h"
+#include "tests/TestFiles.h"
 
 namespace fs = std::filesystem;
 using namespace marovex_lv2;
@@ -76,17 +77,6 @@ bool WriteWav(const fs::path& path, int channels, const std::vector<float>& inte
     const sf_count_t frames = sf_count_t(interleaved.size()) / channels;
     const bool ok = sf_writef_float(f, interleaved.data(), frames) == frames;
     return sf_close(f) == 0 && ok;
-}
-
-std::vector<float> ReadWav(const fs::path& path, int* channels) {
-    SF_INFO info{};
-    SNDFILE* f = sf_open(path.c_str(), SFM_READ, &info);
-    if (f == nullptr) return {};
-    std::vector<float> samples(size_t(info.frames) * size_t(info.channels));
-    sf_readf_float(f, samples.data(), info.frames);
-    sf_close(f);
-    *channels = info.channels;
-    return samples;
 }
 
 std::vector<float> TestSignal(int channels, size_t frames) {
@@ -157,7 +147,7 @@ TEST_F(Lv2Tools, ApplyRendersWhatOurProgramRenders) {
                                      &status, true);
         ASSERT_EQ(status, 0) << ours;
         int c1 = 0, c2 = 0;
-        const std::vector<float> a = ReadWav(lv2Out, &c1), b = ReadWav(ourOut, &c2);
+        const std::vector<float> a = testfiles::ReadAudio(lv2Out, &c1), b = testfiles::ReadAudio(ourOut, &c2);
         ASSERT_EQ(c1, channels);
         ASSERT_EQ(c2, channels);
         ASSERT_EQ(a.size(), input.size());
@@ -171,7 +161,7 @@ TEST_F(Lv2Tools, ApplyRendersWhatOurProgramRenders) {
                        &status),
                    status),
                   0);
-        const std::vector<float> bypassed = ReadWav(lv2Out, &c1);
+        const std::vector<float> bypassed = testfiles::ReadAudio(lv2Out, &c1);
         ASSERT_EQ(bypassed.size(), input.size());
         EXPECT_EQ(std::memcmp(bypassed.data(), input.data(), input.size() * sizeof(float)), 0);
     }
