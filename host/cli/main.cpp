@@ -135,7 +135,7 @@ Command AddPlotResponse(CLI::App& app, const Common& common) {
     cmd->add_option("FILE", o->output, "The picture to write")
         ->type_name("FILE.png")
         ->required()
-        ->each([](const std::string& path) { CheckPictureName("FILE", path); });
+        ->each([](const std::string& path) { CheckPictureName("plot-response", path); });
     cmd->add_option("--set", o->sets, "Set a parameter, as for process (e.g. --set FreqA=0.5)")
         ->type_name("ID=VALUE")
         ->expected(1)
