@@ -275,7 +275,7 @@ int RunValidate(const ValidateOptions& given, const std::string& plugin) {
     }
     const double scale = o.timeoutScale > 0.0 ? o.timeoutScale : kBuildSlowness;
 
-    fmt::print("marovex validate: {}\n", plugin);
+    fmt::print("marovex validate: {}\n", EscapeText(plugin));
     std::string replay = fmt::format("marovex validate --seed {} --strictness {}", o.seed, o.strictness);
     if (o.repeat > 1) replay += fmt::format(" --repeat {}", o.repeat);
     if (o.randomise) replay += " --randomise";
