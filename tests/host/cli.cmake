@@ -16,7 +16,8 @@ if(TARGET marovex)
   marovex_add_test(test_cli_arguments
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_cli_arguments.cpp
     LIBS PkgConfig::CLI_SNDFILE)
-  target_compile_definitions(test_cli_arguments PRIVATE MAROVEX_CLI_PROGRAM="$<TARGET_FILE:marovex>")
+  target_compile_definitions(test_cli_arguments PRIVATE MAROVEX_CLI_PROGRAM="$<TARGET_FILE:marovex>"
+    MAROVEX_GUI_LEAKS_SUPPRESSIONS="${CMAKE_SOURCE_DIR}/tests/gui-leaks.supp")
   add_dependencies(test_cli_arguments marovex)
 endif()
 
