@@ -142,7 +142,8 @@ MarovexPropertyMap SnapshotProperties(IACFUnknown* properties, const char* where
     }
     HostPropertyMap* map = ImplOf<HostPropertyMap>(properties, kImplID_PropertyMap);
     if (map == nullptr) {
-        Report(marovex_where::kDescription, "recorded as empty", "%s was given a property map the host did not make", where);
+        Report(marovex_where::kDescription, "recorded as empty",
+               "%s was given a property map the host did not make", where);
         return {};
     }
     MarovexPropertyMap copy = map->Map();
@@ -183,7 +184,8 @@ AAX_Result HostComponentDescriptor::AddField(MarovexField field) {
         return AAX_SUCCESS;
     }
     if (mDesc.FindField(field.index) != nullptr) {
-        Report(marovex_where::kDescription, "the later declaration is ignored", "context field %d declared twice", field.index);
+        Report(marovex_where::kDescription, "the later declaration is ignored",
+               "context field %d declared twice", field.index);
         return AAX_SUCCESS;
     }
     mDesc.fields.push_back(std::move(field));
@@ -216,7 +218,8 @@ AAX_Result HostComponentDescriptor::AddDataInPort(AAX_CFieldIndex field, uint32_
 }
 AAX_Result HostComponentDescriptor::AddPrivateData(AAX_CFieldIndex field, int32_t dataSize, int32_t options) {
     if (dataSize < 0) {
-        Report(marovex_where::kDescription, "recorded as 0", "private data of field %d declared with negative size %d", field,
+        Report(marovex_where::kDescription, "recorded as 0",
+               "private data of field %d declared with negative size %d", field,
                dataSize);
         dataSize = 0;
     }
@@ -230,7 +233,8 @@ AAX_Result HostComponentDescriptor::AddMeters(AAX_CFieldIndex field, const AAX_C
         return AAX_ERROR_NULL_OBJECT;
     }
     if (meterCount > 1024) {
-        Report(marovex_where::kDescription, "refused: at most 1024 are accepted", "%u meters declared on field %d", meterCount, field);
+        Report(marovex_where::kDescription, "refused: at most 1024 are accepted",
+               "%u meters declared on field %d", meterCount, field);
         return AAX_ERROR_NULL_OBJECT;
     }
     f.meterIDs.assign(meterIDs, meterIDs + meterCount);
@@ -495,7 +499,8 @@ ACFRESULT MarovexHostFactory::CreateComponent(const acfCLSID& classID, IACFUnkno
     }
     *out = nullptr;
     if (outer != nullptr) {
-        Report(marovex_where::kModule, "refused: this host does not offer it", "the component factory was asked for aggregation");
+        Report(marovex_where::kModule, "refused: this host does not offer it",
+               "the component factory was asked for aggregation");
         return ACF_E_NOINTERFACE;
     }
     const MarovexLoadOptions& o = mShared->options;

@@ -171,7 +171,8 @@ AAX_Result InstanceHost::UnregisterParameter(AAX_CParamID id) {
         if (id == nullptr) return AAX_ERROR_NULL_OBJECT;
         std::lock_guard<std::mutex> lock(c->automation.mutex);
         if (c->automation.registered.erase(id) == 0) {
-            c->Problem(marovex_where::kDataModel, "ignored", "unregistered parameter \"%s\", which was not registered", id);
+            c->Problem(marovex_where::kDataModel, "ignored",
+                       "unregistered parameter \"%s\", which was not registered", id);
         }
         c->automation.touches.erase(id);
         return AAX_SUCCESS;
@@ -193,10 +194,12 @@ AAX_Result InstanceHost::PostCurrentValue(AAX_CParamID id, double normalizedValu
         if (id == nullptr) return AAX_ERROR_NULL_OBJECT;
         std::lock_guard<std::mutex> lock(c->automation.mutex);
         if (c->automation.registered.count(id) == 0) {
-            c->Problem(marovex_where::kDataModel, "the report is taken as it is", "reported the value of unregistered parameter \"%s\"", id);
+            c->Problem(marovex_where::kDataModel, "the report is taken as it is",
+                       "reported the value of unregistered parameter \"%s\"", id);
         }
         if (!(normalizedValue >= 0.0 && normalizedValue <= 1.0)) {
-            c->Problem(marovex_where::kDataModel, "the report is taken as it is", "reported value %g for \"%s\", outside 0 to 1", normalizedValue, id);
+            c->Problem(marovex_where::kDataModel, "the report is taken as it is",
+                       "reported value %g for \"%s\", outside 0 to 1", normalizedValue, id);
         }
         return AAX_SUCCESS;
     });

@@ -248,7 +248,8 @@ bool MarovexInstance::SaveState(std::vector<uint8_t>* record, std::string* error
         }
         const auto* bytes = reinterpret_cast<const uint8_t*>(aligned.get());
         if (!ByteGuardIntact(bytes + buffer.size() - kGuardBytes)) {
-            c.Problem(marovex_where::kDataModel, "the guard zone took the bytes beyond", "GetChunk wrote past the %u bytes it announced", size);
+            c.Problem(marovex_where::kDataModel, "the guard zone took the bytes beyond",
+                      "GetChunk wrote past the %u bytes it announced", size);
         }
         if (chunk->mSize < 0 || static_cast<uint32_t>(chunk->mSize) > size) {
             SetError(error, "GetChunk wrote a data size of " + std::to_string(chunk->mSize) + " bytes, " +

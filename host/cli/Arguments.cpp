@@ -20,7 +20,9 @@ bool ParseDecimal(const std::string& text, double* value) {
     // leading blanks, but it does take "inf" and "nan", refused below.
     if (!view.empty() && view.front() == '+') {
         view.remove_prefix(1);
-        if (view.empty() || !(std::isdigit(static_cast<unsigned char>(view.front())) || view.front() == '.')) return false;
+        const bool digitOrPoint =
+            !view.empty() && (std::isdigit(static_cast<unsigned char>(view.front())) || view.front() == '.');
+        if (!digitOrPoint) return false;
     }
     if (view.empty()) return false;
     const char* end = view.data() + view.size();
@@ -84,7 +86,8 @@ void RefuseEmptyValues(const CLI::App& app) {
         if (option->get_positional() || option->get_expected_max() == 0 || option->count() == 0) continue;
         for (const std::string& result : option->results()) {
             if (result.empty()) {
-                throw UsageError(option->get_name() + " was given an empty value; leave the option out for its default");
+                throw UsageError(option->get_name() +
+                                 " was given an empty value; leave the option out for its default");
             }
         }
     }

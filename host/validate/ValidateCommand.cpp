@@ -259,8 +259,8 @@ int RunValidate(const ValidateOptions& given, const std::string& plugin) {
             if (c == nullptr) {
                 std::string names;
                 for (const CheckInfo& k : validate::Checks()) names += std::string(names.empty() ? "" : ", ") + k.name;
-                throw UsageError("--only: no check " + (name.empty() ? std::string("with an empty name") : Quote(name)) +
-                                 " in " + Quote(item) + "; the checks are " + names);
+                const std::string which = name.empty() ? std::string("with an empty name") : Quote(name);
+                throw UsageError("--only: no check " + which + " in " + Quote(item) + "; the checks are " + names);
             }
             if (std::find(selected.begin(), selected.end(), c) == selected.end()) selected.push_back(c);
         }
@@ -336,7 +336,9 @@ Command AddValidate(CLI::App& app, const Common& common) {
         "one line per check with its figures, then \"N passed, N failed\". Exit status 0 only when all passed.");
     cmd->add_option_function<std::string>(
            "--strictness",
-           [options](const std::string& text) { options->strictness = int(ReadWholeNumber("--strictness", text, 1, 10)); },
+           [options](const std::string& text) {
+               options->strictness = int(ReadWholeNumber("--strictness", text, 1, 10));
+           },
            "1 to 10: repetitions per check (lower runs fewer)")
         ->type_name("N")
         ->default_str(std::to_string(options->strictness));
@@ -349,7 +351,8 @@ Command AddValidate(CLI::App& app, const Common& common) {
            "Seed of every random choice (0 to 18446744073709551615); the same seed replays the same run")
         ->type_name("N");
     cmd->add_option_function<std::string>(
-           "--repeat", [options](const std::string& text) { options->repeat = int(ReadWholeNumber("--repeat", text, 1, 1000)); },
+           "--repeat",
+           [options](const std::string& text) { options->repeat = int(ReadWholeNumber("--repeat", text, 1, 1000)); },
            "Run the battery N times (seeds N, N+1, ...)")
         ->type_name("N")
         ->default_str(std::to_string(options->repeat));
