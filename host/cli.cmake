@@ -9,6 +9,7 @@ pkg_check_modules(CLI_EDITOR_DEPS REQUIRED IMPORTED_TARGET GLOBAL x11 cairo pang
 
 # Everything but main(), so that the tests can reach the file formats directly.
 add_library(marovex_cli_core STATIC
+  ${CMAKE_CURRENT_LIST_DIR}/cli/Arguments.cpp
   ${CMAKE_CURRENT_LIST_DIR}/cli/AudioFiles.cpp
   ${CMAKE_CURRENT_LIST_DIR}/cli/ChunkPipeline.cpp
   ${CMAKE_CURRENT_LIST_DIR}/cli/Envelope.cpp

@@ -15,14 +15,21 @@
 namespace marovex::cli {
 
 PlotSize ParsePlotSize(const std::string& text) {
+    // Decimal digits on both sides of the one 'x', nothing else ("1600x900").
     const size_t x = text.find('x');
-    double w = 0, h = 0;
-    if (x == std::string::npos || !ParseDecimal(text.substr(0, x), &w) || !ParseDecimal(text.substr(x + 1), &h) ||
-        w != std::floor(w) || h != std::floor(h) || w < 320 || w > 8192 || h < 180 || h > 8192) {
-        throw UsageError("a picture size is WIDTHxHEIGHT in pixels, 320 to 8192 wide and 180 to 8192 high, not '" +
-                         EscapeText(text) + "'");
+    const auto pixels = [](const std::string& part, int low, int* value) {
+        const bool digits = !part.empty() && part.size() <= 5 &&
+                            part.find_first_not_of("0123456789") == std::string::npos;
+        if (!digits) return false;
+        *value = std::stoi(part);
+        return *value >= low && *value <= 8192;
+    };
+    int w = 0, h = 0;
+    if (x == std::string::npos || !pixels(text.substr(0, x), 320, &w) || !pixels(text.substr(x + 1), 180, &h)) {
+        throw UsageError("a picture size is WIDTHxHEIGHT in pixels, 320 to 8192 wide and 180 to 8192 high, not " +
+                         Quote(text));
     }
-    return {int(w), int(h)};
+    return {w, h};
 }
 
 PlotCanvas::PlotCanvas(PlotSize size)

@@ -24,6 +24,7 @@
 #include <fmt/core.h>
 #include <nlohmann/json.hpp>
 
+#include "Arguments.h"
 #include "AudioFiles.h"
 #include "ChunkPipeline.h"
 #include "CliError.h"
@@ -56,21 +57,7 @@ constexpr int64_t kChunkFrames = 16384;
 // With --plot, the meter is read at least this often (a column of a long file's picture spans more).
 constexpr int64_t kPlotMeterFrames = 32;
 
-std::string Quote(const std::string& path) { return "'" + EscapeText(path) + "'"; }
 std::string NameOf(const std::string& path) { return path == "-" ? "standard input" : Quote(path); }
-
-struct Assignment {
-    std::string key;
-    std::string value;
-};
-
-Assignment SplitAssignment(const std::string& option, const std::string& text, const char* form) {
-    const size_t equals = text.find('=');
-    if (equals == std::string::npos || equals == 0) {
-        throw UsageError(option + " expects " + form + ", not '" + EscapeText(text) + "'");
-    }
-    return {text.substr(0, equals), text.substr(equals + 1)};
-}
 
 // An envelope on the frame grid of one file: each point at the first frame at or after its time.
 struct Automation {
@@ -370,7 +357,7 @@ struct Summary {
 
 void Warn(Summary& summary, const std::string& text) {
     summary.warnings.push_back(text);
-    fmt::print(stderr, "warning: {}\n", text);
+    Say(Voice::Warning, text);
 }
 
 // The readout of a parameter value: "FreqA 0.25 = Xover Frequency 2250.00 Hz" ("MasterBypassID 1 = on").
@@ -758,9 +745,9 @@ int RunProcess(const ProcessOptions& o) {
             throw UsageError("--format must be one of " + ContainerNames() + ", not '" + EscapeText(o.format) + "'");
         }
     }
-    for (const std::string& text : o.sets) plan.sets.push_back(SplitAssignment("--set", text, "ID=VALUE"));
+    for (const std::string& text : o.sets) plan.sets.push_back(ParseAssignment("--set", text));
     for (const std::string& text : o.automations) {
-        const Assignment a = SplitAssignment("--automate", text, "ID=TIME:VALUE,TIME:VALUE,...");
+        const Assignment a = ParseAssignment("--automate", text, "ID=TIME:VALUE,TIME:VALUE,...");
         Automation automation;
         automation.key = a.key;
         automation.envelope = Envelope::Parse(a.value);
@@ -817,7 +804,7 @@ int RunProcess(const ProcessOptions& o) {
         if (o.json) fmt::print("{}\n", SummaryJson(summary).dump(2, ' ', false, ordered_json::error_handler_t::replace));
         else if (!o.quiet) PrintSummary(summary);
         if (o.strict && (summary.clipped > 0 || summary.nonFiniteOut > 0)) {
-            fmt::print(stderr, "error: --strict: the output clips or holds non-finite samples\n");
+            Say(Voice::Error, "--strict: the output clips or holds non-finite samples");
             return kExitStrict;
         }
         return kExitSuccess;
@@ -842,7 +829,7 @@ int RunProcess(const ProcessOptions& o) {
             else if (!o.quiet) PrintSummary(summary);
             strictFailed |= o.strict && (summary.clipped > 0 || summary.nonFiniteOut > 0);
         } catch (const CliError& e) {
-            fmt::print(stderr, "error: {}: {}\n", NameOf(input), e.what());
+            Say(Voice::Error, NameOf(input) + ": " + e.what());
             failed.push_back(input);
             if (e.ExitStatus() == kExitUsage) failureStatus = kExitUsage;
             if (o.json) all.push_back({{"input", input}, {"output", output}, {"error", e.what()}});
@@ -852,11 +839,11 @@ int RunProcess(const ProcessOptions& o) {
     if (!failed.empty()) {
         std::string names;
         for (const std::string& f : failed) names += (names.empty() ? "" : ", ") + NameOf(f);
-        fmt::print(stderr, "error: {} of {} inputs failed: {}\n", failed.size(), o.files.size(), names);
+        Say(Voice::Error, fmt::format("{} of {} inputs failed: {}", failed.size(), o.files.size(), names));
         return failureStatus;
     }
     if (strictFailed) {
-        fmt::print(stderr, "error: --strict: an output clips or holds non-finite samples\n");
+        Say(Voice::Error, "--strict: an output clips or holds non-finite samples");
         return kExitStrict;
     }
     return kExitSuccess;
