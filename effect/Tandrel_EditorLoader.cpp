@@ -56,8 +56,10 @@ void Load(EditorLibrary* library) {
     // Never closed (and marked so): see the top of this file.
     void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
     if (handle == nullptr) {
-        const char* why = dlerror();
-        library->problem = "cannot load the editor library " + path + ": " + (why != nullptr ? why : "no reason given");
+        const char* error = dlerror();
+        std::string why = error != nullptr ? error : "no reason given";
+        if (why.rfind(path + ": ", 0) == 0) why.erase(0, path.size() + 2);  // the path is said once
+        library->problem = "cannot load the editor library " + path + ": " + why;
         return;
     }
     const auto entry = reinterpret_cast<Tandrel_EditorEntry>(dlsym(handle, kTandrel_EditorEntryName));

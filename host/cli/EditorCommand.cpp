@@ -30,6 +30,7 @@
 #include "CliError.h"
 #include "Commands.h"
 #include "DemoSignal.h"
+#include "Graphics.h"
 #include "MarovexViewContainer.h"
 #include "PluginSession.h"
 #include "StateFile.h"
@@ -274,7 +275,7 @@ Command AddEditor(CLI::App& app, const Common& common) {
         ->type_name("M");
     return {cmd, [options, &common] {
                 options->plugin = common.plugin;
-                return RunEditor(*options);
+                return Graphics().runEditor(*options);
             }};
 }
 

@@ -31,6 +31,7 @@
 #include "Commands.h"
 #include "DemoSignal.h"
 #include "Envelope.h"
+#include "Graphics.h"
 #include "MarovexPresetText.h"
 #include "MarovexReadout.h"
 #include "PlotLevels.h"
@@ -654,7 +655,7 @@ Summary ProcessOne(const ProcessOptions& o, Plan& plan, const std::string& input
     }
     if (plotFile) {
         const std::string title = demo ? "Demo signal" : fs::path(inputPath).filename().string();
-        plotFile->WriteAll(RenderLevelPlot(*history, plan.plotSize, EscapeText(title)));
+        plotFile->WriteAll(Graphics().renderLevelPlot(*history, plan.plotSize, EscapeText(title)));
     }
 
     if (gInterrupted) throw Failure(audioFile.IsStream() ? "interrupted" : "interrupted; nothing was written");
