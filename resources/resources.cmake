@@ -11,7 +11,8 @@ if(MAROVEX_SANITIZE)
   # object it forgets to free fails the build. Only the font and text libraries' process-wide caches
   # are excused (the suppressions the drawing tests use).
   target_sources(marovex-artwork PRIVATE ${CMAKE_SOURCE_DIR}/tests/GuiLeakSuppressions.cpp)
-  set(_artwork_run ${CMAKE_COMMAND} -E env ASAN_OPTIONS=detect_leaks=1 $<TARGET_FILE:marovex-artwork>)
+  set(_artwork_run ${CMAKE_COMMAND} -E env ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=print_suppressions=0
+    $<TARGET_FILE:marovex-artwork>)
 else()
   # Other builds (the thread sanitizer's, the fuzzers') build the tool plainly.
   set_property(TARGET marovex-artwork PROPERTY COMPILE_OPTIONS -ffp-contract=off)

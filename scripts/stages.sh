@@ -1,3 +1,4 @@
+# shellcheck shell=bash disable=SC2034
 # Sourced by scripts/run.sh, scripts/test.sh and scripts/test-extra.sh: the options of each build tree,
 # and the bookkeeping of the test stages.
 #

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The test scripts' stages (scripts/stages.sh), as scripts/test.sh runs them:
-#   1. the README's order on one clone: the main job's tree has no tests, a test stage on it fails
-#      (never "passed"), and the release stage's configuration of that same tree turns its tests on;
+#   1. the README's order on one clone: the main job's tree has no tests (and does not stop on
+#      warnings), a test stage on it fails (never "passed"), and the release stage's configuration of
+#      that same tree turns its tests on and warnings into errors;
 #   2. each kind of stage counts what it ran (ctest cases, validation checks, fuzzing runs) from real
 #      ctest runs and stand-in commands, and fails when it ran nothing or its command failed;
 #   3. the closing summary adds up every stage.
@@ -28,6 +29,7 @@ MAROVEX_STAGE_LOG="$work/stages.log"
 # 1. The main job, then the tests, in one tree.
 tree="$work/build"
 check "the main job's configuration" passes configure_tree "main job" "$tree" "${main_job_options[@]}"
+check "a plain configure does not turn warnings into errors" grep -qx 'MAROVEX_WERROR:BOOL=OFF' "$tree/CMakeCache.txt"
 check "a test stage on the main job's tree fails" fails ctest_stage "main job tree" "$tree"
 check "... and records that it ran nothing" recorded "main job tree" 0 1 0 "ran no tests"
 check "the release configuration of the same tree" passes configure_tree "release" "$tree" "${release_options[@]}"
