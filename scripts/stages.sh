@@ -141,7 +141,7 @@ fuzz_stage() {
   shift
   stage_capture "$@"
   local inputs
-  inputs="$(awk '/^stat::number_executed_units:/ { n = $2 } END { print n + 0 }' "$stage_output")"
+  inputs="$(awk '/^stat::number_of_executed_units:/ { n = $2 } END { print n + 0 }' "$stage_output")"
   rm -f "$stage_output"
   if [ "$stage_status" -ne 0 ]; then
     stage_record "$name" 0 1 0 "the fuzzer exited with status $stage_status after $inputs inputs"

@@ -56,9 +56,9 @@ printf '#!/bin/sh\necho " 1 load  passed"\necho "11 passed, 1 failed"\nexit 1\n'
 printf '#!/bin/sh\necho "12 passed, 0 failed"\n' > "$work/battery-passes"
 printf '#!/bin/sh\necho "0 passed, 0 failed"\n' > "$work/battery-empty"
 printf '#!/bin/sh\necho "12 passed, 0 failed"\nexit 1\n' > "$work/battery-dies"
-printf '#!/bin/sh\necho "Done 500 runs"\necho "stat::number_executed_units: 500"\n' > "$work/fuzz-passes"
-printf '#!/bin/sh\necho "stat::number_executed_units: 0"\n' > "$work/fuzz-empty"
-printf '#!/bin/sh\necho "==1==ERROR: AddressSanitizer"\necho "stat::number_executed_units: 77"\nexit 1\n' \
+printf '#!/bin/sh\necho "Done 500 runs"\necho "stat::number_of_executed_units: 500"\n' > "$work/fuzz-passes"
+printf '#!/bin/sh\necho "stat::number_of_executed_units: 0"\n' > "$work/fuzz-empty"
+printf '#!/bin/sh\necho "==1==ERROR: AddressSanitizer"\necho "stat::number_of_executed_units: 77"\nexit 1\n' \
   > "$work/fuzz-finds"
 chmod +x "$work"/battery-* "$work"/fuzz-*
 check "a failed check fails the battery" fails battery_stage "battery 1" "$work/battery-fails"
