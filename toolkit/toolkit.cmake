@@ -11,7 +11,8 @@ add_library(marovex_toolkit STATIC
   ${CMAKE_CURRENT_LIST_DIR}/source/cframe.cpp
   ${CMAKE_CURRENT_LIST_DIR}/source/x11frame.cpp
   ${CMAKE_CURRENT_LIST_DIR}/source/cfileselector.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/source/x11clipboard.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/source/x11clipboard.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/source/owned.cpp)
 target_include_directories(marovex_toolkit PUBLIC ${CMAKE_CURRENT_LIST_DIR})
 find_package(Threads REQUIRED)
 target_link_libraries(marovex_toolkit PUBLIC PkgConfig::TOOLKIT_DEPS PRIVATE Threads::Threads marovex_warnings)
