@@ -206,9 +206,18 @@ private:
     Atom mDelete;
 };
 
+// Set when the program's own display connection broke. Xlib then calls this instead of ending the
+// process, and every later call on the connection returns at once, so the program can still save.
+std::atomic<bool> gDisplayBroken{false};
+void OnDisplayBroken(Display*, void*) { gDisplayBroken = true; }
+// Called for any broken connection (also the editor's own, which the editor deals with); what broke
+// is reported once the loop has ended.
+int QuietIOError(Display*) { return 0; }
+
 // Errors of the window system (a window destroyed under us by another client, say) are reported
 // instead of ending the program the way Xlib's default handler does.
 int ReportXError(Display* display, XErrorEvent* e) {
+    if (gDisplayBroken) return 0;  // the windows went with the connection: errors about them are expected
     char text[128] = {};
     XGetErrorText(display, e->error_code, text, sizeof(text));
     fmt::print(stderr, "marovex: X error ignored: {} (request {})\n", text, int(e->request_code));
@@ -219,13 +228,6 @@ struct DisplayCloser {
     void operator()(Display* d) const { XCloseDisplay(d); }
 };
 
-// Set when the program's own display connection broke. Xlib then calls this instead of ending the
-// process, and every later call on the connection returns at once, so the program can still save.
-std::atomic<bool> gDisplayBroken{false};
-void OnDisplayBroken(Display*, void*) { gDisplayBroken = true; }
-// Called for any broken connection (also the editor's own, which the editor deals with); what broke
-// is reported once the loop has ended.
-int QuietIOError(Display*) { return 0; }
 
 enum class LoopEnd { Closed, Signal, DisplayBroken };
 
@@ -237,7 +239,11 @@ LoopEnd RunWindowLoop(Display* display, EditorWindow& window, MarovexViewContain
     const auto period = std::chrono::microseconds(1000000 / kTimerHz);
     auto next = Clock::now() + period;
     for (;;) {
-        if (gDisplayBroken) return LoopEnd::DisplayBroken;
+        if (gDisplayBroken) {
+            // The editor's own connection may still hold events from before (a drag just made).
+            container.HandleAllEvents();
+            return LoopEnd::DisplayBroken;
+        }
         std::vector<pollfd> fds;
         fds.push_back({signalFd, POLLIN, 0});
         fds.push_back({ConnectionNumber(display), POLLIN, 0});
@@ -256,7 +262,8 @@ LoopEnd RunWindowLoop(Display* display, EditorWindow& window, MarovexViewContain
         for (size_t i = 2; i < fds.size(); ++i) {
             if (fds[i].revents & (POLLIN | POLLHUP | POLLERR)) container.HandleEvents(fds[i].fd);
         }
-        if (!window.HandleEvents()) return gDisplayBroken ? LoopEnd::DisplayBroken : LoopEnd::Closed;
+        if (!window.HandleEvents() && !gDisplayBroken) return LoopEnd::Closed;
+        if (gDisplayBroken) continue;
         const auto now = Clock::now();
         if (now >= next) {
             gui.Interface()->TimerWakeup();

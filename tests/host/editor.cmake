@@ -11,6 +11,12 @@ if(TARGET marovex)
   add_test(NAME marovex_editor_e2e
     COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/test_editor_e2e.sh $<TARGET_FILE:marovex>)
   set_tests_properties(marovex_editor_e2e PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 60 LABELS marovex_editor_e2e)
+  # The controls engineers reach for, the preset dialogs' answers and a killed X connection, under a
+  # window manager.
+  add_test(NAME marovex_editor_controls_e2e
+    COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/test_editor_controls_e2e.sh $<TARGET_FILE:marovex>)
+  set_tests_properties(marovex_editor_controls_e2e PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 120
+    LABELS marovex_editor_e2e)
 
   # Heard through JACK's dummy driver: the editor's output ports, recorded, against `marovex process`.
   find_package(PkgConfig REQUIRED)
