@@ -391,6 +391,9 @@ int RunEditor(const EditorOptions& o) {
     LoopEnd end = LoopEnd::Closed;
     std::string sound;
     try {
+        // The signals are caught before the window shows: a user (or a script) that sees the window
+        // may already end the program, and the state is saved then too.
+        SignalScope signals;
         EditorWindow window(display.get());
         MarovexViewContainer container(window.Id());
         container.SetScaleFactor(float(o.scale));
@@ -418,7 +421,6 @@ int RunEditor(const EditorOptions& o) {
         if (!output && !instance.StartAudioThread(source, kBlockFrames, &error)) {
             throw Failure("cannot start the audio thread: " + error);
         }
-        SignalScope signals;
         end = RunWindowLoop(display.get(), window, container, *gui, signals.ReadEnd());
         if (output) sound = output->Summary();
         output.reset();

@@ -11,6 +11,7 @@ namespace owned {
 
 void CairoDeleter::operator()(cairo_t* p) const { cairo_destroy(p); }
 void SurfaceDeleter::operator()(cairo_surface_t* p) const { cairo_surface_destroy(p); }
+void DeviceDeleter::operator()(cairo_device_t* p) const { cairo_device_destroy(p); }
 void PatternDeleter::operator()(cairo_pattern_t* p) const { cairo_pattern_destroy(p); }
 void FontOptionsDeleter::operator()(cairo_font_options_t* p) const { cairo_font_options_destroy(p); }
 void LayoutDeleter::operator()(PangoLayout* p) const { g_object_unref(p); }

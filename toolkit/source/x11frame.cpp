@@ -124,9 +124,9 @@ public:
         // The surface before the window and the window before the display; cairo's record of the
         // display goes with the device, which closing the display alone would leave behind.
         if (mSurface != nullptr) {
-            cairo_device_t* device = cairo_surface_get_device(mSurface.get());
+            const owned::Device device(cairo_device_reference(cairo_surface_get_device(mSurface.get())));
             mSurface.reset();
-            if (device != nullptr) cairo_device_finish(device);
+            if (device != nullptr) cairo_device_finish(device.get());
         }
         if (mBroken) mWindow.release();  // nothing reaches the server any more
         mWindow.reset();

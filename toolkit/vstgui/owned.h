@@ -14,6 +14,7 @@ typedef struct _cairo cairo_t;
 typedef struct _cairo_surface cairo_surface_t;
 typedef struct _cairo_pattern cairo_pattern_t;
 typedef struct _cairo_font_options cairo_font_options_t;
+typedef struct _cairo_device cairo_device_t;
 typedef struct _PangoLayout PangoLayout;
 typedef struct _PangoFontDescription PangoFontDescription;
 typedef struct _PangoAttrList PangoAttrList;
@@ -25,6 +26,7 @@ namespace owned {
 
 struct CairoDeleter { void operator()(cairo_t* p) const; };                           // cairo_destroy
 struct SurfaceDeleter { void operator()(cairo_surface_t* p) const; };                 // cairo_surface_destroy
+struct DeviceDeleter { void operator()(cairo_device_t* p) const; };                   // cairo_device_destroy
 struct PatternDeleter { void operator()(cairo_pattern_t* p) const; };                 // cairo_pattern_destroy
 struct FontOptionsDeleter { void operator()(cairo_font_options_t* p) const; };        // cairo_font_options_destroy
 struct LayoutDeleter { void operator()(PangoLayout* p) const; };                      // g_object_unref
@@ -37,6 +39,7 @@ struct XrmDeleter { void operator()(_XrmHashBucketRec* p) const; };             
 using Cairo = std::unique_ptr<cairo_t, CairoDeleter>;
 using Surface = std::unique_ptr<cairo_surface_t, SurfaceDeleter>;
 using Pattern = std::unique_ptr<cairo_pattern_t, PatternDeleter>;
+using Device = std::unique_ptr<cairo_device_t, DeviceDeleter>;
 using FontOptions = std::unique_ptr<cairo_font_options_t, FontOptionsDeleter>;
 using Layout = std::unique_ptr<PangoLayout, LayoutDeleter>;
 using FontDescription = std::unique_ptr<PangoFontDescription, FontDescriptionDeleter>;
