@@ -37,6 +37,7 @@
 #include "MarovexViewContainer.h"
 #include "PluginSession.h"
 #include "StateFile.h"
+#include "Text.h"
 
 // Last: Xlib defines macros (Success, None, Status ...) that other headers use as names.
 #include <X11/Xlib.h>
@@ -326,7 +327,7 @@ int RunEditor(const EditorOptions& o) {
     }
     AudioChoice audioChoice = AudioChoice::Auto;
     if (!ParseAudioChoice(o.audio, &audioChoice)) {
-        throw UsageError("--audio takes auto, jack, default or none, not '" + o.audio + "'");
+        throw UsageError("--audio takes auto, jack, default or none, not '" + EscapeText(o.audio) + "'");
     }
     if (o.scale != 0.0 && !(o.scale >= 0.5 && o.scale <= 4.0)) throw UsageError("--scale must be from 0.5 to 4");
     const bool snapshot = !o.snapshot.empty();
