@@ -7,9 +7,10 @@
 // 0x41564952). So every byte of the host's that is read here is first copied by the kernel, which
 // reports an address that cannot be read instead of faulting: an entry or a URI that cannot be read
 // is skipped, a URI is compared over at most the length of the one looked for plus its NUL, and the
-// first readable entry with a wanted URI wins. What a host-filled entry's data points to is the
-// host's promise: it is copied the same way, but a readable pointer to something else cannot be told
-// apart (see ReadableCopy).
+// first readable entry with a wanted URI and non-null data wins (every feature looked for here needs
+// its data, so a duplicate with data counts after one without). What an entry's data points to is
+// the host's promise: it is copied the same way, so an unreadable record counts as not offered, but
+// a readable pointer to something else cannot be told from the real thing.
 //
 // Threading: instantiate's thread (these make system calls; never on the audio thread).
 #pragma once
@@ -35,9 +36,9 @@ struct WantedFeature {
     bool found = false;
 };
 
-// Fills in `wanted` from the host's array: null array, null entries, unreadable entries and null,
-// unreadable or unknown URIs are skipped; the array ends at its null terminator, at an entry pointer
-// that cannot be read, or after kMaxFeatureEntries entries.
+// Fills in `wanted` from the host's array: null array, null entries, unreadable entries, null data
+// and null, unreadable or unknown URIs are skipped; the array ends at its null terminator, at an
+// entry pointer that cannot be read, after kMaxFeatureEntries entries, or once all are found.
 constexpr int kMaxFeatureEntries = 256;
 void FindFeatures(const LV2_Feature* const* features, WantedFeature* wanted, size_t count);
 

@@ -12,12 +12,20 @@
 // window of its own that ui:showInterface shows and hides. Its size is set once, at creation, on
 // the window and in its normal hints, and reported through ui:resize. X events and the editor's
 // timer are handled inside the host's idle calls, on the host's user-interface thread.
+//
+// Xlib's default error handler ends the whole process, and the handler is process-wide: every
+// entry point that makes requests on our connection does so inside an XErrorTrap, which catches the
+// errors of our connection only (others go on to the handler it replaced) and waits for the server's
+// answer before it puts the previous handler back. A parent window that does not exist makes
+// instantiate fail; a window the host destroyed under us makes idle report the interface closed.
+// Features are read as the plug-in reads them (Lv2Features.h).
 #include "Lv2Ui.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <poll.h>
 
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -26,6 +34,7 @@
 #include <string>
 
 #include "AAX_IACFEffectGUI.h"
+#include "Lv2Features.h"
 #include "Lv2Module.h"
 #include "Lv2Ports.h"
 #include "MarovexHost.h"
@@ -35,6 +44,49 @@ namespace marovex_lv2 {
 namespace {
 
 void Say(const std::string& why) { std::fprintf(stderr, "Marovex LV2 user interface: %s\n", why.c_str()); }
+
+// While one lives: X errors on `display` are recorded instead of reaching the process's handler.
+// One at a time (the host's user-interface thread); errors of other connections, which may arrive
+// on other threads meanwhile, go to the handler that was installed before.
+class XErrorTrap {
+public:
+    explicit XErrorTrap(Display* display) : mDisplay(display) {
+        sFailed.store(false);
+        sDisplay.store(display);
+        sPrevious.store(XSetErrorHandler(&Handler));
+    }
+    ~XErrorTrap() {
+        XSync(mDisplay, False);
+        // The previous handler back, unless someone replaced ours meanwhile.
+        const XErrorHandler current = XSetErrorHandler(sPrevious.load());
+        if (current != &Handler) XSetErrorHandler(current);
+        sDisplay.store(nullptr);
+    }
+    XErrorTrap(const XErrorTrap&) = delete;
+    XErrorTrap& operator=(const XErrorTrap&) = delete;
+    // Waits for the server's answer to every request so far: true when one of them failed.
+    bool Failed() {
+        XSync(mDisplay, False);
+        return sFailed.load();
+    }
+
+private:
+    static int Handler(Display* display, XErrorEvent* error) {
+        if (display == sDisplay.load()) {
+            sFailed.store(true);
+            return 0;
+        }
+        const XErrorHandler previous = sPrevious.load();
+        return previous != nullptr ? previous(display, error) : 0;
+    }
+    Display* mDisplay;
+    static std::atomic<Display*> sDisplay;
+    static std::atomic<bool> sFailed;
+    static std::atomic<XErrorHandler> sPrevious;
+};
+std::atomic<Display*> XErrorTrap::sDisplay{nullptr};
+std::atomic<bool> XErrorTrap::sFailed{false};
+std::atomic<XErrorHandler> XErrorTrap::sPrevious{nullptr};
 
 struct Ui {
     LV2UI_Write_Function write = nullptr;
@@ -58,7 +110,10 @@ struct Ui {
         container.reset();
         model.reset();
         if (display != nullptr) {
-            if (window != 0) XDestroyWindow(display, window);
+            if (window != 0) {
+                XErrorTrap trap(display);  // the host may have destroyed it with its parent
+                XDestroyWindow(display, window);
+            }
             XCloseDisplay(display);
         }
     }
@@ -73,19 +128,21 @@ struct Ui {
 LV2UI_Handle Instantiate(const LV2UI_Descriptor*, const char* pluginUri, const char* bundlePath,
                          LV2UI_Write_Function write, LV2UI_Controller controller, LV2UI_Widget* widget,
                          const LV2_Feature* const* features) {
+    if (widget == nullptr) {
+        Say("the host gave no place for the widget");
+        return nullptr;
+    }
     try {
         auto ui = std::make_unique<Ui>();
         ui->write = write;
         ui->controller = controller;
-        Window parent = 0;
-        LV2UI_Resize* resize = nullptr;
-        for (int i = 0; features != nullptr && features[i] != nullptr; ++i) {
-            if (std::strcmp(features[i]->URI, LV2_UI__parent) == 0) {
-                parent = Window(reinterpret_cast<uintptr_t>(features[i]->data));
-            }
-            if (std::strcmp(features[i]->URI, LV2_UI__resize) == 0) resize = static_cast<LV2UI_Resize*>(features[i]->data);
-        }
-        const bool stereo = pluginUri == nullptr || std::strcmp(pluginUri, kMonoUri) != 0;
+        enum { kParent, kResize, kWanted };
+        WantedFeature wanted[kWanted] = {{LV2_UI__parent}, {LV2_UI__resize}};
+        FindFeatures(features, wanted, kWanted);
+        const Window parent = Window(reinterpret_cast<uintptr_t>(wanted[kParent].data));
+        LV2UI_Resize resize{};
+        const bool canResize = CopyFromHost(&resize, wanted[kResize].data, sizeof resize) && resize.ui_resize != nullptr;
+        const bool stereo = !SameUri(pluginUri, kMonoUri);
 
         std::string error;
         ui->module = SharedModule(bundlePath, &error);
@@ -110,9 +167,18 @@ LV2UI_Handle Instantiate(const LV2UI_Descriptor*, const char* pluginUri, const c
         }
         ui->topLevel = parent == 0;
         const Window under = ui->topLevel ? DefaultRootWindow(ui->display) : parent;
-        ui->window = XCreateSimpleWindow(ui->display, under, 0, 0, 1, 1, 0, 0, 0);
-        // The editor makes its window inside ours on a connection of its own: ours must exist first.
-        XSync(ui->display, False);
+        {
+            // The editor makes its window inside ours on a connection of its own: ours must exist
+            // first, and does not when the host's parent does not.
+            XErrorTrap trap(ui->display);
+            ui->window = XCreateSimpleWindow(ui->display, under, 0, 0, 1, 1, 0, 0, 0);
+            if (trap.Failed()) {
+                ui->window = 0;
+                Say("the host's parent window " + std::to_string(parent) + " cannot take a child");
+                return nullptr;
+            }
+        }
+        XErrorTrap trap(ui->display);
         ui->container = std::make_unique<MarovexViewContainer>(uint64_t(ui->window));
         AAX_IACFEffectGUI* editor = ui->gui->Interface();
         editor->SetViewContainer(ui->container->Unknown());
@@ -137,8 +203,11 @@ LV2UI_Handle Instantiate(const LV2UI_Descriptor*, const char* pluginUri, const c
         } else {
             XMapWindow(ui->display, ui->window);
         }
-        XFlush(ui->display);
-        if (resize != nullptr) resize->ui_resize(resize->handle, width, height);
+        if (trap.Failed()) {
+            Say("the window could not be set up");
+            return nullptr;
+        }
+        if (canResize) resize.ui_resize(resize.handle, width, height);
         *widget = reinterpret_cast<LV2UI_Widget>(uintptr_t(ui->window));
         return ui.release();
     } catch (const std::exception& e) {
@@ -149,13 +218,13 @@ LV2UI_Handle Instantiate(const LV2UI_Descriptor*, const char* pluginUri, const c
     }
 }
 
-void Cleanup(LV2UI_Handle handle) { delete static_cast<Ui*>(handle); }
+void Cleanup(LV2UI_Handle handle) { delete static_cast<Ui*>(handle); }  // null: nothing
 
 // A host port value: control inputs become edits of the editor's model (the knob follows), the meter
 // port goes to the meter bar. Anything else is ignored.
 void PortEvent(LV2UI_Handle handle, uint32_t port, uint32_t size, uint32_t format, const void* buffer) {
+    if (handle == nullptr || format != 0 || size != sizeof(float) || buffer == nullptr) return;
     Ui& ui = *static_cast<Ui*>(handle);
-    if (format != 0 || size != sizeof(float) || buffer == nullptr) return;
     float v;
     std::memcpy(&v, buffer, sizeof v);
     if (std::isnan(v)) return;
@@ -170,8 +239,11 @@ void PortEvent(LV2UI_Handle handle, uint32_t port, uint32_t size, uint32_t forma
     }
 }
 
+// Non-zero once the interface is closed: by the window manager, or because its window is gone.
 int Idle(LV2UI_Handle handle) {
+    if (handle == nullptr) return 1;
     Ui& ui = *static_cast<Ui*>(handle);
+    XErrorTrap trap(ui.display);
     for (int fd : ui.container->EventDescriptors()) {
         pollfd p{fd, POLLIN, 0};
         if (poll(&p, 1, 0) > 0 && (p.revents & (POLLIN | POLLHUP | POLLERR))) ui.container->HandleEvents(fd);
@@ -186,37 +258,40 @@ int Idle(LV2UI_Handle handle) {
             ui.closed = true;
         }
     }
-    XFlush(ui.display);
-    // Edits made in the editor, to the host.
+    if (trap.Failed()) ui.closed = true;
+    // Edits made in the editor, to the host (one that gave no write function hears nothing).
     for (uint32_t i = 0; i < kParameterCount; ++i) {
         const float v = ui.PortValue(i);
         if (v != ui.known[i]) {
             ui.known[i] = v;
-            ui.write(ui.controller, i, sizeof(float), 0, &v);
+            if (ui.write != nullptr) ui.write(ui.controller, i, sizeof(float), 0, &v);
         }
     }
     return ui.closed ? 1 : 0;
 }
 
 int Show(LV2UI_Handle handle) {
+    if (handle == nullptr) return 1;
     Ui& ui = *static_cast<Ui*>(handle);
-    ui.closed = false;
+    XErrorTrap trap(ui.display);
     XMapRaised(ui.display, ui.window);
-    XFlush(ui.display);
-    return 0;
+    ui.closed = trap.Failed();
+    return ui.closed ? 1 : 0;
 }
 
 int Hide(LV2UI_Handle handle) {
+    if (handle == nullptr) return 1;
     Ui& ui = *static_cast<Ui*>(handle);
+    XErrorTrap trap(ui.display);
     XUnmapWindow(ui.display, ui.window);
-    XFlush(ui.display);
-    return 0;
+    return trap.Failed() ? 1 : 0;
 }
 
 const LV2UI_Idle_Interface kIdle = {Idle};
 const LV2UI_Show_Interface kShow = {Show, Hide};
 
 const void* ExtensionData(const char* uri) {
+    if (uri == nullptr) return nullptr;
     if (std::strcmp(uri, LV2_UI__idleInterface) == 0) return &kIdle;
     if (std::strcmp(uri, LV2_UI__showInterface) == 0) return &kShow;
     return nullptr;
