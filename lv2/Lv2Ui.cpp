@@ -128,8 +128,8 @@ struct Ui {
 LV2UI_Handle Instantiate(const LV2UI_Descriptor*, const char* pluginUri, const char* bundlePath,
                          LV2UI_Write_Function write, LV2UI_Controller controller, LV2UI_Widget* widget,
                          const LV2_Feature* const* features) {
-    if (widget == nullptr) {
-        Say("the host gave no place for the widget");
+    if (widget == nullptr || write == nullptr) {
+        Say("the host gave no place for the widget or no function to write ports with");
         return nullptr;
     }
     try {
@@ -259,12 +259,12 @@ int Idle(LV2UI_Handle handle) {
         }
     }
     if (trap.Failed()) ui.closed = true;
-    // Edits made in the editor, to the host (one that gave no write function hears nothing).
+    // Edits made in the editor, to the host.
     for (uint32_t i = 0; i < kParameterCount; ++i) {
         const float v = ui.PortValue(i);
         if (v != ui.known[i]) {
             ui.known[i] = v;
-            if (ui.write != nullptr) ui.write(ui.controller, i, sizeof(float), 0, &v);
+            ui.write(ui.controller, i, sizeof(float), 0, &v);
         }
     }
     return ui.closed ? 1 : 0;
