@@ -10,7 +10,7 @@ packages=(
   locales
   libcairo2-dev libpango1.0-dev libx11-dev fonts-dejavu-core
   xvfb xauth xdotool xclip zenity imagemagick
-  lv2-dev liblilv-dev lilv-utils sordi
+  lv2-dev liblilv-dev lilv-utils sordi lv2file
   jalv jackd2 python3
   calf-plugins lsp-plugins-lv2
 )
