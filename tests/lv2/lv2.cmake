@@ -27,7 +27,7 @@ if(TARGET MarovexLv2 AND TARGET marovex)
     LIBS PkgConfig::CLI_SNDFILE)
   target_compile_definitions(test_lv2_tools PRIVATE
     MAROVEX_LV2_BUNDLE="${MAROVEX_LV2_DIR}" MAROVEX_CLI_PROGRAM="$<TARGET_FILE:marovex>"
-    MAROVEX_TOOL_ENV="${_lv2_tool_env}")
+    MAROVEX_TOOL_ENV="${_lv2_tool_env}" MAROVEX_CMAKE="${CMAKE_COMMAND}" MAROVEX_BUILD_DIR="${CMAKE_BINARY_DIR}")
   add_dependencies(test_lv2_tools marovex_lv2_bundle marovex)
 endif()
 

@@ -224,6 +224,26 @@ TEST_F(Lv2Tools, BenchRunsBothPlugins) {
     }
 }
 
+// `cmake --install` puts the bundle under <prefix>/lib/lv2, where hosts find it and can run it.
+TEST_F(Lv2Tools, InstallPutsTheBundleWhereHostsLook) {
+    REQUIRE_TOOL("lv2ls");
+    REQUIRE_TOOL("lv2apply");
+    const fs::path prefix = sDir / "prefix";
+    int status = -1;
+    const std::string log = Run(std::string("'") + MAROVEX_CMAKE + "' --install '" + MAROVEX_BUILD_DIR +
+                                    "' --prefix '" + prefix.string() + "'",
+                                &status, true);
+    ASSERT_EQ(status, 0) << log;
+    const std::string path = "LV2_PATH='" + (prefix / "lib/lv2").string() + "' ";
+    EXPECT_EQ(Run(path + "lv2ls"), std::string(kMonoUri) + "\n" + kStereoUri + "\n");
+    const fs::path in = sDir / "install-in.wav", out = sDir / "install-out.wav";
+    ASSERT_TRUE(WriteWav(in, 2, TestSignal(2, 4800)));
+    const std::string applied =
+        Run(path + "lv2apply -i " + in.string() + " -o " + out.string() + " " + kStereoUri, &status, true);
+    EXPECT_EQ(status, 0) << applied;
+    EXPECT_EQ(testfiles::ReadAudio(out).size(), 2u * 4800u);
+}
+
 TEST_F(Lv2Tools, LibraryExportsOnlyItsEntryPoint) {
     REQUIRE_TOOL("nm");
     const std::string out = Run(std::string("nm -D --defined-only ") + MAROVEX_LV2_BUNDLE + "/MarovexLv2.so");
