@@ -14,10 +14,12 @@
 // timer are handled inside the host's idle calls, on the host's user-interface thread.
 //
 // Xlib's default error handler ends the whole process, and the handler is process-wide: every
-// entry point that makes requests on our connection does so inside an XErrorTrap, which catches the
-// errors of our connection only (others go on to the handler it replaced) and waits for the server's
-// answer before it puts the previous handler back. A parent window that does not exist makes
-// instantiate fail; a window the host destroyed under us makes idle report the interface closed.
+// entry point that makes requests does so inside an XErrorTrap, which catches the errors of this
+// interface's own connections only, ours and the editor's (the ones it hands the view container to
+// watch); others go on to the handler it replaced. It waits for the server's answer on ours before
+// it puts the previous handler back. A parent window that does not exist makes instantiate fail; a
+// parent the host destroyed under us (the editor's window goes with it) makes idle report the
+// interface closed, and cleanup still ends quietly.
 // Features are read as the plug-in reads them (Lv2Features.h).
 #include "Lv2Ui.h"
 
@@ -32,6 +34,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "AAX_IACFEffectGUI.h"
 #include "Lv2Features.h"
@@ -45,26 +48,35 @@ namespace {
 
 void Say(const std::string& why) { std::fprintf(stderr, "Marovex LV2 user interface: %s\n", why.c_str()); }
 
-// While one lives: X errors on `display` are recorded instead of reaching the process's handler.
-// One at a time (the host's user-interface thread); errors of other connections, which may arrive
-// on other threads meanwhile, go to the handler that was installed before.
+// While one lives: X errors on the connections with the given descriptors are recorded instead of
+// reaching the process's handler. One at a time (the host's user-interface thread); errors of other
+// connections, which may arrive on other threads meanwhile, go to the handler installed before.
 class XErrorTrap {
 public:
-    explicit XErrorTrap(Display* display) : mDisplay(display) {
+    // sync: wait for the answers on our connection at the end (not needed where no request of ours
+    // was made: the editor's connection is read only inside these traps).
+    XErrorTrap(Display* display, const std::vector<int>& connections, bool sync = true)
+        : mDisplay(display), mSync(sync) {
+        int n = 0;
+        for (int fd : connections) {
+            if (n < kMaxConnections) sConnections[n++].store(fd);
+        }
+        sCount.store(n);
         sFailed.store(false);
-        sDisplay.store(display);
         sPrevious.store(XSetErrorHandler(&Handler));
     }
+    explicit XErrorTrap(Display* display) : XErrorTrap(display, {ConnectionNumber(display)}) {}
     ~XErrorTrap() {
-        XSync(mDisplay, False);
+        if (mSync) XSync(mDisplay, False);
         // The previous handler back, unless someone replaced ours meanwhile.
         const XErrorHandler current = XSetErrorHandler(sPrevious.load());
         if (current != &Handler) XSetErrorHandler(current);
-        sDisplay.store(nullptr);
+        sCount.store(0);
     }
     XErrorTrap(const XErrorTrap&) = delete;
     XErrorTrap& operator=(const XErrorTrap&) = delete;
-    // Waits for the server's answer to every request so far: true when one of them failed.
+    // Waits for the server's answer to every request on our connection so far: true when one of
+    // them, or a request of the editor's that has been answered, failed.
     bool Failed() {
         XSync(mDisplay, False);
         return sFailed.load();
@@ -72,19 +84,26 @@ public:
 
 private:
     static int Handler(Display* display, XErrorEvent* error) {
-        if (display == sDisplay.load()) {
-            sFailed.store(true);
-            return 0;
+        const int fd = ConnectionNumber(display);
+        for (int i = 0, n = sCount.load(); i < n; ++i) {
+            if (sConnections[i].load() == fd) {
+                sFailed.store(true);
+                return 0;
+            }
         }
         const XErrorHandler previous = sPrevious.load();
         return previous != nullptr ? previous(display, error) : 0;
     }
+    static constexpr int kMaxConnections = 8;
     Display* mDisplay;
-    static std::atomic<Display*> sDisplay;
+    bool mSync;
+    static std::atomic<int> sConnections[kMaxConnections];
+    static std::atomic<int> sCount;
     static std::atomic<bool> sFailed;
     static std::atomic<XErrorHandler> sPrevious;
 };
-std::atomic<Display*> XErrorTrap::sDisplay{nullptr};
+std::atomic<int> XErrorTrap::sConnections[kMaxConnections] = {};
+std::atomic<int> XErrorTrap::sCount{0};
 std::atomic<bool> XErrorTrap::sFailed{false};
 std::atomic<XErrorHandler> XErrorTrap::sPrevious{nullptr};
 
@@ -99,23 +118,33 @@ struct Ui {
     Window window = 0;
     bool topLevel = false;
     bool closed = false;
+    bool gone = false;  // our window was destroyed (with the host's parent): nothing is drawn again
     Atom deleteAtom = 0;
     std::string ids[kParameterCount];
     // The value of each control port as the host and this interface last agreed on it.
     float known[kParameterCount] = {};
 
     ~Ui() {
-        if (gui) gui->Interface()->SetViewContainer(nullptr);
-        gui.reset();
-        container.reset();
-        model.reset();
-        if (display != nullptr) {
-            if (window != 0) {
-                XErrorTrap trap(display);  // the host may have destroyed it with its parent
-                XDestroyWindow(display, window);
-            }
-            XCloseDisplay(display);
+        {
+            // The host may have destroyed our window (and the editor's in it) with its parent.
+            std::unique_ptr<XErrorTrap> trap;
+            if (display != nullptr) trap = std::make_unique<XErrorTrap>(display, Connections());
+            if (gui) gui->Interface()->SetViewContainer(nullptr);
+            gui.reset();
+            container.reset();
+            model.reset();
+            if (display != nullptr && window != 0 && !gone) XDestroyWindow(display, window);
         }
+        if (display != nullptr) XCloseDisplay(display);
+    }
+
+    // The X connections of this interface: ours and those the editor watches.
+    std::vector<int> Connections() const {
+        std::vector<int> fds = {ConnectionNumber(display)};
+        if (container) {
+            for (int fd : container->EventDescriptors()) fds.push_back(fd);
+        }
+        return fds;
     }
 
     float PortValue(uint32_t i) const {
@@ -178,6 +207,7 @@ LV2UI_Handle Instantiate(const LV2UI_Descriptor*, const char* pluginUri, const c
                 return nullptr;
             }
         }
+        XSelectInput(ui->display, ui->window, StructureNotifyMask);  // to hear of its destruction
         XErrorTrap trap(ui->display);
         ui->container = std::make_unique<MarovexViewContainer>(uint64_t(ui->window));
         AAX_IACFEffectGUI* editor = ui->gui->Interface();
@@ -225,6 +255,7 @@ void Cleanup(LV2UI_Handle handle) { delete static_cast<Ui*>(handle); }  // null:
 void PortEvent(LV2UI_Handle handle, uint32_t port, uint32_t size, uint32_t format, const void* buffer) {
     if (handle == nullptr || format != 0 || size != sizeof(float) || buffer == nullptr) return;
     Ui& ui = *static_cast<Ui*>(handle);
+    XErrorTrap trap(ui.display, ui.Connections(), false);  // the knob may draw at once
     float v;
     std::memcpy(&v, buffer, sizeof v);
     if (std::isnan(v)) return;
@@ -241,9 +272,9 @@ void PortEvent(LV2UI_Handle handle, uint32_t port, uint32_t size, uint32_t forma
 
 // Non-zero once the interface is closed: by the window manager, or because its window is gone.
 int Idle(LV2UI_Handle handle) {
-    if (handle == nullptr) return 1;
+    if (handle == nullptr || static_cast<Ui*>(handle)->gone) return 1;
     Ui& ui = *static_cast<Ui*>(handle);
-    XErrorTrap trap(ui.display);
+    XErrorTrap trap(ui.display, ui.Connections());
     for (int fd : ui.container->EventDescriptors()) {
         pollfd p{fd, POLLIN, 0};
         if (poll(&p, 1, 0) > 0 && (p.revents & (POLLIN | POLLHUP | POLLERR))) ui.container->HandleEvents(fd);
@@ -256,6 +287,8 @@ int Idle(LV2UI_Handle handle) {
         if (e.type == ClientMessage && Atom(e.xclient.data.l[0]) == ui.deleteAtom) {
             XUnmapWindow(ui.display, ui.window);
             ui.closed = true;
+        } else if (e.type == DestroyNotify && e.xdestroywindow.window == ui.window) {
+            ui.gone = ui.closed = true;
         }
     }
     if (trap.Failed()) ui.closed = true;
@@ -271,18 +304,18 @@ int Idle(LV2UI_Handle handle) {
 }
 
 int Show(LV2UI_Handle handle) {
-    if (handle == nullptr) return 1;
+    if (handle == nullptr || static_cast<Ui*>(handle)->gone) return 1;
     Ui& ui = *static_cast<Ui*>(handle);
-    XErrorTrap trap(ui.display);
+    XErrorTrap trap(ui.display, ui.Connections());
     XMapRaised(ui.display, ui.window);
     ui.closed = trap.Failed();
     return ui.closed ? 1 : 0;
 }
 
 int Hide(LV2UI_Handle handle) {
-    if (handle == nullptr) return 1;
+    if (handle == nullptr || static_cast<Ui*>(handle)->gone) return 1;
     Ui& ui = *static_cast<Ui*>(handle);
-    XErrorTrap trap(ui.display);
+    XErrorTrap trap(ui.display, ui.Connections());
     XUnmapWindow(ui.display, ui.window);
     return trap.Failed() ? 1 : 0;
 }
