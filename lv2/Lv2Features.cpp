@@ -75,7 +75,8 @@ void FindFeatures(const LV2_Feature* const* features, WantedFeature* wanted, siz
         const LV2_Feature* entry = nullptr;
         if (!CopyFromHost(&entry, features + i, sizeof entry) || entry == nullptr) return;
         LV2_Feature feature;
-        if (!CopyFromHost(&feature, entry, sizeof feature) || feature.URI == nullptr || feature.data == nullptr) continue;
+        if (!CopyFromHost(&feature, entry, sizeof feature)) continue;
+        if (feature.URI == nullptr || feature.data == nullptr) continue;
         char uri[kUriBuffer];
         const size_t got = ReadableCopy(uri, feature.URI, longest);
         for (size_t w = 0; w < count; ++w) {

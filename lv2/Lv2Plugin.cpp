@@ -204,7 +204,9 @@ struct Plugin {
         generation.fetch_add(1, std::memory_order_relaxed);
         float v;
         for (uint32_t i = 0; i < kParameterCount; ++i) {
-            if (inFlight[i].exchange(0, std::memory_order_relaxed) != 0) applied[i].store(NAN, std::memory_order_relaxed);
+            if (inFlight[i].exchange(0, std::memory_order_relaxed) != 0) {
+                applied[i].store(NAN, std::memory_order_relaxed);
+            }
             if (makeThem && Changed(i, &v)) {
                 Edit(i, v);
                 applied[i].store(v, std::memory_order_relaxed);
@@ -244,7 +246,8 @@ LV2_Handle Instantiate(uint32_t channels, double rate, const char* bundlePath, c
         p->sampleRate = float(rate);
 
         enum { kMap, kOptions, kLog, kWorker, kWanted };
-        WantedFeature wanted[kWanted] = {{LV2_URID__map}, {LV2_OPTIONS__options}, {LV2_LOG__log}, {LV2_WORKER__schedule}};
+        WantedFeature wanted[kWanted] = {
+            {LV2_URID__map}, {LV2_OPTIONS__options}, {LV2_LOG__log}, {LV2_WORKER__schedule}};
         FindFeatures(features, wanted, kWanted);
         // Each record is copied, and one without its function counts as not offered.
         LV2_URID_Map map{};
@@ -256,7 +259,8 @@ LV2_Handle Instantiate(uint32_t channels, double rate, const char* bundlePath, c
             if (p->hasLog) p->traceType = map.map(map.handle, LV2_LOG__Trace);
             p->chunkKey = map.map(map.handle, kChunkKeyUri);
             p->atomChunk = map.map(map.handle, LV2_ATOM__Chunk);
-            const int32_t chosen = wanted[kOptions].data != nullptr ? BlockLengthFromOptions(wanted[kOptions].data, map) : 0;
+            const void* options = wanted[kOptions].data;
+            const int32_t chosen = options != nullptr ? BlockLengthFromOptions(options, map) : 0;
             if (chosen > 0) p->maxBlock = chosen < kLargestMaxBlock ? chosen : kLargestMaxBlock;
         }
 
@@ -325,7 +329,8 @@ void Restart(Plugin& p) {
         for (uint32_t i = 0; i < kParameterCount; ++i) {
             double value = 0.0;
             if (p.instance->GetParameterValue(p.ids[i], &value, nullptr)) {
-                p.applied[i].store(i == kEnabledPort ? EnabledFromBypass(value) : float(value), std::memory_order_relaxed);
+                const float v = i == kEnabledPort ? EnabledFromBypass(value) : float(value);
+                p.applied[i].store(v, std::memory_order_relaxed);
             }
         }
     } catch (...) {
@@ -457,8 +462,11 @@ LV2_State_Status Restore(LV2_Handle handle, LV2_State_Retrieve_Function retrieve
         for (uint32_t i = 0; i < kParameterCount; ++i) {
             if (i == kEnabledPort) continue;  // not part of the chunk
             double value = 0.0;
-            if (p.controls[i] != nullptr) p.applied[i].store(*p.controls[i], std::memory_order_relaxed);
-            else if (p.instance->GetParameterValue(p.ids[i], &value, nullptr)) p.applied[i].store(float(value), std::memory_order_relaxed);
+            if (p.controls[i] != nullptr) {
+                p.applied[i].store(*p.controls[i], std::memory_order_relaxed);
+            } else if (p.instance->GetParameterValue(p.ids[i], &value, nullptr)) {
+                p.applied[i].store(float(value), std::memory_order_relaxed);
+            }
         }
         return LV2_STATE_SUCCESS;
     } catch (...) {

@@ -170,7 +170,8 @@ LV2UI_Handle Instantiate(const LV2UI_Descriptor*, const char* pluginUri, const c
         FindFeatures(features, wanted, kWanted);
         const Window parent = Window(reinterpret_cast<uintptr_t>(wanted[kParent].data));
         LV2UI_Resize resize{};
-        const bool canResize = CopyFromHost(&resize, wanted[kResize].data, sizeof resize) && resize.ui_resize != nullptr;
+        const bool canResize =
+            CopyFromHost(&resize, wanted[kResize].data, sizeof resize) && resize.ui_resize != nullptr;
         const bool stereo = !SameUri(pluginUri, kMonoUri);
 
         std::string error;
