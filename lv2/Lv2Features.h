@@ -15,10 +15,10 @@
 // Threading: instantiate's thread (these make system calls; never on the audio thread).
 #pragma once
 
+#include <lv2/core/lv2.h>
+
 #include <cstddef>
 #include <cstdint>
-
-#include <lv2/core/lv2.h>
 
 namespace marovex_lv2 {
 
