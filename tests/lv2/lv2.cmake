@@ -37,7 +37,7 @@ if(TARGET MarovexLv2 AND TARGET marovex)
     LIBS PkgConfig::CLI_SNDFILE)
   target_compile_definitions(test_lv2_tools PRIVATE
     MAROVEX_LV2_BUNDLE="${MAROVEX_LV2_DIR}" MAROVEX_CLI_PROGRAM="$<TARGET_FILE:marovex>"
-    MAROVEX_TOOL_ENV="${_lv2_tool_env}")
+    MAROVEX_TOOL_ENV="${_lv2_tool_env}" MAROVEX_CMAKE="${CMAKE_COMMAND}" MAROVEX_BUILD_DIR="${CMAKE_BINARY_DIR}")
   add_dependencies(test_lv2_tools marovex_lv2_bundle marovex)
 endif()
 
@@ -60,4 +60,17 @@ if(TARGET MarovexLv2 AND TARGET marovex_rtwatch)
     MAROVEX_LV2_BUNDLE="${MAROVEX_LV2_DIR}" MAROVEX_MODULE_PATH="$<TARGET_FILE:Marovex>"
     MAROVEX_RTWATCH_LIBRARY="$<TARGET_FILE:marovex_rtwatch>")
   add_dependencies(test_lv2_realtime marovex_lv2_bundle marovex_rtwatch)
+endif()
+
+# A host that misbehaves: the plug-in and user-interface libraries loaded with dlopen and called
+# with what hosts have been seen to pass; and the state saved at once after a port change.
+find_package(X11)
+if(TARGET MarovexLv2 AND TARGET MarovexLv2UI AND TARGET marovex AND TARGET X11::X11)
+  marovex_add_test(test_lv2_host_misbehaviour
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_lv2_host_misbehaviour.cpp ${CMAKE_SOURCE_DIR}/tests/GuiLeakSuppressions.cpp
+    LIBS marovex_host PkgConfig::LV2 PkgConfig::CLI_SNDFILE X11::X11 ${CMAKE_DL_LIBS})
+  target_compile_definitions(test_lv2_host_misbehaviour PRIVATE
+    MAROVEX_LV2_BUNDLE="${MAROVEX_LV2_DIR}" MAROVEX_CLI_PROGRAM="$<TARGET_FILE:marovex>"
+    MAROVEX_MODULE_PATH="$<TARGET_FILE:Marovex>")
+  add_dependencies(test_lv2_host_misbehaviour marovex_lv2_bundle marovex)
 endif()
