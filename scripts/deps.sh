@@ -12,6 +12,7 @@ packages=(
   xvfb xauth xdotool xclip zenity imagemagick
   lv2-dev liblilv-dev lilv-utils sordi
   jalv jackd2 python3
+  ardour
   calf-plugins lsp-plugins-lv2
 )
 

@@ -305,9 +305,13 @@ class Run:
         exports, beyond skipping its own MP3 formats, as the MP3 encoder is not installed)."""
         log("ardour7-lua %s.lua %s" % (step, " ".join(str(a) for a in args[2:])))
         before = os.times()
-        p = subprocess.run(["ardour7-lua", os.path.join(LUA_DIR, step + ".lua"), LUA_DIR] + [str(a) for a in args],
-                           env=self.env, cwd=self.work, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                           stderr=subprocess.STDOUT, timeout=ARDOUR_TIMEOUT)
+        try:
+            p = subprocess.run(["ardour7-lua", os.path.join(LUA_DIR, step + ".lua"), LUA_DIR] + [str(a) for a in args],
+                               env=self.env, cwd=self.work, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                               stderr=subprocess.STDOUT, timeout=ARDOUR_TIMEOUT)
+        except subprocess.TimeoutExpired as e:
+            fail("%s: ardour7-lua did not end within %d s:\n%s" % (step, ARDOUR_TIMEOUT, (e.output or b"").decode("utf-8", "replace")))
+            return None
         after = os.times()
         self.cpu += (after.children_user - before.children_user) + (after.children_system - before.children_system)
         out = p.stdout.decode("utf-8", "replace")
