@@ -13,6 +13,7 @@ packages=(
   librtaudio-dev libasound2-dev libjack-jackd2-dev
   lv2-dev liblilv-dev lilv-utils sordi lv2file
   jalv jackd2 python3
+  ardour
   calf-plugins lsp-plugins-lv2
 )
 

@@ -50,6 +50,16 @@ if(TARGET MarovexLv2UI AND MAROVEX_PYTHON3 AND NOT MAROVEX_SANITIZE AND NOT MARO
   set_tests_properties(lv2_jalv_editor_e2e PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 90 LABELS lv2_e2e)
 endif()
 
+# A user's session in Ardour 7, headless (ardour7-lua, Ardour's dummy backend): import, insert, set
+# ports, export (bit-identical to `marovex process`), save, reopen, 32 instances playing. About 20
+# to 60 s. Not in sanitizer builds (Ardour cannot load instrumented plug-ins); skipped only where
+# ardour7-lua is not installed (scripts/deps.sh installs it).
+if(TARGET MarovexLv2 AND TARGET marovex AND MAROVEX_PYTHON3 AND NOT MAROVEX_SANITIZE AND NOT MAROVEX_TSAN)
+  add_test(NAME lv2_ardour_session
+    COMMAND ${MAROVEX_PYTHON3} ${CMAKE_CURRENT_LIST_DIR}/ardour_session.py ${MAROVEX_LV2_DIR} $<TARGET_FILE:marovex>)
+  set_tests_properties(lv2_ardour_session PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 600 LABELS lv2_e2e)
+endif()
+
 # run under the real-time watch (the interposer library of `marovex validate`), with and without a
 # host worker. Not in the thread-sanitizer run: its run-time and the interposer cannot share malloc.
 if(TARGET MarovexLv2 AND TARGET marovex_rtwatch)
