@@ -1,6 +1,7 @@
 #include "AudioFiles.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sndfile.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,11 +15,23 @@
 #include <filesystem>
 
 #include "CliError.h"
+#include "Interrupt.h"
 #include "Text.h"
 
 namespace marovex::cli {
 
 namespace fs = std::filesystem;
+
+// Waits until `fd` is ready for `events` (a pipe may stay silent for as long as its writer likes);
+// false when a stop signal came first.
+static bool WaitForDescriptor(int fd, short events) {
+    for (;;) {
+        if (StopSignal() != 0) return false;
+        pollfd p = {fd, events, 0};
+        const int ready = ::poll(&p, 1, 200);
+        if (ready > 0 || (ready < 0 && errno != EINTR)) return StopSignal() == 0;
+    }
+}
 
 // Standard input as libsndfile's virtual file: the first kHeadBytes stay in memory so that the format
 // detection and the decoders can go back to the start (libsndfile cannot read FLAC from a plain pipe);
@@ -34,6 +47,7 @@ struct InputStream {
         uint8_t* bytes = static_cast<uint8_t*>(into);
         sf_count_t done = 0;
         while (done < count) {
+            if (!WaitForDescriptor(fd, POLLIN)) break;
             const ssize_t n = ::read(fd, bytes + done, size_t(count - done));
             if (n < 0 && errno == EINTR) continue;
             if (n <= 0) break;
@@ -254,6 +268,10 @@ sf_count_t OutputWrite(const void* ptr, sf_count_t count, void* user) {
     const uint8_t* bytes = static_cast<const uint8_t*>(ptr);
     sf_count_t done = 0;
     while (done < count) {
+        if (!WaitForDescriptor(s.fd, POLLOUT)) {
+            s.failed = true;
+            break;
+        }
         const ssize_t n = ::write(s.fd, bytes + done, size_t(count - done));
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
@@ -306,6 +324,69 @@ OutputPlace ClassifyOutput(const std::string& path) {
         if (!ec) place.finalPath = resolved.string();
     }
     return place;
+}
+
+// Whether the user could write the existing file `path` in place (a replaced file is never more
+// writable than that).
+static bool Writable(const std::string& path) {
+    return ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0 ||
+           (errno != EACCES && errno != EPERM && errno != EROFS);
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+    struct stat sa, sb;
+    if (a == "-" || b == "-") return false;
+    if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return false;
+    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+// No output may be an input (also through links: same device and inode) or another output; an
+// existing output is replaced only when allowed. Streams are written into, never replaced.
+void CheckOutputs(const std::vector<OutputTarget>& outputs, const std::vector<FileUse>& inputs,
+                  const AudioReader* reader) {
+    std::error_code ec;
+    struct stat standardOut;
+    const bool stdoutIsFile = ::fstat(STDOUT_FILENO, &standardOut) == 0 && S_ISREG(standardOut.st_mode);
+    for (size_t i = 0; i < outputs.size(); ++i) {
+        const OutputTarget& out = outputs[i];
+        const std::string& path = out.place.path;
+        for (const FileUse& in : inputs) {
+            if ((path == in.path && path != "-") || SameFile(path, in.path)) {
+                throw UsageError("the " + std::string(out.role) + " " + Quote(path) + " is the " + in.role +
+                                 "; nothing was written");
+            }
+        }
+        if (reader != nullptr && reader->Inode() != 0) {
+            struct stat st;
+            const bool sameAsInput =
+                (path == "-" && stdoutIsFile && standardOut.st_dev == reader->Device() &&
+                 standardOut.st_ino == reader->Inode()) ||
+                (path != "-" && ::stat(path.c_str(), &st) == 0 && st.st_dev == reader->Device() &&
+                 st.st_ino == reader->Inode());
+            if (sameAsInput) {
+                throw UsageError("the " + std::string(out.role) + " " + Quote(path) +
+                                 " is the input audio; nothing was written");
+            }
+        }
+        for (size_t j = 0; j < i; ++j) {
+            const std::string& other = outputs[j].place.path;
+            const bool same = (path == "-" && other == "-") || SameFile(path, other) ||
+                              (path != "-" && other != "-" &&
+                               fs::weakly_canonical(path, ec) == fs::weakly_canonical(other, ec));
+            if (same) {
+                throw UsageError("the " + std::string(out.role) + " and the " + outputs[j].role +
+                                 " are the same file " + Quote(path));
+            }
+        }
+        if (out.place.kind == OutputKind::File && out.place.exists && !out.mayReplace) {
+            throw Failure("the " + std::string(out.role) + " " + Quote(path) +
+                          " already exists (use --overwrite to replace it)");
+        }
+        if (out.place.kind == OutputKind::File && out.place.exists && !Writable(out.place.finalPath)) {
+            throw Failure("the " + std::string(out.role) + " " + Quote(path) +
+                          " is read-only; nothing was written (make it writable to replace it)");
+        }
+    }
 }
 
 PendingFile::PendingFile(std::string path) : PendingFile(OutputPlace{OutputKind::File, path, path, false}) {}
@@ -361,6 +442,20 @@ void PendingFile::Commit(bool overwrite) {
             throw Failure("cannot write " + Quote(mPath) + ": " + SystemError());
         }
         return;
+    }
+    struct stat replaced;
+    if (overwrite && ::stat(mFinalPath.c_str(), &replaced) == 0 && S_ISREG(replaced.st_mode)) {
+        if (!Writable(mFinalPath)) {
+            ::close(descriptor);
+            throw Failure(Quote(mPath) + " is read-only; nothing was written (make it writable to replace it)");
+        }
+        // The file keeps who owns it and who may read it: owner and group where the user may give them
+        // (the group alone where only that), then the permission bits (without set-user or set-group
+        // bits, which a change of owner clears and new content must not inherit).
+        if (::fchown(descriptor, replaced.st_uid, replaced.st_gid) != 0) {
+            (void)!::fchown(descriptor, uid_t(-1), replaced.st_gid);
+        }
+        ::fchmod(descriptor, replaced.st_mode & 0777);
     }
     if (::fsync(descriptor) != 0 && errno != EINVAL) {
         const std::string reason = SystemError();
@@ -529,6 +624,7 @@ int64_t AudioReader::Read(float* interleaved, int64_t frames, int32_t* originals
     } else {
         n = sf_readf_float(mFile, interleaved, frames);
     }
+    if (StopSignal() != 0) throw Interrupted();
     if (n < frames && sf_error(mFile) != SF_ERR_NO_ERROR) {
         throw Failure("cannot read " + (mPath == "-" ? std::string("standard input") : Quote(mPath)) + ": " +
                       sf_strerror(mFile));
@@ -722,6 +818,7 @@ void AudioWriter::Write(const float* out, int64_t frames, const float* in, const
         }
         written = sf_writef_int(mFile, mIntegers.data(), frames);
     }
+    if (StopSignal() != 0) throw Interrupted(!mOutputStream);
     if (written != frames || (mOutputStream && mOutputStream->failed)) {
         throw Failure("cannot write " + Quote(mPath) + ": " +
                       (mOutputStream && mOutputStream->failed ? SystemError() : sf_strerror(mFile)));

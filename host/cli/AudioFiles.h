@@ -39,6 +39,32 @@ struct OutputPlace {
 // special files.
 OutputPlace ClassifyOutput(const std::string& path);
 
+// The rules for every file the program writes (audio, state, preset, pictures, editor snapshots),
+// checked before any work is done:
+// - no output is an input or another output, also through symbolic or hard links (same device and
+//   inode), nor the input audio itself when it comes through standard input (`inputAudio`);
+// - an existing file is replaced only when its target allows it (--overwrite), and only when the user
+//   could write it in place (a read-only file stays);
+// - streams are written into, never replaced.
+// Throws a usage CliError for an output that is an input, a CliError for one that may not be replaced.
+struct FileUse {
+    const char* role;  // "input audio", "state loaded", ...
+    std::string path;
+};
+
+struct OutputTarget {
+    const char* role;  // "output", "state file", ...
+    OutputPlace place;
+    bool mayReplace;
+};
+
+class AudioReader;
+void CheckOutputs(const std::vector<OutputTarget>& outputs, const std::vector<FileUse>& inputs,
+                  const AudioReader* inputAudio);
+
+// Whether two paths name the same existing file (following links); "-" is no file.
+bool SameFile(const std::string& a, const std::string& b);
+
 // A file that appears under its final name only when Commit succeeds (or a stream, written at once).
 // File data goes to a temporary file in the same folder (created with the permissions a new file would
 // get); if the object is destroyed before Commit, the temporary file is removed and the final path is
@@ -63,8 +89,11 @@ public:
     // Writes all of `bytes`. Throws a CliError on failure.
     void WriteAll(const std::vector<uint8_t>& bytes);
     // Files: flushes and closes the temporary file and moves it to the final path. Without
-    // `overwrite`, an existing file at the final path is never replaced. Streams: closes them.
-    // Throws a CliError on failure (the temporary file is then removed).
+    // `overwrite`, an existing file at the final path is never replaced; with it, the new file takes
+    // the replaced file's permission bits and, where the user may give them, its owner and group
+    // (other hard links to the replaced file keep its old content), and a file the user could not
+    // write is refused. Streams: closes them. Throws a CliError on failure (the temporary file is
+    // then removed).
     void Commit(bool overwrite);
 
 private:

@@ -29,6 +29,7 @@
 #include "CliError.h"
 #include "Commands.h"
 #include "DemoSignal.h"
+#include "Messages.h"
 #include "MarovexViewContainer.h"
 #include "PluginSession.h"
 #include "StateFile.h"
@@ -119,24 +120,36 @@ Audio LoadAudio(const std::string& input) {
     return a;
 }
 
-void WritePng(const std::string& path, const std::vector<uint32_t>& pixels, int32_t width, int32_t height) {
+cairo_status_t AppendPngBytes(void* closure, const unsigned char* data, unsigned int length) {
+    auto* bytes = static_cast<std::vector<uint8_t>*>(closure);
+    bytes->insert(bytes->end(), data, data + length);
+    return CAIRO_STATUS_SUCCESS;
+}
+
+// Writes through a temporary file, as every output of the program (see CheckOutputs).
+void WritePng(const std::string& path, const std::vector<uint32_t>& pixels, int32_t width, int32_t height,
+              bool mayReplace) {
     cairo_surface_t* s = cairo_image_surface_create_for_data(
         reinterpret_cast<unsigned char*>(const_cast<uint32_t*>(pixels.data())), CAIRO_FORMAT_ARGB32, width, height,
         width * 4);
-    const cairo_status_t status = cairo_surface_write_to_png(s, path.c_str());
+    std::vector<uint8_t> png;
+    const cairo_status_t status = cairo_surface_write_to_png_stream(s, AppendPngBytes, &png);
     cairo_surface_destroy(s);
     if (status != CAIRO_STATUS_SUCCESS) {
         throw Failure("cannot write '" + path + "': " + cairo_status_to_string(status));
     }
+    PendingFile file(ClassifyOutput(path));
+    file.WriteAll(png);
+    file.Commit(mayReplace);
 }
 
-void SaveState(MarovexInstance& instance, const std::string& path) {
+void SaveState(MarovexInstance& instance, const std::string& path, bool mayReplace) {
     std::vector<uint8_t> record;
     std::string error;
     if (!instance.SaveState(&record, &error)) throw Failure("cannot save the state: " + error);
-    PendingFile file(path);
+    PendingFile file(ClassifyOutput(path));
     file.WriteAll(record);
-    file.Commit(true);
+    file.Commit(mayReplace);
 }
 
 // The top-level window that holds the editor.
@@ -193,7 +206,7 @@ private:
 int ReportXError(Display* display, XErrorEvent* e) {
     char text[128] = {};
     XGetErrorText(display, e->error_code, text, sizeof(text));
-    fmt::print(stderr, "marovex: X error ignored: {} (request {})\n", text, int(e->request_code));
+    Message("marovex: X error ignored: {} (request {})\n", text, int(e->request_code));
     return 0;
 }
 
@@ -262,6 +275,8 @@ Command AddEditor(CLI::App& app, const Common& common) {
         ->type_name("FILE.png");
     cmd->add_option("--meter", options->meter, "With --snapshot: the gain-reduction reading shown, 0 to 1")
         ->type_name("M");
+    cmd->add_flag("--overwrite", options->overwrite,
+                  "Replace an existing snapshot or state file (the state loaded may always be saved back)");
     return {cmd, [options, &common] {
                 options->plugin = common.plugin;
                 return RunEditor(*options);
@@ -284,6 +299,21 @@ int RunEditor(const EditorOptions& o) {
     const bool meterGiven = o.meter >= 0.0 || std::isnan(o.meter);
     if (meterGiven && !snapshot) throw UsageError("--meter is for --snapshot only");
     if (meterGiven && !(o.meter >= 0.0 && o.meter <= 1.0)) throw UsageError("--meter must be from 0 to 1");
+
+    // The files written follow the rules of `process` (CheckOutputs), checked before the editor opens:
+    // none is an input, an existing one is replaced only with --overwrite. The state loaded may be
+    // saved back over itself: that is the session being edited.
+    const bool savesLoadedState = !o.saveState.empty() && !o.loadState.empty() && SameFile(o.saveState, o.loadState);
+    const bool stateMayReplace = o.overwrite || savesLoadedState;
+    {
+        std::vector<FileUse> inputs;
+        if (!o.input.empty()) inputs.push_back({"input audio", o.input});
+        if (!o.loadState.empty() && !savesLoadedState) inputs.push_back({"state loaded", o.loadState});
+        std::vector<OutputTarget> outputs;
+        if (snapshot) outputs.push_back({"snapshot", ClassifyOutput(o.snapshot), o.overwrite});
+        if (!o.saveState.empty()) outputs.push_back({"state file", ClassifyOutput(o.saveState), stateMayReplace});
+        CheckOutputs(outputs, inputs, nullptr);
+    }
 
     // The display first: without one there is nothing to open.
     std::unique_ptr<Display, DisplayCloser> display;
@@ -329,9 +359,9 @@ int RunEditor(const EditorOptions& o) {
         const bool drawn = MarovexRenderEditorOffscreen(
             *gui, &pixels, &width, &height, [&] { gui->Interface()->TimerWakeup(); }, &error);
         if (!drawn) throw Failure("cannot draw the editor: " + error);
-        WritePng(o.snapshot, pixels, width, height);
+        WritePng(o.snapshot, pixels, width, height, o.overwrite);
         gui.reset();
-        if (!o.saveState.empty()) SaveState(instance, o.saveState);
+        if (!o.saveState.empty()) SaveState(instance, o.saveState, stateMayReplace);
         return kExitSuccess;
     }
 
@@ -362,7 +392,7 @@ int RunEditor(const EditorOptions& o) {
     }
     instance.StopAudioThread();
     gui.reset();
-    if (!o.saveState.empty()) SaveState(instance, o.saveState);
+    if (!o.saveState.empty()) SaveState(instance, o.saveState, stateMayReplace);
     return kExitSuccess;
 }
 

@@ -16,6 +16,7 @@ struct EditorOptions {
     std::string saveState;
     std::string snapshot;             // PNG path: draw offscreen and exit
     double meter = -1.0;              // snapshot: the meter reading shown (0 to 1); < 0: the real one
+    bool overwrite = false;           // an existing snapshot or state file may be replaced
 };
 
 // Adds the `editor` subcommand to the program.

@@ -30,8 +30,10 @@
 #include "Commands.h"
 #include "DemoSignal.h"
 #include "Envelope.h"
+#include "Interrupt.h"
 #include "MarovexPresetText.h"
 #include "MarovexReadout.h"
+#include "Messages.h"
 #include "PlotLevels.h"
 #include "PluginSession.h"
 #include "Progress.h"
@@ -72,6 +74,10 @@ Assignment SplitAssignment(const std::string& option, const std::string& text, c
     return {text.substr(0, equals), text.substr(equals + 1)};
 }
 
+// Frame positions are counted in 64-bit integers and compared as doubles: every point lies where both
+// are exact (2^53 frames, some 5900 years at 48 kHz).
+constexpr double kLastCountableFrame = 9007199254740992.0;
+
 // An envelope on the frame grid of one file: each point at the first frame at or after its time.
 struct Automation {
     std::string key;
@@ -80,10 +86,16 @@ struct Automation {
     std::vector<double> frames;  // point positions in frames (exact where the time falls on a frame)
     double lastApplied = std::nan("");
 
+    // Throws a usage CliError for a point beyond the frames that can be counted.
     void Place(double sampleRate) {
         frames.clear();
         for (const EnvelopePoint& p : envelope.Points()) {
             const double x = p.seconds * sampleRate;
+            if (!(x <= kLastCountableFrame)) {
+                throw UsageError(fmt::format("--automate {}: the time {} s lies beyond the {:.0f} s that frames can "
+                                             "be counted to at {} Hz",
+                                             id, p.seconds, std::floor(kLastCountableFrame / sampleRate), sampleRate));
+            }
             const double nearest = std::nearbyint(x);
             frames.push_back(std::fabs(x - nearest) <= 1e-9 * std::max(1.0, x) ? nearest : x);
         }
@@ -113,100 +125,22 @@ struct Automation {
     }
 };
 
-// Set by SIGINT, SIGHUP and SIGTERM while audio is processed: the run then stops at the next block
-// and fails like any other, so its temporary outputs are removed.
-volatile sig_atomic_t gInterrupted = 0;
-
-extern "C" void OnInterrupt(int) { gInterrupted = 1; }
-
-// Routes the stop signals to OnInterrupt while it lives.
-class InterruptScope {
-public:
-    InterruptScope() {
-        struct sigaction action = {};
-        action.sa_handler = OnInterrupt;
-        sigemptyset(&action.sa_mask);
-        for (size_t i = 0; i < kCount; ++i) sigaction(kSignals[i], &action, &mPrevious[i]);
-    }
-    ~InterruptScope() {
-        for (size_t i = 0; i < kCount; ++i) sigaction(kSignals[i], &mPrevious[i], nullptr);
-    }
-    InterruptScope(const InterruptScope&) = delete;
-    InterruptScope& operator=(const InterruptScope&) = delete;
-
-private:
-    static constexpr size_t kCount = 3;
-    static constexpr int kSignals[kCount] = {SIGINT, SIGHUP, SIGTERM};
-    struct sigaction mPrevious[kCount];
-};
-
 // The gain starts at full reduction in a fresh instance and releases with a time constant of about
 // 40 ms; five time constants later it is within 1% of where the audio puts it.
 constexpr double kStartUpSeconds = 0.2;
 
-// A file the run reads or writes, for the checks that keep inputs and outputs apart.
-struct FileUse {
-    const char* role;
-    std::string path;
-};
-
-bool SameFile(const std::string& a, const std::string& b) {
-    struct stat sa, sb;
-    if (a == "-" || b == "-") return false;
-    if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return false;
-    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
-}
-
-// An output file and whether an existing file there may be replaced.
-struct OutputTarget {
-    const char* role;
-    OutputPlace place;
-    bool mayReplace;
-};
-
-// No output may be an input (also through links: same device and inode) or another output; an
-// existing output is replaced only when allowed. Streams are written into, never replaced.
-void CheckOutputs(const std::vector<OutputTarget>& outputs, const std::vector<FileUse>& inputs,
-                  const AudioReader* reader) {
-    std::error_code ec;
-    struct stat standardOut;
-    const bool stdoutIsFile = ::fstat(STDOUT_FILENO, &standardOut) == 0 && S_ISREG(standardOut.st_mode);
-    for (size_t i = 0; i < outputs.size(); ++i) {
-        const OutputTarget& out = outputs[i];
-        const std::string& path = out.place.path;
-        for (const FileUse& in : inputs) {
-            if ((path == in.path && path != "-") || SameFile(path, in.path)) {
-                throw UsageError("the " + std::string(out.role) + " " + Quote(path) + " is the " + in.role +
-                                 "; nothing was written");
-            }
-        }
-        if (reader != nullptr && reader->Inode() != 0) {
-            struct stat st;
-            const bool sameAsInput =
-                (path == "-" && stdoutIsFile && standardOut.st_dev == reader->Device() &&
-                 standardOut.st_ino == reader->Inode()) ||
-                (path != "-" && ::stat(path.c_str(), &st) == 0 && st.st_dev == reader->Device() &&
-                 st.st_ino == reader->Inode());
-            if (sameAsInput) {
-                throw UsageError("the " + std::string(out.role) + " " + Quote(path) +
-                                 " is the input audio; nothing was written");
-            }
-        }
-        for (size_t j = 0; j < i; ++j) {
-            const std::string& other = outputs[j].place.path;
-            const bool same = (path == "-" && other == "-") || SameFile(path, other) ||
-                              (path != "-" && other != "-" &&
-                               fs::weakly_canonical(path, ec) == fs::weakly_canonical(other, ec));
-            if (same) {
-                throw UsageError("the " + std::string(out.role) + " and the " + outputs[j].role +
-                                 " are the same file " + Quote(path));
-            }
-        }
-        if (out.place.kind == OutputKind::File && out.place.exists && !out.mayReplace) {
-            throw Failure("the " + std::string(out.role) + " " + Quote(path) +
-                          " already exists (use --overwrite to replace it)");
-        }
+// Whether `path` holds what an earlier demo run wrote: a file of its own (no link, no other hard link,
+// the user's), read as audio with the demo's channels, rate and length.
+bool IsEarlierDemoOutput(const std::string& path, int channels, int sampleRate, int64_t frames) {
+    struct stat st;
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_nlink != 1 || st.st_uid != ::geteuid()) {
+        return false;
     }
+    SF_INFO info = {};
+    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+    if (file == nullptr) return false;
+    sf_close(file);
+    return info.channels == channels && info.samplerate == sampleRate && int64_t(info.frames) == frames;
 }
 
 // A gain in decibels, with a sign when `withSign` is set ("+3.7 dB").
@@ -370,7 +304,7 @@ struct Summary {
 
 void Warn(Summary& summary, const std::string& text) {
     summary.warnings.push_back(text);
-    fmt::print(stderr, "warning: {}\n", text);
+    Message("warning: {}\n", text);
 }
 
 // The readout of a parameter value: "FreqA 0.25 = Xover Frequency 2250.00 Hz" ("MasterBypassID 1 = on").
@@ -397,7 +331,8 @@ Summary ProcessOne(const ProcessOptions& o, Plan& plan, const std::string& input
         frames = int64_t(demoSignal.samples.size()) / channels;
         inputFormat = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
         outPath = outputArg.empty() ? kDemoOutputName : outputArg;
-        outMayReplace = outputArg.empty() || o.overwrite;  // the demo's own output is remade on every run
+        // The demo's own output is remade on every run, but only a file an earlier demo run wrote.
+        outMayReplace = o.overwrite || (outputArg.empty() && IsEarlierDemoOutput(outPath, channels, sampleRate, frames));
     } else {
         reader = std::make_unique<AudioReader>(inputPath);
         channels = reader->Channels();
@@ -493,7 +428,7 @@ Summary ProcessOne(const ProcessOptions& o, Plan& plan, const std::string& input
     summary.bypassed = !bypassAutomated && session.Get(kBypassID) >= 0.5;
 
     // Processing into the temporary output.
-    InterruptScope interrupts;
+    StopSignalScope interrupts;
     PendingFile audioFile(outPlace);
     std::optional<PendingFile> stateFile, presetFile, plotFile;
     if (!o.saveState.empty()) stateFile.emplace(outputs[1].place);
@@ -572,7 +507,7 @@ Summary ProcessOne(const ProcessOptions& o, Plan& plan, const std::string& input
     while (AudioChunk* chunk = pipeline.Next()) {
         float* const planar = chunk->planar;
         if (wholeChunks) {
-            if (gInterrupted) throw Failure(audioFile.IsStream() ? "interrupted" : "interrupted; nothing was written");
+            if (StopSignal() != 0) throw Interrupted(!audioFile.IsStream());
             for (int64_t at = 0; at < chunk->frames;) {
                 const int64_t frame = done + at;
                 int64_t length = chunk->frames - at;
@@ -597,7 +532,7 @@ Summary ProcessOne(const ProcessOptions& o, Plan& plan, const std::string& input
             continue;
         }
         for (int64_t offset = 0; offset < chunk->frames; offset += block) {
-            if (gInterrupted) throw Failure(audioFile.IsStream() ? "interrupted" : "interrupted; nothing was written");
+            if (StopSignal() != 0) throw Interrupted(!audioFile.IsStream());
             const int64_t n = std::min(block, chunk->frames - offset);
             // Envelopes take effect at their exact frames: the block is split at every point and, along a
             // ramp, every kRampUpdateFrames frames.
@@ -670,7 +605,7 @@ Summary ProcessOne(const ProcessOptions& o, Plan& plan, const std::string& input
         plotFile->WriteAll(RenderLevelPlot(*history, plan.plotSize, EscapeText(title)));
     }
 
-    if (gInterrupted) throw Failure(audioFile.IsStream() ? "interrupted" : "interrupted; nothing was written");
+    if (StopSignal() != 0) throw Interrupted(!audioFile.IsStream());
     audioFile.Commit(outMayReplace);
     if (stateFile) stateFile->Commit(o.overwrite);
     if (presetFile) presetFile->Commit(o.overwrite);
@@ -736,8 +671,8 @@ void PrintSummary(const Summary& s) {
         reduction = fmt::format("peak gain reduction {:.3f} ({}) within the start-up", s.reduction,
                                 Decibels(1.0 - double(s.reduction), false));
     }
-    for (const auto& setting : s.settings) fmt::print(stderr, "marovex: {}\n", setting["readout"].get<std::string>());
-    fmt::print(stderr, "marovex: {} frames at {} Hz ({:.2f} s, {}), {}, {} -> {}\n", s.frames, s.sampleRate, seconds,
+    for (const auto& setting : s.settings) Message("marovex: {}\n", setting["readout"].get<std::string>());
+    Message("marovex: {} frames at {} Hz ({:.2f} s, {}), {}, {} -> {}\n", s.frames, s.sampleRate, seconds,
                s.channels == 1 ? "mono" : "stereo", speed, reduction,
                s.output == "-" ? "standard output" : EscapeText(s.output));
 }
@@ -817,7 +752,7 @@ int RunProcess(const ProcessOptions& o) {
         if (o.json) fmt::print("{}\n", SummaryJson(summary).dump(2, ' ', false, ordered_json::error_handler_t::replace));
         else if (!o.quiet) PrintSummary(summary);
         if (o.strict && (summary.clipped > 0 || summary.nonFiniteOut > 0)) {
-            fmt::print(stderr, "error: --strict: the output clips or holds non-finite samples\n");
+            Message("error: --strict: the output clips or holds non-finite samples\n");
             return kExitStrict;
         }
         return kExitSuccess;
@@ -842,7 +777,8 @@ int RunProcess(const ProcessOptions& o) {
             else if (!o.quiet) PrintSummary(summary);
             strictFailed |= o.strict && (summary.clipped > 0 || summary.nonFiniteOut > 0);
         } catch (const CliError& e) {
-            fmt::print(stderr, "error: {}: {}\n", NameOf(input), e.what());
+            if (IsInterruption(e)) throw;  // a stop signal ends the whole batch
+            Message("error: {}: {}\n", NameOf(input), e.what());
             failed.push_back(input);
             if (e.ExitStatus() == kExitUsage) failureStatus = kExitUsage;
             if (o.json) all.push_back({{"input", input}, {"output", output}, {"error", e.what()}});
@@ -852,11 +788,11 @@ int RunProcess(const ProcessOptions& o) {
     if (!failed.empty()) {
         std::string names;
         for (const std::string& f : failed) names += (names.empty() ? "" : ", ") + NameOf(f);
-        fmt::print(stderr, "error: {} of {} inputs failed: {}\n", failed.size(), o.files.size(), names);
+        Message("error: {} of {} inputs failed: {}\n", failed.size(), o.files.size(), names);
         return failureStatus;
     }
     if (strictFailed) {
-        fmt::print(stderr, "error: --strict: an output clips or holds non-finite samples\n");
+        Message("error: --strict: an output clips or holds non-finite samples\n");
         return kExitStrict;
     }
     return kExitSuccess;

@@ -18,6 +18,7 @@
 #include "Commands.h"
 #include "EditorCommand.h"
 #include "MarovexHost.h"
+#include "Messages.h"
 #include "PlotResponse.h"
 #include "Text.h"
 #include "ValidateCommand.h"
@@ -209,7 +210,7 @@ int Run(int argc, char** argv) {
         }
         if (!known) {
             const std::string closest = ClosestMatch(argv[1], names);
-            fmt::print(stderr, "error: unknown command '{}'{}\nRun 'marovex help' for the commands.\n",
+            Message("error: unknown command '{}'{}\nRun 'marovex help' for the commands.\n",
                        EscapeText(argv[1]), closest.empty() ? "" : "; did you mean '" + closest + "'?");
             return kExitUsage;
         }
@@ -226,7 +227,7 @@ int Run(int argc, char** argv) {
     } catch (const CLI::Success& e) {
         return app.exit(e);  // --help: to standard output, status 0
     } catch (const CLI::ParseError& e) {
-        fmt::print(stderr, "error: {}\nRun 'marovex help' or 'marovex <command> --help' for usage.\n", e.what());
+        Message("error: {}\nRun 'marovex help' or 'marovex <command> --help' for usage.\n", e.what());
         return kExitUsage;
     }
     if (version) {
@@ -243,15 +244,16 @@ int Run(int argc, char** argv) {
 }  // namespace marovex::cli
 
 int main(int argc, char** argv) {
+    marovex::cli::KeepStandardDescriptorsOpen();
     try {
         return marovex::cli::Run(argc, argv);
     } catch (const marovex::cli::CliError& e) {
         std::fflush(stdout);
-        fmt::print(stderr, "error: {}\n", e.what());
+        marovex::cli::Message("error: {}\n", e.what());
         return e.ExitStatus();
     } catch (const std::exception& e) {
         std::fflush(stdout);
-        fmt::print(stderr, "error: {}\n", e.what());
+        marovex::cli::Message("error: {}\n", e.what());
         return marovex::cli::kExitFailure;
     }
 }
