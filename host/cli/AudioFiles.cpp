@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sndfile.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,10 +13,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 
 #include "CliError.h"
 #include "Interrupt.h"
+#include "Messages.h"
 #include "Text.h"
 
 namespace marovex::cli {
@@ -389,6 +392,44 @@ void CheckOutputs(const std::vector<OutputTarget>& outputs, const std::vector<Fi
     }
 }
 
+// A run killed while writing (SIGKILL, a power cut) leaves its temporary file behind. The next run
+// that writes into the same folder removes those of our own pattern (".NAME.marovex-XXXXXX") that are
+// the user's regular files, untouched for a minute and not locked by a run still writing them; once per
+// folder and run.
+static void RemoveStaleTemporaries(const std::string& folder) {
+    static std::vector<std::string> cleaned;
+    std::error_code ec;
+    const std::string key = fs::absolute(folder, ec).lexically_normal().string();
+    if (std::find(cleaned.begin(), cleaned.end(), key) != cleaned.end()) return;
+    cleaned.push_back(key);
+    constexpr char kMark[] = ".marovex-";
+    constexpr size_t kMarkLength = sizeof kMark - 1, kRandomLength = 6;
+    const time_t now = ::time(nullptr);
+    fs::directory_iterator entries(folder, ec);
+    for (; !ec && entries != fs::directory_iterator(); entries.increment(ec)) {
+        const std::string name = entries->path().filename().string();
+        if (name.size() < 2 + kMarkLength + kRandomLength || name[0] != '.') continue;
+        const size_t mark = name.size() - kRandomLength - kMarkLength;
+        if (name.compare(mark, kMarkLength, kMark) != 0) continue;
+        if (!std::all_of(name.end() - kRandomLength, name.end(), [](char c) { return std::isalnum((unsigned char)c); })) {
+            continue;
+        }
+        const std::string path = entries->path().string();
+        const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+        if (fd < 0) continue;
+        struct stat st, named;
+        const bool stale = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() &&
+                           st.st_nlink == 1 && now - st.st_mtime >= 60 && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+                           ::lstat(path.c_str(), &named) == 0 && named.st_dev == st.st_dev &&
+                           named.st_ino == st.st_ino;
+        if (stale && ::unlink(path.c_str()) == 0) {
+            Message("marovex: removed {} ({:.1f} MB), left behind by an interrupted run\n", Quote(path),
+                    double(st.st_size) / 1e6);
+        }
+        ::close(fd);
+    }
+}
+
 PendingFile::PendingFile(std::string path) : PendingFile(OutputPlace{OutputKind::File, path, path, false}) {}
 
 PendingFile::PendingFile(const OutputPlace& place) : mPath(place.path), mFinalPath(place.finalPath) {
@@ -416,6 +457,9 @@ PendingFile::PendingFile(const OutputPlace& place) : mPath(place.path), mFinalPa
     }
     mTemporaryPath = buffer.data();
     ::fchmod(mDescriptor, NewFileMode());
+    // Held while the file is written: a run that finds it unlocked knows that its writer is gone.
+    ::flock(mDescriptor, LOCK_EX | LOCK_NB);
+    RemoveStaleTemporaries(folder.string());
 }
 
 PendingFile::~PendingFile() {

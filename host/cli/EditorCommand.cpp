@@ -33,6 +33,7 @@
 #include "MarovexViewContainer.h"
 #include "PluginSession.h"
 #include "StateFile.h"
+#include "Text.h"
 
 // Last: Xlib defines macros (Success, None, Status ...) that other headers use as names.
 #include <X11/Xlib.h>
@@ -344,8 +345,16 @@ int RunEditor(const EditorOptions& o) {
                           float(audio.sampleRate), kBlockFrames);
     MarovexInstance& instance = session.Instance();
     std::string error;
-    if (!stateRecord.empty() && !instance.LoadState(stateRecord, &error)) {
-        throw Failure("cannot load the state '" + o.loadState + "': " + error);
+    if (!stateRecord.empty()) {
+        std::vector<std::string> problems;
+        try {
+            problems = session.LoadStateAndReport(stateRecord);
+        } catch (const CliError& e) {
+            throw Failure("cannot load the state '" + EscapeText(o.loadState) + "': " + e.what());
+        }
+        for (const std::string& problem : problems) {
+            Message("warning: the state '{}': {}\n", EscapeText(o.loadState), problem);
+        }
     }
     for (const Assignment& a : sets) session.SetFromText(session.Resolve(a.key), a.value);
 

@@ -385,8 +385,17 @@ Summary ProcessOne(const ProcessOptions& o, Plan& plan, const std::string& input
                           float(sampleRate), o.block);
     MarovexInstance& instance = session.Instance();
     std::string error;
-    if (!plan.stateRecord.empty() && !instance.LoadState(plan.stateRecord, &error)) {
-        throw Failure("cannot load the state " + Quote(o.loadState) + ": " + error);
+    if (!plan.stateRecord.empty()) {
+        std::vector<std::string> problems;
+        try {
+            problems = session.LoadStateAndReport(plan.stateRecord);
+        } catch (const CliError& e) {
+            throw Failure("cannot load the state " + Quote(o.loadState) + ": " + e.what());
+        }
+        for (const std::string& problem : problems) Warn(summary, "the state " + Quote(o.loadState) + ": " + problem);
+        if (o.strict && !problems.empty()) {
+            throw Failure("--strict: the state " + Quote(o.loadState) + " could not be applied whole; nothing was written");
+        }
     }
     if (plan.preset.valid) {
         for (size_t i = 0; i < kMarovexPresetValueCount; ++i) {
