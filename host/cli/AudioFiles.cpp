@@ -16,6 +16,8 @@
 #include <ctime>
 #include <filesystem>
 
+#include <fmt/core.h>
+
 #include "CliError.h"
 #include "Interrupt.h"
 #include "Messages.h"
@@ -194,9 +196,65 @@ std::vector<uint8_t> StreamWavHeader(int format, int channels, int sampleRate) {
     return h;
 }
 
+// The sample rate a WAV (RIFF, RIFX, RF64) or AIFF header gives, read from its first bytes as they
+// are, since libsndfile refuses a WAV rate of 0 without saying why and reads an AIFF rate below 1 as
+// 1; NaN when the bytes hold neither header.
+double HeaderSampleRate(const std::vector<uint8_t>& b) {
+    const auto le = [&](size_t at, int bytes) {
+        uint32_t v = 0;
+        for (int i = bytes - 1; i >= 0; --i) v = (v << 8) | b[at + size_t(i)];
+        return v;
+    };
+    const auto be = [&](size_t at, int bytes) {
+        uint32_t v = 0;
+        for (int i = 0; i < bytes; ++i) v = (v << 8) | b[at + size_t(i)];
+        return v;
+    };
+    const auto is = [&](size_t at, const char* tag) { return at + 4 <= b.size() && std::memcmp(&b[at], tag, 4) == 0; };
+    const bool riff = (is(0, "RIFF") || is(0, "RIFX") || is(0, "RF64")) && is(8, "WAVE");
+    const bool aiff = is(0, "FORM") && (is(8, "AIFF") || is(8, "AIFC"));
+    if (!riff && !aiff) return std::nan("");
+    const bool bigEndian = aiff || is(0, "RIFX");
+    for (size_t at = 12; at + 8 <= b.size();) {
+        const uint32_t size = bigEndian ? be(at + 4, 4) : le(at + 4, 4);
+        if (riff && is(at, "fmt ") && at + 16 <= b.size()) return bigEndian ? be(at + 12, 4) : le(at + 12, 4);
+        if (aiff && is(at, "COMM") && at + 26 <= b.size()) {
+            // An 80-bit extended float: sign and 15-bit exponent, then a 64-bit mantissa with its leading 1.
+            const int exponent = int(be(at + 16, 2) & 0x7FFF);
+            const uint64_t mantissa = (uint64_t(be(at + 18, 4)) << 32) | be(at + 22, 4);
+            if (mantissa == 0 || exponent == 0) return 0.0;
+            const double value = std::ldexp(double(mantissa), exponent - 16383 - 63);
+            return (b[at + 8 + 8] & 0x80) ? -value : value;
+        }
+        if (size > b.size()) break;
+        at += 8 + size + (size & 1);
+    }
+    return std::nan("");
+}
+
+// The first bytes of a file, for HeaderSampleRate.
+std::vector<uint8_t> FileHead(const std::string& path) {
+    std::vector<uint8_t> head(1 << 16);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    ssize_t n = fd >= 0 ? ::pread(fd, head.data(), head.size(), 0) : -1;
+    if (fd >= 0) ::close(fd);
+    head.resize(n > 0 ? size_t(n) : 0);
+    return head;
+}
+
+// "'x.wav' gives a sample rate of 0 Hz; audio needs a rate of at least 1 Hz", when the header's own
+// rate is below 1 Hz; else an empty text.
+std::string ImpossibleRate(const std::string& name, double headerRate) {
+    if (!(headerRate < 1.0)) return {};
+    return fmt::format("{} gives a sample rate of {} Hz, which no audio has: the rate must be at least 1 Hz", name,
+                       headerRate);
+}
+
 // What the reader's log says a header promised and the file did not hold: "data : 48000 (should be
 // 9956)" (WAV family) or "SSND : 48008 (should be 9920)" (AIFF). The promised sample bytes, or -1.
-int64_t PromisedDataBytes(SNDFILE* file) {
+// With `stream` (a pipe, whose length is not known) the size the header gives is the promise, unless
+// it is the 0 or 0xFFFFFFFF that marks a length not known when the header was written.
+int64_t PromisedDataBytes(SNDFILE* file, bool stream = false) {
     char log[8192] = {};
     sf_command(file, SFC_GET_LOG_INFO, log, sizeof log);
     for (const char* tag : {"\ndata : ", "\n SSND : "}) {
@@ -205,7 +263,9 @@ int64_t PromisedDataBytes(SNDFILE* file) {
         at += std::strlen(tag);
         char* end = nullptr;
         const long long declared = std::strtoll(at, &end, 10);
-        if (end == at || std::strncmp(end, " (should be", 11) != 0) continue;
+        if (end == at) continue;
+        if (stream && (declared == 0 || declared >= 0xFFFFFFFFll)) return -1;
+        if (!stream && std::strncmp(end, " (should be", 11) != 0) continue;
         return tag[1] == ' ' ? declared - 8 : declared;  // SSND counts its offset and block size
     }
     return -1;
@@ -592,7 +652,12 @@ AudioReader::AudioReader(const std::string& path) : mPath(path) {
             static SF_VIRTUAL_IO io = {InputLength, InputSeek, InputRead, InputWrite, InputTell};
             mFile = sf_open_virtual(&io, SFM_READ, &info, mInputStream.get());
         }
-        if (mFile == nullptr) throw Failure("cannot read standard input as audio: " + std::string(sf_strerror(nullptr)));
+        if (mFile == nullptr) {
+            const std::string reason = sf_strerror(nullptr);
+            const std::string rate = ImpossibleRate(
+                "standard input", HeaderSampleRate(mInputStream ? mInputStream->head : FileHead("/dev/stdin")));
+            throw Failure(rate.empty() ? "cannot read standard input as audio: " + reason : rate);
+        }
     } else {
         if (::stat(path.c_str(), &st) != 0) {
             if (errno == ENOENT) throw Failure("cannot open " + Quote(path) + ": no such file");
@@ -603,7 +668,9 @@ AudioReader::AudioReader(const std::string& path) : mPath(path) {
         mInode = st.st_ino;
         mFile = sf_open(path.c_str(), SFM_READ, &info);
         if (mFile == nullptr) {
-            throw Failure("cannot read " + Quote(path) + " as audio: " + sf_strerror(nullptr));
+            const std::string reason = sf_strerror(nullptr);
+            const std::string rate = ImpossibleRate(Quote(path), HeaderSampleRate(FileHead(path)));
+            throw Failure(rate.empty() ? "cannot read " + Quote(path) + " as audio: " + reason : rate);
         }
     }
     mChannels = info.channels;
@@ -611,7 +678,8 @@ AudioReader::AudioReader(const std::string& path) : mPath(path) {
     mFormat = info.format;
     mIntegerBits = IntegerBitsOf(info.format);
     const bool seekable = info.seekable != 0 && !mInputStream;
-    mFrames = seekable ? int64_t(info.frames) : -1;
+    // (A FLAC header may leave its length unknown, which libsndfile gives as the largest count.)
+    mFrames = seekable && info.frames != SF_COUNT_MAX ? int64_t(info.frames) : -1;
     mPromisedFrames = mFrames;
     const std::string name = standardInput ? "standard input" : Quote(path);
     if (mChannels != 1 && mChannels != 2) {
@@ -620,13 +688,26 @@ AudioReader::AudioReader(const std::string& path) : mPath(path) {
         throw Failure(name + " has " + std::to_string(mChannels) +
                       " channels; marovex processes mono (1 channel) or stereo (2 channels) audio");
     }
-    if (mSampleRate <= 0) {
-        sf_close(mFile);
-        mFile = nullptr;
-        throw Failure(name + " has no valid sample rate");
+    const int major = mFormat & SF_FORMAT_TYPEMASK;
+    if (mSampleRate <= 1 && (mSampleRate <= 0 || major == SF_FORMAT_AIFF)) {
+        // An AIFF rate below 1 Hz reads as 1: the header itself tells.
+        double headerRate = mSampleRate;
+        if (major == SF_FORMAT_AIFF) {
+            headerRate = HeaderSampleRate(mInputStream ? mInputStream->head
+                                                       : FileHead(standardInput ? "/dev/stdin" : path));
+        }
+        const std::string rate = ImpossibleRate(name, std::isnan(headerRate) ? double(mSampleRate) : headerRate);
+        if (!rate.empty()) {
+            sf_close(mFile);
+            mFile = nullptr;
+            throw Failure(rate);
+        }
     }
-    if (seekable) {
-        const int64_t promisedBytes = PromisedDataBytes(mFile);
+    if (mInputStream && major == SF_FORMAT_FLAC && info.frames > 0 && info.frames != SF_COUNT_MAX) {
+        mPromisedFrames = int64_t(info.frames);  // the stream header's count
+    }
+    if (seekable || mInputStream) {
+        const int64_t promisedBytes = PromisedDataBytes(mFile, mInputStream != nullptr);
         const int64_t frameBytes = int64_t(mChannels) * BytesPerSample(mFormat);
         if (promisedBytes > 0 && (IntegerBitsOf(mFormat) > 0 || (mFormat & SF_FORMAT_SUBMASK) == SF_FORMAT_FLOAT ||
                                   (mFormat & SF_FORMAT_SUBMASK) == SF_FORMAT_DOUBLE)) {
@@ -653,9 +734,18 @@ AudioWriter::~AudioWriter() {
     if (mFile != nullptr) sf_close(mFile);
 }
 
-int64_t AudioReader::Read(float* interleaved, int64_t frames, int32_t* originals) {
+bool AudioReader::IsDouble() const { return (mFormat & SF_FORMAT_SUBMASK) == SF_FORMAT_DOUBLE; }
+
+int64_t AudioReader::Read(float* interleaved, int64_t frames, int32_t* originals, double* doubles) {
+    if (!mDecodeFault.empty()) return 0;
     sf_count_t n;
-    if (mIntegerBits > 0) {
+    if (doubles != nullptr && IsDouble()) {
+        // Read the 64-bit values and round them to float here, as libsndfile would, keeping them for
+        // the writer.
+        n = sf_readf_double(mFile, doubles, frames);
+        const size_t count = n > 0 ? size_t(n) * size_t(mChannels) : 0;
+        for (size_t i = 0; i < count; ++i) interleaved[i] = float(doubles[i]);
+    } else if (mIntegerBits > 0) {
         // Read the integers and scale them here, as libsndfile would, keeping them for the writer.
         int32_t* integers = originals;
         if (integers == nullptr) {
@@ -669,7 +759,17 @@ int64_t AudioReader::Read(float* interleaved, int64_t frames, int32_t* originals
         n = sf_readf_float(mFile, interleaved, frames);
     }
     if (StopSignal() != 0) throw Interrupted();
-    if (n < frames && sf_error(mFile) != SF_ERR_NO_ERROR) {
+    const int error = n < frames ? sf_error(mFile) : SF_ERR_NO_ERROR;
+    if (error != SF_ERR_NO_ERROR && error != SF_ERR_SYSTEM) {
+        // The data cannot be decoded from here on (a compressed file cut in its frames, say): what came
+        // before is kept, as for a file cut short, and the fault is told with it.
+        mDecodeFault = sf_strerror(mFile);  // "Error : flac decoder lost sync."
+        if (mDecodeFault.rfind("Error : ", 0) == 0) mDecodeFault.erase(0, 8);
+        while (!mDecodeFault.empty() && (mDecodeFault.back() == '.' || mDecodeFault.back() == '\n')) mDecodeFault.pop_back();
+        if (mDecodeFault.empty()) mDecodeFault = "the data cannot be decoded";
+        return n > 0 ? int64_t(n) : 0;
+    }
+    if (error != SF_ERR_NO_ERROR) {
         throw Failure("cannot read " + (mPath == "-" ? std::string("standard input") : Quote(mPath)) + ": " +
                       sf_strerror(mFile));
     }
@@ -828,9 +928,18 @@ AudioWriter::AudioWriter(PendingFile& file, int format, int channels, int sample
     }
 }
 
-void AudioWriter::Write(const float* out, int64_t frames, const float* in, const int32_t* originals) {
+void AudioWriter::Write(const float* out, int64_t frames, const float* in, const int32_t* originals,
+                        const double* doubles) {
     sf_count_t written;
-    if (mIntegerBits == 0) {
+    if (mIntegerBits == 0 && doubles != nullptr && in != nullptr && (mFormat & SF_FORMAT_SUBMASK) == SF_FORMAT_DOUBLE) {
+        // Every float is exact as a double; a sample the plug-in left unchanged is the input's own value.
+        const size_t count = size_t(frames) * size_t(mChannels);
+        mDoubles.resize(count);
+        for (size_t i = 0; i < count; ++i) {
+            mDoubles[i] = std::memcmp(&out[i], &in[i], sizeof(float)) == 0 ? doubles[i] : double(out[i]);
+        }
+        written = sf_writef_double(mFile, mDoubles.data(), frames);
+    } else if (mIntegerBits == 0) {
         written = sf_writef_float(mFile, out, frames);
     } else {
         // Quantize to the format's own width here, then hand libsndfile the value in the top bits of a
@@ -863,6 +972,7 @@ void AudioWriter::Write(const float* out, int64_t frames, const float* in, const
         written = sf_writef_int(mFile, mIntegers.data(), frames);
     }
     if (StopSignal() != 0) throw Interrupted(!mOutputStream);
+    mFramesWritten += written > 0 ? int64_t(written) : 0;
     if (written != frames || (mOutputStream && mOutputStream->failed)) {
         throw Failure("cannot write " + Quote(mPath) + ": " +
                       (mOutputStream && mOutputStream->failed ? SystemError() : sf_strerror(mFile)));
@@ -882,6 +992,11 @@ void AudioWriter::Write(const float* out, int64_t frames, const float* in, const
 void AudioWriter::Close() {
     SNDFILE* file = mFile;
     mFile = nullptr;
+    // The FLAC encoder starts with the first samples: without any, the file would stay empty, which no
+    // reader takes. Asking for the header now writes the stream's header for no samples.
+    if ((mFormat & SF_FORMAT_TYPEMASK) == SF_FORMAT_FLAC && mFramesWritten == 0) {
+        sf_command(file, SFC_UPDATE_HEADER_NOW, nullptr, 0);
+    }
     // Closing writes the final header; a file is synced once, when it is moved into place.
     const int error = sf_close(file);
     if (mOutputStream && mOutputStream->failed) throw Failure("cannot write " + Quote(mPath) + ": " + SystemError());

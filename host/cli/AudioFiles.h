@@ -146,6 +146,9 @@ public:
     int64_t Frames() const { return mFrames; }
     // The frames the header promises when it promises more than the file holds, else Frames().
     int64_t PromisedFrames() const { return mPromisedFrames; }
+    // Why the samples could not be decoded past the frames Read gave ("flac decoder lost sync"), or an
+    // empty text: Read then ends there, as at the end of a file cut short.
+    const std::string& DecodeFault() const { return mDecodeFault; }
     int Format() const { return mFormat; }  // libsndfile format code (major | subtype | endianness)
     // Bits of an integer sample format (8, 16, 24, 32); 0 for float and compressed formats.
     int IntegerBits() const { return mIntegerBits; }
@@ -154,10 +157,14 @@ public:
     dev_t Device() const { return mDevice; }
     ino_t Inode() const { return mInode; }
 
+    // Whether the samples are 64-bit floats, which a float holds only rounded.
+    bool IsDouble() const;
+
     // Reads up to `frames` frames; returns the number read, 0 at the end. When `originals` is not
-    // null and the input is integer, it receives the samples as read, left-justified in 32 bits.
+    // null and the input is integer, it receives the samples as read, left-justified in 32 bits; when
+    // `doubles` is not null and the input holds 64-bit floats, it receives them as read.
     // Throws a CliError on a read error.
-    int64_t Read(float* interleaved, int64_t frames, int32_t* originals = nullptr);
+    int64_t Read(float* interleaved, int64_t frames, int32_t* originals = nullptr, double* doubles = nullptr);
 
 private:
     std::string mPath;
@@ -166,12 +173,14 @@ private:
     int mSampleRate = 0;
     int64_t mFrames = 0;
     int64_t mPromisedFrames = 0;
+    std::string mDecodeFault;
     int mFormat = 0;
     int mIntegerBits = 0;
     AudioMetadata mMetadata;
     dev_t mDevice = 0;
     ino_t mInode = 0;
     std::vector<int32_t> mIntegers;
+    std::vector<double> mDoubles;
     std::unique_ptr<InputStream> mInputStream;  // standard input
 };
 
@@ -231,9 +240,12 @@ public:
     // The format actually written (WAV may have become RF64).
     int Format() const { return mFormat; }
 
-    // Writes `frames` interleaved frames of `out`. `in` and `originals` (either may be null) are the
-    // input the frames came from: the float samples and the integers they were read from.
-    void Write(const float* out, int64_t frames, const float* in = nullptr, const int32_t* originals = nullptr);
+    // Writes `frames` interleaved frames of `out`. `in`, `originals` and `doubles` (any may be null)
+    // are the input the frames came from: the float samples and the integers or 64-bit floats they
+    // were read from. A 64-bit float output writes a sample the plug-in left unchanged (the same bits
+    // as `in`) as the input's own 64-bit value, so bypassed 64-bit audio comes back bit for bit.
+    void Write(const float* out, int64_t frames, const float* in = nullptr, const int32_t* originals = nullptr,
+               const double* doubles = nullptr);
     // Finishes the file (headers, encoder flush). Throws a CliError on failure.
     void Close();
 
@@ -246,9 +258,11 @@ private:
     bool mDither = false;
     int mInputIntegerBits = 0;
     std::vector<int32_t> mIntegers;
+    std::vector<double> mDoubles;
     std::minstd_rand mNoise{0x4d61726fu};
     int mDescriptor = -1;  // a regular file's descriptor (not a stream's)
     uint64_t mUnsyncedBytes = 0;  // written since the disk was last asked to take the pages
+    int64_t mFramesWritten = 0;
     std::unique_ptr<OutputStream> mOutputStream;  // streams
 };
 

@@ -154,14 +154,14 @@ std::string Decibels(double gain, bool withSign) {
 class Source {
 public:
     virtual ~Source() = default;
-    virtual int64_t Read(float* interleaved, int64_t frames, int32_t* originals) = 0;
+    virtual int64_t Read(float* interleaved, int64_t frames, int32_t* originals, double* doubles) = 0;
 };
 
 class FileSource : public Source {
 public:
     explicit FileSource(AudioReader& reader) : mReader(reader) {}
-    int64_t Read(float* interleaved, int64_t frames, int32_t* originals) override {
-        return mReader.Read(interleaved, frames, originals);
+    int64_t Read(float* interleaved, int64_t frames, int32_t* originals, double* doubles) override {
+        return mReader.Read(interleaved, frames, originals, doubles);
     }
 
 private:
@@ -171,7 +171,7 @@ private:
 class MemorySource : public Source {
 public:
     MemorySource(const std::vector<float>& samples, int channels) : mSamples(samples), mChannels(channels) {}
-    int64_t Read(float* interleaved, int64_t frames, int32_t*) override {
+    int64_t Read(float* interleaved, int64_t frames, int32_t*, double*) override {
         const int64_t total = int64_t(mSamples.size()) / mChannels;
         const int64_t n = std::min(frames, total - mFrame);
         std::copy_n(mSamples.data() + mFrame * mChannels, n * mChannels, interleaved);
@@ -472,6 +472,8 @@ Summary ProcessOne(const ProcessOptions& o, Plan& plan, const std::string& input
     const int64_t chunkFrames = block * chunkBlocks;
     const int outSection = history ? channels : 0;  // the first output channel's section in `planar`
     const bool integerInput = reader && reader->IntegerBits() > 0;
+    // 64-bit float input into 64-bit float output keeps its own values where the plug-in left them.
+    const bool doubleInput = reader && reader->IsDouble() && (outFormat & SF_FORMAT_SUBMASK) == SF_FORMAT_DOUBLE;
     std::vector<const float*> in(channels);
     std::vector<float*> out(channels);
     std::vector<const float*> partIn(channels);
@@ -488,7 +490,8 @@ Summary ProcessOne(const ProcessOptions& o, Plan& plan, const std::string& input
             int64_t filled = 0;
             while (filled < capacity) {
                 const int64_t n = source->Read(chunk.in + filled * channels, capacity - filled,
-                                               integerInput ? chunk.originals + filled * channels : nullptr);
+                                               integerInput ? chunk.originals + filled * channels : nullptr,
+                                               doubleInput ? chunk.doubles + filled * channels : nullptr);
                 if (n <= 0) break;
                 filled += n;
             }
@@ -503,8 +506,9 @@ Summary ProcessOne(const ProcessOptions& o, Plan& plan, const std::string& input
             CountSamples(chunk.out, size_t(chunk.frames) * size_t(channels), &summary.peakOut,
                          &summary.nonFiniteOut, &summary.clipped);
             writer.Write(chunk.out, chunk.frames, chunk.in,
-                         integerInput ? chunk.originals : nullptr);
-        });
+                         integerInput ? chunk.originals : nullptr, doubleInput ? chunk.doubles : nullptr);
+        },
+        3, doubleInput);
     // Without envelopes and without a picture nothing happens between blocks, so a whole chunk goes to
     // the instance in one call, which splits it into the same blocks (at most `block` frames each, from
     // the chunk's start, a block boundary): the host's work per call is paid once per chunk. The call is
@@ -621,7 +625,16 @@ Summary ProcessOne(const ProcessOptions& o, Plan& plan, const std::string& input
     if (plotFile) plotFile->Commit(o.overwrite);
 
     // What the run found.
-    if (reader && reader->PromisedFrames() > done) {
+    if (reader && !reader->DecodeFault().empty()) {
+        const int64_t promised = reader->PromisedFrames();
+        Warn(summary, fmt::format("{} is damaged or cut short: only {} frames ({:.3f} s){} could be decoded ({}); the "
+                                  "output holds those",
+                                  NameOf(inputPath), done, double(done) / sampleRate,
+                                  promised > done ? fmt::format(" of the {} its header promises ({:.3f} s)", promised,
+                                                                double(promised) / sampleRate)
+                                                  : std::string(),
+                                  reader->DecodeFault()));
+    } else if (reader && reader->PromisedFrames() > done) {
         Warn(summary, fmt::format("{} is cut short: its header promises {} frames ({:.3f} s) but only {} frames "
                                   "({:.3f} s) could be read; the output holds those",
                                   NameOf(inputPath), reader->PromisedFrames(),
