@@ -279,6 +279,13 @@ sf_count_t InputSeek(sf_count_t offset, int whence, void* user) {
     if (target < 0) return -1;
     const sf_count_t kept = sf_count_t(s.head.size());
     if (target < s.consumed && target >= kept && target != s.position) return -1;  // no longer held
+    if (target - s.consumed > sf_count_t(InputStream::kHeadBytes)) {
+        // Further ahead than the head could hold: a reader looking past the audio for chunks after it
+        // (a WAV header does). Skipping there would consume the audio for good, so the position moves
+        // only in name: reads there find nothing, and a seek back to the held head works.
+        s.position = target;
+        return target;
+    }
     if (target > s.consumed) {
         std::vector<uint8_t> skip(size_t(std::min<sf_count_t>(target - s.consumed, 1 << 16)));
         while (s.consumed < target) {
