@@ -260,8 +260,9 @@ Command AddEditor(CLI::App& app, const Common& common) {
         "editor",
         "Open the plug-in's editor in a window and play IN (or the built-in demo signal) through the\n"
         "plug-in in a loop, so the meter moves and edits are heard in the processed stream. Closing the\n"
-        "window, SIGINT or SIGTERM end it (status 0), saving the state to --save-state (replacing the\n"
-        "file). With --snapshot the editor is drawn offscreen into a PNG file instead (no display needed).\n"
+        "window, SIGINT or SIGTERM end it (status 0), saving the state to --save-state (an existing\n"
+        "file only with --overwrite, or the --load-state file). With --snapshot the editor is drawn\n"
+        "offscreen into a PNG file instead (no display needed).\n"
         "Order: --load-state, then each --set.");
     cmd->add_option("IN", options->input, "Audio file to loop (mono or stereo)")->type_name("FILE");
     cmd
