@@ -9,16 +9,16 @@
 
 namespace marovex_host {
 
-void ReportV(const char* format, va_list args) {
+void ReportV(const char* where, const char* action, const char* format, va_list args) {
     char text[1024];
     std::vsnprintf(text, sizeof text, format, args);
-    std::fprintf(stderr, "marovex: %s\n", text);
+    MarovexReportProblem(where, text, action);
 }
 
-void Report(const char* format, ...) {
+void Report(const char* where, const char* action, const char* format, ...) {
     va_list args;
     va_start(args, format);
-    ReportV(format, args);
+    ReportV(where, action, format, args);
     va_end(args);
 }
 
@@ -27,9 +27,7 @@ void ModuleShared::AddTrace(const std::string& text) {
         std::lock_guard<std::mutex> lock(mutex);
         traces.push_back(text);
     }
-    if (options.echoTraces) {
-        std::fprintf(stderr, "marovex: plug-in trace: %s\n", text.c_str());
-    }
+    if (options.echoTraces) MarovexReportProblem(marovex_where::kPluginTrace, text);
 }
 
 namespace {
@@ -144,7 +142,8 @@ MarovexPropertyMap SnapshotProperties(IACFUnknown* properties, const char* where
     }
     HostPropertyMap* map = ImplOf<HostPropertyMap>(properties, kImplID_PropertyMap);
     if (map == nullptr) {
-        Report("description: %s was given a property map the host did not make; recorded as empty", where);
+        Report(marovex_where::kDescription, "recorded as empty",
+               "%s was given a property map the host did not make", where);
         return {};
     }
     MarovexPropertyMap copy = map->Map();
@@ -181,11 +180,12 @@ AAX_Result HostComponentDescriptor::Clear() {
 
 AAX_Result HostComponentDescriptor::AddField(MarovexField field) {
     if (field.index < 0) {
-        Report("description: context field %d declared with a negative index; ignored", field.index);
+        Report(marovex_where::kDescription, "ignored", "context field %d declared with a negative index", field.index);
         return AAX_SUCCESS;
     }
     if (mDesc.FindField(field.index) != nullptr) {
-        Report("description: context field %d declared twice; the later declaration is ignored", field.index);
+        Report(marovex_where::kDescription, "the later declaration is ignored",
+               "context field %d declared twice", field.index);
         return AAX_SUCCESS;
     }
     mDesc.fields.push_back(std::move(field));
@@ -218,7 +218,8 @@ AAX_Result HostComponentDescriptor::AddDataInPort(AAX_CFieldIndex field, uint32_
 }
 AAX_Result HostComponentDescriptor::AddPrivateData(AAX_CFieldIndex field, int32_t dataSize, int32_t options) {
     if (dataSize < 0) {
-        Report("description: private data of field %d declared with negative size %d; recorded as 0", field,
+        Report(marovex_where::kDescription, "recorded as 0",
+               "private data of field %d declared with negative size %d", field,
                dataSize);
         dataSize = 0;
     }
@@ -228,11 +229,12 @@ AAX_Result HostComponentDescriptor::AddMeters(AAX_CFieldIndex field, const AAX_C
                                               uint32_t meterCount) {
     MarovexField f{field, MarovexFieldKind::Meters, meterCount, 0, {}};
     if (meterIDs == nullptr && meterCount > 0) {
-        Report("description: meters of field %d declared without identifiers", field);
+        Report(marovex_where::kDescription, "refused", "meters of field %d declared without identifiers", field);
         return AAX_ERROR_NULL_OBJECT;
     }
     if (meterCount > 1024) {
-        Report("description: %u meters declared on field %d; at most 1024 are accepted", meterCount, field);
+        Report(marovex_where::kDescription, "refused: at most 1024 are accepted",
+               "%u meters declared on field %d", meterCount, field);
         return AAX_ERROR_NULL_OBJECT;
     }
     f.meterIDs.assign(meterIDs, meterIDs + meterCount);
@@ -252,7 +254,7 @@ AAX_Result HostComponentDescriptor::AddProcessProc_Native(AAX_CProcessProc proce
     p.instanceInit = instanceInitProc;
     p.background = backgroundProc;
     if (processProc == nullptr) {
-        Report("description: native process procedure registered as null");
+        Report(marovex_where::kDescription, "recorded as given", "native process procedure registered as null");
     }
     mDesc.nativeProcesses.push_back(std::move(p));
     if (outProcID != nullptr) {
@@ -304,7 +306,7 @@ uint32_t HostEffectDescriptor::Release() {
 AAX_Result HostEffectDescriptor::AddComponent(IACFUnknown* componentDescriptor) {
     HostComponentDescriptor* c = ImplOf<HostComponentDescriptor>(componentDescriptor, kImplID_ComponentDescriptor);
     if (c == nullptr) {
-        Report("description: AddComponent was given no component descriptor of this host");
+        Report(marovex_where::kDescription, "refused", "AddComponent was given no component descriptor of this host");
         return AAX_ERROR_NULL_OBJECT;
     }
     mDesc.components.push_back(c->Description());
@@ -330,7 +332,7 @@ AAX_Result HostEffectDescriptor::AddCategoryBypassParameter(uint32_t category, A
 AAX_Result HostEffectDescriptor::AddProcPtr(void* procPtr, AAX_CProcPtrID id) {
     for (auto& p : mDesc.procPtrs) {
         if (p.id == id) {
-            Report("description: procedure %d registered twice; the later one replaces it", id);
+            Report(marovex_where::kDescription, "the later one replaces it", "procedure %d registered twice", id);
             p.proc = procPtr;
             return AAX_SUCCESS;
         }
@@ -395,7 +397,7 @@ uint32_t HostCollection::Release() {
 AAX_Result HostCollection::AddEffect(const char* effectID, IACFUnknown* effectDescriptor) {
     HostEffectDescriptor* e = ImplOf<HostEffectDescriptor>(effectDescriptor, kImplID_EffectDescriptor);
     if (e == nullptr) {
-        Report("description: AddEffect was given no effect descriptor of this host");
+        Report(marovex_where::kDescription, "refused", "AddEffect was given no effect descriptor of this host");
         return AAX_ERROR_NULL_OBJECT;
     }
     MarovexEffectDescription d = e->Description();
@@ -497,7 +499,8 @@ ACFRESULT MarovexHostFactory::CreateComponent(const acfCLSID& classID, IACFUnkno
     }
     *out = nullptr;
     if (outer != nullptr) {
-        Report("component factory: aggregation was asked for; this host does not offer it");
+        Report(marovex_where::kModule, "refused: this host does not offer it",
+               "the component factory was asked for aggregation");
         return ACF_E_NOINTERFACE;
     }
     const MarovexLoadOptions& o = mShared->options;

@@ -1,6 +1,6 @@
 // Pieces the host library's own sources share: reference counting of host objects, the private
 // identifiers through which the host recognises its own objects, the host's string type and the
-// problem report on standard error. Not part of the public API.
+// misbehaviour report. Not part of the public API.
 #pragma once
 
 #include <atomic>
@@ -10,6 +10,7 @@
 
 #include "AAX_IString.h"
 #include "ACFBase.h"
+#include "MarovexReport.h"
 
 namespace marovex_host {
 
@@ -35,9 +36,11 @@ private:
     std::atomic<uint32_t> mCount{1};
 };
 
-// Writes "marovex: <text>" and a newline to standard error. Never call it on the audio thread.
-void Report(const char* format, ...) __attribute__((format(printf, 1, 2)));
-void ReportV(const char* format, va_list args);
+// Reports misbehaviour through the one reporter (MarovexReport.h): where it happened (one of
+// marovex_where), what the host does about it (may be empty) and, printf-style, what happened. Never
+// call it on the audio thread.
+void Report(const char* where, const char* action, const char* format, ...) __attribute__((format(printf, 3, 4)));
+void ReportV(const char* where, const char* action, const char* format, va_list args);
 
 // The host's own byte string, handed to the plug-in wherever an interface asks for an AAX_IString.
 class HostString final : public AAX_IString {

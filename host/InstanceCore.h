@@ -173,8 +173,9 @@ struct InstanceCore {
     Automation automation;
     std::shared_ptr<EditorRegistry> editors = std::make_shared<EditorRegistry>();
 
-    // A problem the plug-in caused: counted, and written to standard error. Never on the audio thread.
-    void Problem(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    // A problem the plug-in caused: counted, and reported (see Report). Never on the audio thread.
+    void Problem(const char* where, const char* action, const char* format, ...)
+        __attribute__((format(printf, 4, 5)));
     // Writes the reports of the problems the processing side has flagged since the last call.
     void ReportEngineProblems();
 

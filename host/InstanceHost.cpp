@@ -91,7 +91,7 @@ AAX_Result InstanceHost::PostPacket(AAX_CFieldIndex field, const void* data, uin
         if (c == nullptr) return AAX_ERROR_NULL_OBJECT;
         std::string why;
         const AAX_Result r = c->engine.Post(field, data, size, &why);
-        if (r != AAX_SUCCESS) c->Problem("plug-in posted %s", why.c_str());
+        if (r != AAX_SUCCESS) c->Problem(marovex_where::kDataModel, "the packet is refused", "posted %s", why.c_str());
         return r;
     });
 }
@@ -151,12 +151,12 @@ AAX_Result InstanceHost::RegisterParameter(AAX_CParamID id) {
         InstanceCore* c = mCore.load();
         if (c == nullptr) return AAX_ERROR_NULL_OBJECT;
         if (id == nullptr) {
-            c->Problem("plug-in registered a parameter without an identifier");
+            c->Problem(marovex_where::kDataModel, "refused", "registered a parameter without an identifier");
             return AAX_ERROR_NULL_OBJECT;
         }
         std::lock_guard<std::mutex> lock(c->automation.mutex);
         if (!c->automation.registered.insert(id).second) {
-            c->Problem("plug-in registered parameter \"%s\" twice", id);
+            c->Problem(marovex_where::kDataModel, "it stays registered once", "registered parameter \"%s\" twice", id);
         }
         // Its touch count exists from now on (see PostReleaseRequest).
         c->automation.touches.emplace(id, 0);
@@ -171,7 +171,8 @@ AAX_Result InstanceHost::UnregisterParameter(AAX_CParamID id) {
         if (id == nullptr) return AAX_ERROR_NULL_OBJECT;
         std::lock_guard<std::mutex> lock(c->automation.mutex);
         if (c->automation.registered.erase(id) == 0) {
-            c->Problem("plug-in unregistered parameter \"%s\", which was not registered", id);
+            c->Problem(marovex_where::kDataModel, "ignored",
+                       "unregistered parameter \"%s\", which was not registered", id);
         }
         c->automation.touches.erase(id);
         return AAX_SUCCESS;
@@ -193,10 +194,12 @@ AAX_Result InstanceHost::PostCurrentValue(AAX_CParamID id, double normalizedValu
         if (id == nullptr) return AAX_ERROR_NULL_OBJECT;
         std::lock_guard<std::mutex> lock(c->automation.mutex);
         if (c->automation.registered.count(id) == 0) {
-            c->Problem("plug-in reported the value of unregistered parameter \"%s\"", id);
+            c->Problem(marovex_where::kDataModel, "the report is taken as it is",
+                       "reported the value of unregistered parameter \"%s\"", id);
         }
         if (!(normalizedValue >= 0.0 && normalizedValue <= 1.0)) {
-            c->Problem("plug-in reported value %g for \"%s\", outside 0 to 1", normalizedValue, id);
+            c->Problem(marovex_where::kDataModel, "the report is taken as it is",
+                       "reported value %g for \"%s\", outside 0 to 1", normalizedValue, id);
         }
         return AAX_SUCCESS;
     });
@@ -209,7 +212,7 @@ AAX_Result InstanceHost::PostTouchRequest(AAX_CParamID id) {
         if (id == nullptr) return AAX_ERROR_NULL_OBJECT;
         std::lock_guard<std::mutex> lock(c->automation.mutex);
         if (c->automation.registered.count(id) == 0) {
-            c->Problem("plug-in touched unregistered parameter \"%s\"", id);
+            c->Problem(marovex_where::kDataModel, "the touch is counted", "touched unregistered parameter \"%s\"", id);
         }
         ++c->automation.touches[id];
         return AAX_SUCCESS;
@@ -224,7 +227,7 @@ AAX_Result InstanceHost::PostReleaseRequest(AAX_CParamID id) {
         std::lock_guard<std::mutex> lock(c->automation.mutex);
         auto it = c->automation.touches.find(id);
         if (it == c->automation.touches.end() || it->second == 0) {
-            c->Problem("plug-in released parameter \"%s\" without touching it", id);
+            c->Problem(marovex_where::kDataModel, "ignored", "released parameter \"%s\" without touching it", id);
             return AAX_SUCCESS;
         }
         // The entry stays at zero: touching the parameter again then allocates nothing, so edits

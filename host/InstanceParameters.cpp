@@ -135,6 +135,31 @@ bool MarovexInstance::SetParameterFromText(const std::string& id, const std::str
     InstanceCore& c = *mCore;
     const std::lock_guard<std::recursive_mutex> lock(c.modelMutex);
     double value = 0.0;
+    return ParameterValueFromText(id, text, &value, error) && SetParameter(id, value, error);
+}
+
+bool MarovexInstance::ParameterTextFromValue(const std::string& id, double normalized, std::string* text,
+                                             std::string* error) const {
+    InstanceCore& c = *mCore;
+    const std::lock_guard<std::recursive_mutex> lock(c.modelMutex);
+    return Guarded(error, "GetParameterStringFromValue", [&] {
+        HostString shown;
+        const AAX_Result r = c.params->GetParameterStringFromValue(id.c_str(), normalized, &shown, kTextLength);
+        if (r != AAX_SUCCESS) {
+            SetError(error, "parameter \"" + id + "\" shows no text for " + std::to_string(normalized) + " (" +
+                                Code(r) + ")");
+            return false;
+        }
+        if (text != nullptr) *text = shown.Str();
+        return true;
+    });
+}
+
+bool MarovexInstance::ParameterValueFromText(const std::string& id, const std::string& text, double* normalized,
+                                             std::string* error) const {
+    InstanceCore& c = *mCore;
+    const std::lock_guard<std::recursive_mutex> lock(c.modelMutex);
+    double value = 0.0;
     const bool parsed = Guarded(error, "GetParameterValueFromString", [&] {
         int32_t index = -1;
         if (c.params->GetParameterIndex(id.c_str(), &index) != AAX_SUCCESS || index < 0) {
@@ -149,7 +174,8 @@ bool MarovexInstance::SetParameterFromText(const std::string& id, const std::str
         }
         return true;
     });
-    return parsed && SetParameter(id, value, error);
+    if (parsed && normalized != nullptr) *normalized = value;
+    return parsed;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -222,7 +248,8 @@ bool MarovexInstance::SaveState(std::vector<uint8_t>* record, std::string* error
         }
         const auto* bytes = reinterpret_cast<const uint8_t*>(aligned.get());
         if (!ByteGuardIntact(bytes + buffer.size() - kGuardBytes)) {
-            c.Problem("GetChunk wrote past the %u bytes it announced", size);
+            c.Problem(marovex_where::kDataModel, "the guard zone took the bytes beyond",
+                      "GetChunk wrote past the %u bytes it announced", size);
         }
         if (chunk->mSize < 0 || static_cast<uint32_t>(chunk->mSize) > size) {
             SetError(error, "GetChunk wrote a data size of " + std::to_string(chunk->mSize) + " bytes, " +

@@ -43,14 +43,16 @@ MarovexGui::~MarovexGui() {
             d.gui->Uninitialize();
             d.gui->Release();
         } catch (...) {
-            Report("an exception escaped the plug-in while its editor object was released");
+            Report(marovex_where::kEditor, "the editor object is dropped",
+                   "an exception escaped the plug-in while its editor object was released");
         }
         d.gui = nullptr;
     }
     if (d.host != nullptr) {
         d.host->Detach();
         if (d.host->Refs() != 1) {
-            Report("plug-in kept %u reference(s) to the editor's host object", d.host->Refs() - 1);
+            Report(marovex_where::kEditor, "that object refuses every call from now on",
+                   "the plug-in kept %u reference(s) to the editor's host object", d.host->Refs() - 1);
         }
         d.host->Release();
     }

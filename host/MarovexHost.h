@@ -6,10 +6,10 @@
 // the boundary through the shared interfaces. No function of this header throws: failures are
 // reported through a `std::string* error` output (may be null) and a false / null result, or a
 // status code. Problems the plug-in causes (a packet for an undeclared field, an oversized packet, a
-// write past a buffer, an unbalanced touch ...) are counted and written to standard error as
-// "marovex: ..." lines, never from the processing path: what processing finds is written by the
-// next non-processing call of the instance that reports (Process, StopAudioThread, ProblemCount,
-// destruction).
+// write past a buffer, an unbalanced touch ...) are counted and reported through the one reporter of
+// MarovexReport.h (by default "marovex: <where>: <what>; <action>" lines on standard error), never from
+// the processing path: what processing finds is reported by the next non-processing call of the
+// instance that reports (Process, StopAudioThread, ProblemCount, destruction).
 //
 // THREADING CONTRACT
 // - Processing. An instance is processed in one of two ways, with the same output bits:
@@ -49,6 +49,7 @@
 #include "AAX.h"
 #include "ACFBase.h"
 #include "AAX_IComponentDescriptor.h"
+#include "MarovexReport.h"
 
 class AAX_IACFEffectParameters;
 class AAX_IACFEffectGUI;
@@ -180,8 +181,8 @@ struct MarovexLoadOptions {
     bool refuseComponentDescriptors = false;
     bool refusePropertyMaps = false;
     bool refuseHostServices = false;
-    // Plug-in traces are always recorded (Traces()); this also prints them on standard error as
-    // "marovex: plug-in trace: <text>".
+    // Plug-in traces are always recorded (Traces()); this also reports each through the reporter
+    // of MarovexReport.h ("marovex: plug-in trace: <text>").
     bool echoTraces = true;
 };
 
@@ -394,6 +395,12 @@ public:
     bool SetParameter(const std::string& id, double normalized, std::string* error);
     // GetParameterValueFromString, then SetParameterNormalizedValue.
     bool SetParameterFromText(const std::string& id, const std::string& text, std::string* error);
+    // GetParameterValueFromString alone: the normalized value the parameter reads from `text` (by its
+    // own rules, which may read only the start of it); nothing is set.
+    bool ParameterValueFromText(const std::string& id, const std::string& text, double* normalized,
+                                std::string* error) const;
+    // GetParameterStringFromValue: the text the parameter shows for a normalized value; nothing is set.
+    bool ParameterTextFromValue(const std::string& id, double normalized, std::string* text, std::string* error) const;
 
     // State: the whole chunk record (56-byte header in host byte order with type code, plug-in's
     // version and name, the three unused fields zero; then the data).

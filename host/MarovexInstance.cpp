@@ -22,11 +22,11 @@ constexpr int32_t kMaxBlockLimit = 1 << 20;
 // ---------------------------------------------------------------------------------------------
 // The core's bookkeeping
 
-void InstanceCore::Problem(const char* format, ...) {
+void InstanceCore::Problem(const char* where, const char* action, const char* format, ...) {
     engine.CountProblem();
     va_list args;
     va_start(args, format);
-    ReportV(format, args);
+    ReportV(where, action, format, args);
     va_end(args);
 }
 
@@ -35,16 +35,19 @@ void InstanceCore::ReportEngineProblems() {
     const uint32_t flags = engine.TakeFlags(&channels);
     if (flags == 0 && channels == 0) return;
     for (int32_t c = 0; c < 64; ++c) {
-        if ((channels >> c) & 1u) Report("the process procedure wrote past the end of output channel %d", c);
+        if ((channels >> c) & 1u) Report(marovex_where::kProcess, "the block's own samples are kept",
+                                         "wrote past the end of output channel %d", c);
     }
     if (flags & Engine::kContextChanged) {
-        Report("the process procedure changed the context, its block length or its sample rate");
+        Report(marovex_where::kProcess, "the host put them back",
+               "changed the context, its block length or its sample rate");
     }
     if (flags & Engine::kPrivateOverrun) {
-        Report("the process procedure wrote past the %u-byte private data", engine.PrivateSize());
+        Report(marovex_where::kProcess, "the guard zone took the bytes beyond",
+               "wrote past the %u-byte private data", engine.PrivateSize());
     }
     if (flags & Engine::kThrew) {
-        Report("the process procedure threw an exception; the instance no longer processes");
+        Report(marovex_where::kProcess, "the instance no longer processes", "threw an exception");
     }
 }
 
@@ -53,28 +56,30 @@ void InstanceCore::Dispatch() {
     if (params == nullptr) return;
     const AAX_Result r = params->GenerateCoefficients();
     if (r != AAX_SUCCESS && r != lastGenerateResult) {
-        Problem("GenerateCoefficients returned %d", r);
+        Problem(marovex_where::kDataModel, "said again only when the answer changes",
+                "GenerateCoefficients returned %d", r);
     }
     lastGenerateResult = r;
 }
 
 AAX_Result InstanceCore::SetRequest(const char* id, double value) {
     if (id == nullptr) {
-        Problem("plug-in asked to set a parameter without an identifier");
+        Problem(marovex_where::kDataModel, "refused", "asked to set a parameter without an identifier");
         return AAX_ERROR_NULL_OBJECT;
     }
     {
         std::lock_guard<std::mutex> lock(automation.mutex);
         if (automation.registered.count(id) == 0) {
-            Problem("plug-in asked to set unregistered parameter \"%s\"", id);
+            Problem(marovex_where::kDataModel, "passed on to the data model",
+                    "asked to set unregistered parameter \"%s\"", id);
         }
     }
     if (std::isnan(value)) {
-        Problem("plug-in asked to set \"%s\" to a value that is not a number; ignored", id);
+        Problem(marovex_where::kDataModel, "ignored", "asked to set \"%s\" to a value that is not a number", id);
         return AAX_ERROR_INVALID_STRING_CONVERSION;
     }
     if (value < 0.0 || value > 1.0) {
-        Problem("plug-in asked to set \"%s\" to %g, outside 0 to 1; clamped", id, value);
+        Problem(marovex_where::kDataModel, "clamped to 0 to 1", "asked to set \"%s\" to %g", id, value);
         value = std::min(1.0, std::max(0.0, value));
     }
     {
@@ -84,7 +89,8 @@ AAX_Result InstanceCore::SetRequest(const char* id, double value) {
         }
         const AAX_Result r = params->UpdateParameterNormalizedValue(id, value, AAX_eUpdateSource_Parameter);
         if (r != AAX_SUCCESS) {
-            Problem("the update of parameter \"%s\" was answered with %d", id, r);
+            Problem(marovex_where::kDataModel, "the error goes back to the plug-in",
+                    "the update of parameter \"%s\" was answered with %d", id, r);
             return r;
         }
         Dispatch();
@@ -100,7 +106,8 @@ void InstanceCore::Shutdown() {
         // Editors still open keep their objects, but their host objects refuse every call from now on.
         std::lock_guard<std::mutex> lock(editors->mutex);
         if (!editors->entries.empty()) {
-            Problem("an instance was destroyed while %zu editor object(s) of it were alive", editors->entries.size());
+            Problem(marovex_where::kEditor, "their host objects refuse every call from now on",
+                    "an instance was destroyed while %zu editor object(s) of it were alive", editors->entries.size());
         }
         for (const auto& e : editors->entries) e->host->Detach();
         editors->entries.clear();
@@ -112,22 +119,26 @@ void InstanceCore::Shutdown() {
             params->Uninitialize();
             params->Release();
         } catch (...) {
-            Problem("an exception escaped the plug-in while its data model was released");
+            Problem(marovex_where::kDataModel, "the data model is dropped",
+                    "an exception escaped the plug-in while its data model was released");
         }
         params = nullptr;
         std::lock_guard<std::mutex> automationLock(automation.mutex);
         for (const std::string& id : automation.registered) {
-            Problem("parameter \"%s\" was still registered after the data model was released", id.c_str());
+            Problem(marovex_where::kDataModel, "",
+                    "parameter \"%s\" was still registered after the data model was released", id.c_str());
         }
         for (const auto& t : automation.touches) {
             if (t.second == 0) continue;
-            Problem("parameter \"%s\" was still touched after the data model was released", t.first.c_str());
+            Problem(marovex_where::kDataModel, "",
+                    "parameter \"%s\" was still touched after the data model was released", t.first.c_str());
         }
     }
     if (host != nullptr) {
         host->Detach();
         if (host->Refs() != 1) {
-            Problem("plug-in kept %u reference(s) to the instance's host object", host->Refs() - 1);
+            Problem(marovex_where::kDataModel, "that object refuses every call from now on",
+                    "the plug-in kept %u reference(s) to the instance's host object", host->Refs() - 1);
         }
         host->Release();
         host = nullptr;
@@ -245,7 +256,8 @@ std::unique_ptr<MarovexInstance> MarovexInstance::Make(const std::shared_ptr<Mar
             // A reset answers a plug-in-defined code (the effect's reset answers -20025 by design).
             d.params->ResetFieldData(e.PrivateField(), e.PrivateData(), e.PrivateSize());
             if (!e.CheckPrivateGuard()) {
-                d.Problem("ResetFieldData wrote past the %u-byte private data", e.PrivateSize());
+                d.Problem(marovex_where::kDataModel, "the guard zone took the bytes beyond",
+                          "ResetFieldData wrote past the %u-byte private data", e.PrivateSize());
             }
         }
         // The first dispatch: every packet starts dirty.

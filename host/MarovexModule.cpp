@@ -137,7 +137,8 @@ bool MarovexModule::Register(std::string* error, AAX_Result* result) {
         d.description = LastCollection();
         if (r != ACF_OK) {
             if (def != nullptr) {
-                Report("ACFRegisterPlugin failed (%d) but handed back a definition; released", r);
+                Report(marovex_where::kModule, "the definition is released",
+                       "ACFRegisterPlugin failed (%d) but handed back a definition", r);
                 def->Release();
             }
             SetError(error, "ACFRegisterPlugin of " + d.path + " returned " + std::to_string(r));
@@ -192,7 +193,8 @@ MarovexModule::~MarovexModule() {
             last = true;
             const int32_t live = d.entries.canUnloadNow(HostUnknown());
             if (live != 0) {
-                Report("module %s still has %d live object(s) at unload; its code stays mapped", d.path.c_str(), live);
+                Report(marovex_where::kModule, "its code stays mapped",
+                       "%s still has %d live object(s) at unload", d.path.c_str(), live);
                 mayUnload = false;
             }
             d.entries.shutdown(HostUnknown());
@@ -203,7 +205,8 @@ MarovexModule::~MarovexModule() {
     if (d.factory != nullptr) {
         const uint32_t refs = d.factory->RefCountForChecks();
         if (last && refs != 1) {
-            Report("module %s kept %u reference(s) to the host object after shutdown", d.path.c_str(), refs - 1);
+            Report(marovex_where::kModule, "the host drops only its own reference",
+                   "%s kept %u reference(s) to the host object after shutdown", d.path.c_str(), refs - 1);
         }
         d.factory->Release();
     }

@@ -100,7 +100,8 @@ MarovexViewContainer::MarovexViewContainer(uint64_t window) : mImpl(new Impl) {
 
 MarovexViewContainer::~MarovexViewContainer() {
     if (PluginReferences() != 0) {
-        Report("plug-in kept %u reference(s) to the editor's view container", PluginReferences());
+        Report(marovex_where::kEditor, "the container is destroyed regardless",
+               "the plug-in kept %u reference(s) to the editor's view container", PluginReferences());
     }
 }
 

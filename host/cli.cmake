@@ -9,6 +9,7 @@ pkg_check_modules(CLI_EDITOR_DEPS REQUIRED IMPORTED_TARGET GLOBAL x11 cairo pang
 
 # Everything but main(), so that the tests can reach the file formats directly.
 add_library(marovex_cli_core STATIC
+  ${CMAKE_CURRENT_LIST_DIR}/cli/Arguments.cpp
   ${CMAKE_CURRENT_LIST_DIR}/cli/AudioFiles.cpp
   ${CMAKE_CURRENT_LIST_DIR}/cli/ChunkPipeline.cpp
   ${CMAKE_CURRENT_LIST_DIR}/cli/Envelope.cpp
@@ -30,6 +31,8 @@ target_link_libraries(marovex_cli_core
   PUBLIC marovex_host marovex_preset marovex_demo_signal aax_interfaces PkgConfig::CLI_SNDFILE
          fmt::fmt nlohmann_json::nlohmann_json CLI11::CLI11 PkgConfig::CLI_EDITOR_DEPS
   PRIVATE Threads::Threads marovex_warnings)
+# The pictures keep their cairo and pango objects in owners (PlotCanvas.h includes them).
+target_link_libraries(marovex_cli_core PUBLIC marovex_graphics_owners)
 
 add_executable(marovex ${CMAKE_CURRENT_LIST_DIR}/cli/main.cpp)
 target_link_libraries(marovex PRIVATE marovex_cli_core marovex_warnings)

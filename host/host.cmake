@@ -10,6 +10,7 @@ add_library(marovex_host STATIC
   ${CMAKE_CURRENT_LIST_DIR}/InstanceParameters.cpp
   ${CMAKE_CURRENT_LIST_DIR}/MarovexGui.cpp
   ${CMAKE_CURRENT_LIST_DIR}/MarovexViewContainer.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/MarovexInstance.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/MarovexInstance.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/MarovexReport.cpp)
 target_include_directories(marovex_host PUBLIC ${CMAKE_CURRENT_LIST_DIR})
 target_link_libraries(marovex_host PUBLIC aax_interfaces PRIVATE ${CMAKE_DL_LIBS} Threads::Threads marovex_warnings)

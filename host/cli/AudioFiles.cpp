@@ -78,8 +78,6 @@ struct OutputStream {
 
 namespace {
 
-std::string Quote(const std::string& path) { return "'" + EscapeText(path) + "'"; }
-
 std::string SystemError() { return std::strerror(errno); }
 
 // The permission bits a newly created file gets under the process's umask.

@@ -25,6 +25,7 @@
 #include <fmt/core.h>
 
 #include "AAX_IACFEffectGUI.h"
+#include "Arguments.h"
 #include "AudioFiles.h"
 #include "CliError.h"
 #include "Commands.h"
@@ -207,7 +208,8 @@ private:
 int ReportXError(Display* display, XErrorEvent* e) {
     char text[128] = {};
     XGetErrorText(display, e->error_code, text, sizeof(text));
-    Message("marovex: X error ignored: {} (request {})\n", text, int(e->request_code));
+    MarovexReportProblem(marovex_where::kWindowSystem,
+                         fmt::format("X error {} (request {})", text, int(e->request_code)), "ignored");
     return 0;
 }
 
@@ -264,18 +266,26 @@ Command AddEditor(CLI::App& app, const Common& common) {
         "file only with --overwrite, or the --load-state file). With --snapshot the editor is drawn\n"
         "offscreen into a PNG file instead (no display needed).\n"
         "Order: --load-state, then each --set.");
-    cmd->add_option("IN", options->input, "Audio file to loop (mono or stereo)")->type_name("FILE");
+    cmd->add_option("IN", options->input, "Audio file to loop (mono or stereo)")
+        ->type_name("FILE")
+        ->each([](const std::string& in) {
+            if (in.empty()) throw UsageError("an empty file name was given; leave IN out to play the demo signal");
+        });
     cmd
         ->add_option("--set", options->sets,
                      "Set a parameter (identifier or index) to a normalized value 0..1 or to its value text")
         ->type_name("ID=VALUE")
         ->expected(1)
+        ->allow_extra_args(false)
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
     cmd->add_option("--load-state", options->loadState, "Load a saved state first")->type_name("FILE");
     cmd->add_option("--save-state", options->saveState, "Save the state when the editor closes")->type_name("FILE");
     cmd->add_option("--snapshot", options->snapshot, "Draw the editor offscreen into this PNG file and exit")
-        ->type_name("FILE.png");
-    cmd->add_option("--meter", options->meter, "With --snapshot: the gain-reduction reading shown, 0 to 1")
+        ->type_name("FILE.png")
+        ->each([](const std::string& path) { CheckPictureName("--snapshot", path); });
+    cmd->add_option_function<std::string>(
+           "--meter", [options](const std::string& text) { options->meter = ReadNumber("--meter", text, 0.0, 1.0); },
+           "With --snapshot: the gain-reduction reading shown, 0 to 1")
         ->type_name("M");
     cmd->add_flag("--overwrite", options->overwrite,
                   "Replace an existing snapshot or state file (the state loaded may always be saved back)");
@@ -288,15 +298,8 @@ Command AddEditor(CLI::App& app, const Common& common) {
 
 int RunEditor(const EditorOptions& o) {
     // The command line on its own.
-    struct Assignment {
-        std::string key, value;
-    };
     std::vector<Assignment> sets;
-    for (const std::string& text : o.sets) {
-        const size_t eq = text.find('=');
-        if (eq == std::string::npos || eq == 0) throw UsageError("--set expects ID=VALUE, not '" + text + "'");
-        sets.push_back({text.substr(0, eq), text.substr(eq + 1)});
-    }
+    for (const std::string& text : o.sets) sets.push_back(ParseAssignment("--set", text));
     const bool snapshot = !o.snapshot.empty();
     const bool meterGiven = o.meter >= 0.0 || std::isnan(o.meter);
     if (meterGiven && !snapshot) throw UsageError("--meter is for --snapshot only");
@@ -351,10 +354,10 @@ int RunEditor(const EditorOptions& o) {
         try {
             problems = session.LoadStateAndReport(stateRecord);
         } catch (const CliError& e) {
-            throw Failure("cannot load the state '" + EscapeText(o.loadState) + "': " + e.what());
+            throw Failure("cannot load the state " + Quote(o.loadState) + ": " + e.what());
         }
         for (const std::string& problem : problems) {
-            Message("warning: the state '{}': {}\n", EscapeText(o.loadState), problem);
+            Say(Voice::Warning, "the state " + Quote(o.loadState) + ": " + problem);
         }
     }
     for (const Assignment& a : sets) session.SetFromText(session.Resolve(a.key), a.value);

@@ -1,8 +1,8 @@
 #include "Envelope.h"
 
-#include <charconv>
 #include <cmath>
 
+#include "Arguments.h"
 #include "CliError.h"
 #include "Text.h"
 
@@ -10,14 +10,8 @@ namespace marovex::cli {
 
 namespace {
 
-// A whole-text decimal number, independent of the locale.
-bool ParseNumber(std::string_view text, double* value) {
-    if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-    if (text.empty()) return false;
-    const char* end = text.data() + text.size();
-    const auto result = std::from_chars(text.data(), end, *value);
-    return result.ec == std::errc() && result.ptr == end && std::isfinite(*value);
-}
+// A whole-text decimal number, independent of the locale (the rule of every number the user types).
+bool ParseNumber(std::string_view text, double* value) { return ParseDecimal(std::string(text), value); }
 
 // Whether the text looks like a number (so that "1.5" or "nan" are refused as values, not taken as
 // value text).
@@ -39,8 +33,13 @@ Envelope Envelope::Parse(std::string_view text) {
         const std::string_view point = text.substr(start, comma == std::string_view::npos ? text.npos : comma - start);
         const size_t colon = point.find(':');
         if (colon == std::string_view::npos) {
+            double number = 0.0;
+            // "0:0,5": a decimal comma, read as the separator of two points.
+            const bool decimalComma = start > 0 && ParseNumber(point, &number);
             throw UsageError("envelope point '" + EscapeText(std::string(point)) + "' in '" + whole +
-                             "' is not TIME:VALUE");
+                             "' is not TIME:VALUE" +
+                             (decimalComma ? "; points are separated by commas, and the decimal separator is a point"
+                                           : ""));
         }
         EnvelopePoint p;
         if (!ParseNumber(point.substr(0, colon), &p.seconds) || p.seconds < 0.0) {

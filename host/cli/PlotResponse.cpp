@@ -221,16 +221,10 @@ int RunPlotResponse(const PlotResponseOptions& o) {
     if (o.output.empty()) throw UsageError("plot-response needs the picture's file name");
     if (!(o.rate >= 8000 && o.rate <= 768000)) throw UsageError("--rate must be from 8000 to 768000 Hz");
     const PlotSize size = ParsePlotSize(o.size);
-    std::vector<std::pair<std::string, std::string>> sets;
-    for (const std::string& text : o.sets) {
-        const size_t equals = text.find('=');
-        if (equals == std::string::npos || equals == 0) {
-            throw UsageError("--set expects ID=VALUE, not '" + EscapeText(text) + "'");
-        }
-        sets.emplace_back(text.substr(0, equals), text.substr(equals + 1));
-    }
+    std::vector<Assignment> sets;
+    for (const std::string& text : o.sets) sets.push_back(ParseAssignment("--set", text));
     PluginSession session(o.plugin, AAX_eStemFormat_Stereo, float(o.rate), 64);
-    for (const auto& [key, value] : sets) session.SetFromText(session.Resolve(key), value);
+    for (const Assignment& a : sets) session.SetFromText(session.Resolve(a.key), a.value);
     const MarovexEffectDescription* effect = session.Module().Effect();
     const MarovexComponentDescription* component = effect ? effect->FindComponent(AAX_eStemFormat_Stereo) : nullptr;
     if (component == nullptr) throw Failure("the plug-in describes no stereo component");

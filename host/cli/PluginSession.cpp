@@ -1,6 +1,5 @@
 #include "PluginSession.h"
 
-#include <charconv>
 #include <algorithm>
 #include <cmath>
 
@@ -13,19 +12,10 @@
 
 namespace marovex::cli {
 
-bool ParseDecimal(const std::string& text, double* value) {
-    std::string_view view(text);
-    if (!view.empty() && view.front() == '+') view.remove_prefix(1);
-    if (view.empty()) return false;
-    const char* end = view.data() + view.size();
-    const auto result = std::from_chars(view.data(), end, *value);
-    return result.ec == std::errc() && result.ptr == end && std::isfinite(*value);
-}
-
 PluginSession::PluginSession(const std::string& path, int32_t stemFormat, float sampleRate, int32_t maxBlock) {
     std::string error;
     mModule = MarovexModule::Load(path, &error);
-    if (!mModule) throw Failure("cannot load the plug-in module '" + path + "': " + error);
+    if (!mModule) throw Failure("cannot load the plug-in module " + Quote(path) + ": " + error);
     mInstance = MarovexInstance::Create(mModule, stemFormat, sampleRate, maxBlock, &error);
     if (!mInstance) throw Failure("cannot create a plug-in instance: " + error);
     const int32_t count = mInstance->ParameterCount();
@@ -84,23 +74,7 @@ void PluginSession::SetAsEditor(const std::string& id, double normalized) {
     if (result != AAX_SUCCESS) throw Failure("cannot set " + id + ": the plug-in answered " + std::to_string(result));
 }
 
-void PluginSession::SetFromText(const std::string& id, const std::string& value) {
-    double number = 0.0;
-    if (ParseDecimal(value, &number) && number >= 0.0 && number <= 1.0) {
-        Set(id, number);
-        return;
-    }
-    std::string error;
-    if (!mInstance->SetParameterFromText(id, value, &error)) {
-        std::string example;
-        for (const MarovexParameterInfo& p : mParameters) {
-            if (p.id == id) example = p.defaultText;
-        }
-        throw UsageError("cannot set " + id + " to '" + EscapeText(value) +
-                      "': give a normalized value from 0 to 1 or a value text such as '" + example +
-                      "'; the parameters are: " + IdentifierList());
-    }
-}
+void PluginSession::SetFromText(const std::string& id, const std::string& value) { Set(id, ValueOfText(id, value)); }
 
 double PluginSession::Get(const std::string& id) const {
     double value = 0.0;
@@ -120,24 +94,37 @@ std::string PluginSession::TextOf(const std::string& id) const {
     return info.valueText;
 }
 
-double PluginSession::ValueOfText(const std::string& id, const std::string& text) {
-    const double kept = Get(id);
-    std::string error;
-    if (!mInstance->SetParameterFromText(id, text, &error)) {
-        throw UsageError("cannot set " + id + " to '" + EscapeText(text) + "': not a value text of " + id +
-                         " (such as '" + TextOf(id) + "')");
+double PluginSession::ValueOfText(const std::string& id, const std::string& text) const {
+    double number = 0.0;
+    if (ParseDecimal(text, &number) && number >= 0.0 && number <= 1.0) return number;
+    // The parameter's own reading may take only the start of a text ("0,5" as 0): a value text counts
+    // only when the parameter shows the value it read as the very same text.
+    double value = 0.0;
+    std::string shown, error;
+    if (mInstance->ParameterValueFromText(id, text, &value, &error) && value >= 0.0 && value <= 1.0 &&
+        mInstance->ParameterTextFromValue(id, value, &shown, &error) && shown == text) {
+        return value;
     }
-    const double value = Get(id);
-    Set(id, kept);
-    return value;
+    std::string examples;
+    for (const MarovexParameterInfo& p : mParameters) {
+        if (p.id != id) continue;
+        examples = Quote(p.defaultText);
+        // An on/off parameter: both of its texts.
+        std::string off, on;
+        if (p.steps == 2 && mInstance->ParameterTextFromValue(id, 0.0, &off, &error) &&
+            mInstance->ParameterTextFromValue(id, 1.0, &on, &error)) {
+            examples = Quote(off) + " or " + Quote(on);
+        }
+    }
+    throw UsageError("cannot set " + id + " to " + (text.empty() ? std::string("an empty text") : Quote(text)) +
+                     ": give a normalized value from 0 to 1 or the whole value text of " + id + ", such as " +
+                     examples + DecimalCommaHint(text));
 }
 
 namespace {
 
-std::string Quoted(const std::string& text) { return "'" + EscapeText(text) + "'"; }
-
 std::string ValueText(const StateEntry& e) {
-    return e.type == 'r' ? Quoted(e.text) : fmt::format("{}", e.number);
+    return e.type == 'r' ? Quote(e.text) : fmt::format("{}", e.number);
 }
 
 const StateEntry* FindEntry(const StateRecord& record, const std::string& id) {
@@ -167,7 +154,7 @@ std::vector<std::string> PluginSession::LoadStateAndReport(const std::vector<uin
         if (FindEntry(given, e.identifier) == nullptr) missingIds.push_back(e.identifier);
     }
     for (const StateEntry& e : given.entries) {
-        const std::string name = Quoted(e.identifier);
+        const std::string name = Quote(e.identifier);
         const auto copies = std::count_if(given.entries.begin(), given.entries.end(),
                                           [&](const StateEntry& other) { return other.identifier == e.identifier; });
         if (std::find(seen.begin(), seen.end(), e.identifier) != seen.end()) continue;
@@ -204,7 +191,7 @@ std::vector<std::string> PluginSession::LoadStateAndReport(const std::vector<uin
     for (const StateEntry& e : stored.entries) {
         if (FindEntry(given, e.identifier) == nullptr) {
             const StateEntry* now = FindEntry(applied, e.identifier);
-            problems.push_back(fmt::format("no entry for {}; it stays {}", Quoted(e.identifier),
+            problems.push_back(fmt::format("no entry for {}; it stays {}", Quote(e.identifier),
                                            now != nullptr ? ValueText(*now) : std::string("as it was")));
         }
     }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "Arguments.h"
 #include "MarovexHost.h"
 
 namespace marovex::cli {
@@ -29,9 +30,8 @@ public:
     // listing the identifiers (and the closest one) when there is no such parameter.
     std::string Resolve(const std::string& idOrIndex) const;
 
-    // Sets a parameter through the host's normal update path from a normalized number 0 to 1 or from a
-    // text the parameter parses ("on" for the bypass). Throws a usage CliError when the value is
-    // neither.
+    // Sets a parameter through the host's normal update path from a value the user typed (see
+    // ValueOfText). Throws a usage CliError when the text is no value of the parameter.
     void SetFromText(const std::string& id, const std::string& value);
     // Sets a normalized value. Throws a CliError when the host refuses it.
     void Set(const std::string& id, double normalized);
@@ -42,9 +42,11 @@ public:
     double Get(const std::string& id) const;
     // The current value as the parameter shows it.
     std::string TextOf(const std::string& id) const;
-    // The normalized value a value text stands for (the parameter parses it; the current value is
-    // kept). Throws a usage CliError when the parameter does not take the text.
-    double ValueOfText(const std::string& id, const std::string& text);
+    // The normalized value a text the user typed stands for, nothing set: the whole text is either a
+    // decimal number from 0 to 1 or the parameter's whole value text ("on", "0.25"): a text the
+    // parameter reads and shows again exactly so. Anything else ("0,5", "1/2", "0.5x", "0x.8", " on")
+    // throws a usage CliError saying what the parameter takes, with a hint for a decimal comma.
+    double ValueOfText(const std::string& id, const std::string& text) const;
 
     // "MasterBypassID, InGain, ..." for messages.
     std::string IdentifierList() const;
@@ -62,8 +64,5 @@ private:
     std::unique_ptr<MarovexInstance> mInstance;
     std::vector<MarovexParameterInfo> mParameters;
 };
-
-// A whole-text decimal number in the classic notation (independent of the locale).
-bool ParseDecimal(const std::string& text, double* value);
 
 }  // namespace marovex::cli

@@ -24,6 +24,7 @@
 #include <fmt/core.h>
 #include <nlohmann/json.hpp>
 
+#include "Arguments.h"
 #include "AudioFiles.h"
 #include "ChunkPipeline.h"
 #include "CliError.h"
@@ -58,21 +59,7 @@ constexpr int64_t kChunkFrames = 16384;
 // With --plot, the meter is read at least this often (a column of a long file's picture spans more).
 constexpr int64_t kPlotMeterFrames = 32;
 
-std::string Quote(const std::string& path) { return "'" + EscapeText(path) + "'"; }
 std::string NameOf(const std::string& path) { return path == "-" ? "standard input" : Quote(path); }
-
-struct Assignment {
-    std::string key;
-    std::string value;
-};
-
-Assignment SplitAssignment(const std::string& option, const std::string& text, const char* form) {
-    const size_t equals = text.find('=');
-    if (equals == std::string::npos || equals == 0) {
-        throw UsageError(option + " expects " + form + ", not '" + EscapeText(text) + "'");
-    }
-    return {text.substr(0, equals), text.substr(equals + 1)};
-}
 
 // Frame positions are counted in 64-bit integers and compared as doubles: every point lies where both
 // are exact (2^53 frames, some 5900 years at 48 kHz).
@@ -304,7 +291,7 @@ struct Summary {
 
 void Warn(Summary& summary, const std::string& text) {
     summary.warnings.push_back(text);
-    Message("warning: {}\n", text);
+    Say(Voice::Warning, text);
 }
 
 // The readout of a parameter value: "FreqA 0.25 = Xover Frequency 2250.00 Hz" ("MasterBypassID 1 = on").
@@ -715,9 +702,9 @@ int RunProcess(const ProcessOptions& o) {
             throw UsageError("--format must be one of " + ContainerNames() + ", not '" + EscapeText(o.format) + "'");
         }
     }
-    for (const std::string& text : o.sets) plan.sets.push_back(SplitAssignment("--set", text, "ID=VALUE"));
+    for (const std::string& text : o.sets) plan.sets.push_back(ParseAssignment("--set", text));
     for (const std::string& text : o.automations) {
-        const Assignment a = SplitAssignment("--automate", text, "ID=TIME:VALUE,TIME:VALUE,...");
+        const Assignment a = ParseAssignment("--automate", text, "ID=TIME:VALUE,TIME:VALUE,...");
         Automation automation;
         automation.key = a.key;
         automation.envelope = Envelope::Parse(a.value);
@@ -774,7 +761,7 @@ int RunProcess(const ProcessOptions& o) {
         if (o.json) fmt::print("{}\n", SummaryJson(summary).dump(2, ' ', false, ordered_json::error_handler_t::replace));
         else if (!o.quiet) PrintSummary(summary);
         if (o.strict && (summary.clipped > 0 || summary.nonFiniteOut > 0)) {
-            Message("error: --strict: the output clips or holds non-finite samples\n");
+            Say(Voice::Error, "--strict: the output clips or holds non-finite samples");
             return kExitStrict;
         }
         return kExitSuccess;
@@ -800,7 +787,7 @@ int RunProcess(const ProcessOptions& o) {
             strictFailed |= o.strict && (summary.clipped > 0 || summary.nonFiniteOut > 0);
         } catch (const CliError& e) {
             if (IsInterruption(e)) throw;  // a stop signal ends the whole batch
-            Message("error: {}: {}\n", NameOf(input), e.what());
+            Say(Voice::Error, NameOf(input) + ": " + e.what());
             failed.push_back(input);
             if (e.ExitStatus() == kExitUsage) failureStatus = kExitUsage;
             if (o.json) all.push_back({{"input", input}, {"output", output}, {"error", e.what()}});
@@ -810,11 +797,11 @@ int RunProcess(const ProcessOptions& o) {
     if (!failed.empty()) {
         std::string names;
         for (const std::string& f : failed) names += (names.empty() ? "" : ", ") + NameOf(f);
-        Message("error: {} of {} inputs failed: {}\n", failed.size(), o.files.size(), names);
+        Say(Voice::Error, fmt::format("{} of {} inputs failed: {}", failed.size(), o.files.size(), names));
         return failureStatus;
     }
     if (strictFailed) {
-        Message("error: --strict: an output clips or holds non-finite samples\n");
+        Say(Voice::Error, "--strict: an output clips or holds non-finite samples");
         return kExitStrict;
     }
     return kExitSuccess;

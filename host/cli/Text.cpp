@@ -4,40 +4,14 @@
 #include <cctype>
 #include <cstdio>
 
+#include <fmt/core.h>
+
+#include "MarovexReport.h"
+#include "Messages.h"
+
 namespace marovex::cli {
 
 namespace {
-
-std::string Hex(unsigned value) {
-    char buffer[8];
-    std::snprintf(buffer, sizeof buffer, "\\x%02X", value & 0xFFu);
-    return buffer;
-}
-
-// Length of the valid UTF-8 sequence at `s[i]` and its code point; 0 when it is not valid.
-size_t Utf8Sequence(const std::string& s, size_t i, unsigned* codePoint) {
-    const auto byte = [&s](size_t k) { return static_cast<unsigned char>(s[k]); };
-    const unsigned c = byte(i);
-    size_t length;
-    unsigned value, minimum;
-    if (c >= 0xC2 && c <= 0xDF) {
-        length = 2, value = c & 0x1F, minimum = 0x80;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-        length = 3, value = c & 0x0F, minimum = 0x800;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-        length = 4, value = c & 0x07, minimum = 0x10000;
-    } else {
-        return 0;
-    }
-    if (i + length > s.size()) return 0;
-    for (size_t k = 1; k < length; ++k) {
-        if ((byte(i + k) & 0xC0) != 0x80) return 0;
-        value = (value << 6) | (byte(i + k) & 0x3F);
-    }
-    if (value < minimum || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return 0;
-    *codePoint = value;
-    return length;
-}
 
 size_t Distance(const std::string& a, const std::string& b) {
     std::vector<size_t> row(b.size() + 1);
@@ -58,37 +32,18 @@ size_t Distance(const std::string& a, const std::string& b) {
 
 }  // namespace
 
-std::string EscapeText(const std::string& text) {
-    std::string out;
-    out.reserve(text.size());
-    for (size_t i = 0; i < text.size();) {
-        const unsigned char c = static_cast<unsigned char>(text[i]);
-        if (c < 0x80) {
-            if (c == '\\') out += "\\\\";
-            else if (c == '\n') out += "\\n";
-            else if (c == '\t') out += "\\t";
-            else if (c == '\r') out += "\\r";
-            else if (c < 0x20 || c == 0x7F) out += Hex(c);
-            else out += char(c);
-            ++i;
-            continue;
-        }
-        unsigned codePoint = 0;
-        const size_t length = Utf8Sequence(text, i, &codePoint);
-        if (length == 0) {
-            out += Hex(c);
-            ++i;
-        } else if ((codePoint >= 0x80 && codePoint <= 0x9F) || codePoint == 0x2028 || codePoint == 0x2029) {
-            char buffer[16];
-            std::snprintf(buffer, sizeof buffer, "\\u{%04X}", codePoint);
-            out += buffer;
-            i += length;
-        } else {
-            out.append(text, i, length);
-            i += length;
-        }
+std::string EscapeText(const std::string& text) { return MarovexVisibleText(text, true); }
+
+std::string Quote(const std::string& text) { return "'" + MarovexVisibleText(text, true) + "'"; }
+
+void Say(Voice voice, const std::string& message, const std::string& hint) noexcept {
+    try {
+        std::fflush(stdout);
+        WriteMessage(fmt::format("{}: {}\n{}", voice == Voice::Error ? "error" : "warning",
+                                 MarovexVisibleText(message, false), hint.empty() ? std::string() : hint + "\n"));
+    } catch (...) {
+        // No room to compose it: the message is lost, the run goes on.
     }
-    return out;
 }
 
 std::string ClosestMatch(const std::string& word, const std::vector<std::string>& candidates) {

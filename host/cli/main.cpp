@@ -14,6 +14,7 @@
 #include <CLI/CLI.hpp>
 #include <fmt/core.h>
 
+#include "Arguments.h"
 #include "CliError.h"
 #include "Commands.h"
 #include "EditorCommand.h"
@@ -80,12 +81,14 @@ Command AddProcess(CLI::App& app, const Common& common) {
                     "e.g. --set FreqA=0.25 --set MasterBypassID=on")
         ->type_name("ID=VALUE")
         ->expected(1)
+        ->allow_extra_args(false)
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
     cmd->add_option("--automate", o->automations,
                     "Piecewise-linear envelope in seconds, each point at its exact frame, updated at least every "
                     "64 frames along a ramp, e.g. --automate OutGain=0:0.5,2:0.25 --automate MasterBypassID=0:bypass,1:on")
         ->type_name("ID=T:V,...")
         ->expected(1)
+        ->allow_extra_args(false)
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
     cmd->add_flag("--bypass", o->bypass, "Bypass the effect (the master bypass on)");
     cmd->add_option("--preset", o->preset, "Apply a preset file (.mrv) as the editor's LOAD does")->type_name("FILE");
@@ -95,11 +98,17 @@ Command AddProcess(CLI::App& app, const Common& common) {
     cmd->add_option("--bits", o->bits, "Output sample format: 8, 16, 24, 32 (integer), 32f or 64f (float)")
         ->type_name("BITS");
     cmd->add_flag("--dither", o->dither, "Add TPDF dither when writing 8, 16 or 24-bit integer samples");
-    cmd->add_option("--block", o->block, "Frames per processing block (1 to 1048576)")->type_name("N")->capture_default_str();
+    cmd->add_option_function<std::string>(
+           "--block",
+           [o](const std::string& text) { o->block = int(ReadWholeNumber("--block", text, 1, kMaxBlock)); },
+           "Frames per processing block (1 to 1048576)")
+        ->type_name("N")
+        ->default_str(std::to_string(o->block));
     cmd->add_flag("--overwrite", o->overwrite, "Replace existing output files");
     cmd->add_flag("--json", o->json, "Print a summary as JSON on standard output");
     cmd->add_option("--plot", o->plot, "Draw input and output level and the gain reduction over time (PNG)")
-        ->type_name("FILE.png");
+        ->type_name("FILE.png")
+        ->each([](const std::string& path) { CheckPictureName("--plot", path); });
     cmd->add_option("--plot-size", o->plotSize, "The picture's size in pixels")->type_name("WxH")->capture_default_str();
     cmd->add_flag("--strict", o->strict, "Exit with status 3 when the output clips or holds NaN or infinity");
     cmd->add_flag("--quiet,-q", o->quiet, "No progress and no summary (warnings stay)");
@@ -124,12 +133,20 @@ Command AddPlotResponse(CLI::App& app, const Common& common) {
     CLI::App* cmd = app.add_subcommand(
         "plot-response", "Draw the band split's magnitude response at the given settings, as the data model\n"
                          "computes it, with 0, 6 and 12 dB of gain reduction (PNG)");
-    cmd->add_option("FILE", o->output, "The picture to write")->type_name("FILE.png")->required();
+    cmd->add_option("FILE", o->output, "The picture to write")
+        ->type_name("FILE.png")
+        ->required()
+        ->each([](const std::string& path) { CheckPictureName("plot-response", path); });
     cmd->add_option("--set", o->sets, "Set a parameter, as for process (e.g. --set FreqA=0.5)")
         ->type_name("ID=VALUE")
         ->expected(1)
+        ->allow_extra_args(false)
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
-    cmd->add_option("--rate", o->rate, "Sample rate in Hz")->type_name("R")->capture_default_str();
+    cmd->add_option_function<std::string>(
+           "--rate", [o](const std::string& text) { o->rate = ReadNumber("--rate", text, 8000, 768000); },
+           "Sample rate in Hz")
+        ->type_name("R")
+        ->default_str(fmt::format("{:g}", o->rate));
     cmd->add_option("--size", o->size, "The picture's size in pixels")->type_name("WxH")->capture_default_str();
     cmd->add_flag("--overwrite", o->overwrite, "Replace an existing picture");
     return {cmd, [o, &common] {
@@ -154,7 +171,7 @@ Command AddHelp(CLI::App& app, const Common&) {
                         return kExitSuccess;
                     }
                 }
-                throw UsageError("no command '" + EscapeText(*topic) + "'");
+                throw UsageError("no command " + Quote(*topic));
             }};
 }
 
@@ -210,8 +227,9 @@ int Run(int argc, char** argv) {
         }
         if (!known) {
             const std::string closest = ClosestMatch(argv[1], names);
-            Message("error: unknown command '{}'{}\nRun 'marovex help' for the commands.\n",
-                       EscapeText(argv[1]), closest.empty() ? "" : "; did you mean '" + closest + "'?");
+            Say(Voice::Error,
+                "unknown command " + Quote(argv[1]) + (closest.empty() ? "" : "; did you mean '" + closest + "'?"),
+                "Run 'marovex help' for the commands.");
             return kExitUsage;
         }
     }
@@ -227,9 +245,11 @@ int Run(int argc, char** argv) {
     } catch (const CLI::Success& e) {
         return app.exit(e);  // --help: to standard output, status 0
     } catch (const CLI::ParseError& e) {
-        Message("error: {}\nRun 'marovex help' or 'marovex <command> --help' for usage.\n", e.what());
+        // CLI11's own words, which may quote the command line.
+        Say(Voice::Error, e.what(), "Run 'marovex help' or 'marovex <command> --help' for usage.");
         return kExitUsage;
     }
+    RefuseEmptyValues(app);
     if (version) {
         PrintVersion(common.plugin);
         return kExitSuccess;
@@ -248,12 +268,10 @@ int main(int argc, char** argv) {
     try {
         return marovex::cli::Run(argc, argv);
     } catch (const marovex::cli::CliError& e) {
-        std::fflush(stdout);
-        marovex::cli::Message("error: {}\n", e.what());
+        marovex::cli::Say(marovex::cli::Voice::Error, e.what());
         return e.ExitStatus();
     } catch (const std::exception& e) {
-        std::fflush(stdout);
-        marovex::cli::Message("error: {}\n", e.what());
+        marovex::cli::Say(marovex::cli::Voice::Error, e.what());
         return marovex::cli::kExitFailure;
     }
 }

@@ -25,13 +25,12 @@
 #include <CLI/CLI.hpp>
 #include <fmt/core.h>
 
+#include "Arguments.h"
 #include "CliError.h"
 #include "Checks.h"
+#include "MarovexReport.h"
 #include "Commands.h"
-
-#ifndef MAROVEX_GOLDEN_DIR
-#define MAROVEX_GOLDEN_DIR ""
-#endif
+#include "Text.h"
 
 namespace marovex::cli {
 
@@ -62,7 +61,7 @@ struct ValidateOptions {
     bool skipEditor = false;
     // Hidden.
     int child = 0;
-    std::string goldenDir = MAROVEX_GOLDEN_DIR;
+    std::string goldenDir;  // empty: the renders installed with the program
     bool writeGolden = false;
     double timeoutScale = 0.0;
 };
@@ -73,9 +72,16 @@ std::string SelfPath() {
     return ec ? std::string("/proc/self/exe") : self.string();
 }
 
-std::string WatchLibraryPath() {
-    return (std::filesystem::path(SelfPath()).parent_path() / "libmarovex_rtwatch.so").string();
+// The validator's own files sit at the same places relative to the program in the build tree and
+// in an installed prefix (which may move): bin/marovex, lib/marovex/libmarovex_rtwatch.so and
+// share/marovex/golden/.
+std::string BesideProgram(const char* relative) {
+    return (std::filesystem::path(SelfPath()).parent_path() / ".." / relative).lexically_normal().string();
 }
+
+std::string WatchLibraryPath() { return BesideProgram("lib/marovex/libmarovex_rtwatch.so"); }
+
+std::string DefaultGoldenDir() { return BesideProgram("share/marovex/golden"); }
 
 const CheckInfo* FindCheck(const std::string& nameOrNumber) {
     for (const CheckInfo& c : validate::Checks()) {
@@ -242,17 +248,28 @@ int RunValidate(const ValidateOptions& given, const std::string& plugin) {
     ValidateOptions o = given;
     if (o.child != 0) RunAsChild(o, plugin);
 
+    if (o.goldenDir.empty()) {
+        // Rewriting the renders is a developer's step: it names the folder they are kept in (the
+        // tests' own), not the copy that the build or an installation carries.
+        if (o.writeGolden) throw UsageError("--write-golden needs --golden-dir DIR (the renders are kept in tests/host/golden)");
+        o.goldenDir = DefaultGoldenDir();
+    }
     if (!o.seedGiven) o.seed = (uint64_t(std::random_device{}()) << 32 | std::random_device{}()) % 1000000000000ull;
     std::vector<const CheckInfo*> selected;
     for (const std::string& item : o.only) {
-        std::stringstream list(item);
-        std::string name;
-        while (std::getline(list, name, ',')) {
+        // Every name of the list counts: "a,,b" and "a," hold an empty one.
+        size_t start = 0;
+        for (bool last = false; !last;) {
+            const size_t comma = item.find(',', start);
+            last = comma == std::string::npos;
+            const std::string name = item.substr(start, last ? std::string::npos : comma - start);
+            start = comma + 1;
             const CheckInfo* c = FindCheck(name);
             if (c == nullptr) {
                 std::string names;
                 for (const CheckInfo& k : validate::Checks()) names += std::string(names.empty() ? "" : ", ") + k.name;
-                throw UsageError("--only: no check \"" + name + "\"; the checks are " + names);
+                const std::string which = name.empty() ? std::string("with an empty name") : Quote(name);
+                throw UsageError("--only: no check " + which + " in " + Quote(item) + "; the checks are " + names);
             }
             if (std::find(selected.begin(), selected.end(), c) == selected.end()) selected.push_back(c);
         }
@@ -267,7 +284,7 @@ int RunValidate(const ValidateOptions& given, const std::string& plugin) {
     }
     const double scale = o.timeoutScale > 0.0 ? o.timeoutScale : kBuildSlowness;
 
-    fmt::print("marovex validate: {}\n", plugin);
+    fmt::print("marovex validate: {}\n", EscapeText(plugin));
     std::string replay = fmt::format("marovex validate --seed {} --strictness {}", o.seed, o.strictness);
     if (o.repeat > 1) replay += fmt::format(" --repeat {}", o.repeat);
     if (o.randomise) replay += " --randomise";
@@ -288,7 +305,10 @@ int RunValidate(const ValidateOptions& given, const std::string& plugin) {
             const double limit = c->seconds * scale * std::max(0.3, o.strictness / 10.0);
             const ChildOutcome out = RunChild(*c, plugin, o, seed, limit);
             const char* verdict = out.status == kChildPassed ? "passed" : out.status == kChildNotApplicable ? "n/a" : "FAILED";
-            fmt::print("{:>2} {:<13} {:<6} {} [{:.1f} s]\n", c->number, c->name, verdict, out.figure, out.seconds);
+            // The figure and the error lines come from the child, which ran the plug-in: shown made
+            // safe for a terminal.
+            fmt::print("{:>2} {:<13} {:<6} {} [{:.1f} s]\n", c->number, c->name, verdict,
+                       MarovexVisibleText(out.figure, false), out.seconds);
             if (out.status == kChildPassed) {
                 ++passed;
             } else if (out.status == kChildNotApplicable) {
@@ -300,7 +320,7 @@ int RunValidate(const ValidateOptions& given, const std::string& plugin) {
                 if (!tail.empty()) {
                     std::stringstream lines(tail);
                     std::string line;
-                    while (std::getline(lines, line)) fmt::print("     | {}\n", line);
+                    while (std::getline(lines, line)) fmt::print("     | {}\n", MarovexVisibleText(line, false));
                 }
             }
             std::fflush(stdout);
@@ -323,23 +343,33 @@ Command AddValidate(CLI::App& app, const Common& common) {
         "validate",
         "Run the validation battery against the plug-in: every check in a child process with a time limit,\n"
         "one line per check with its figures, then \"N passed, N failed\". Exit status 0 only when all passed.");
-    cmd->add_option("--strictness", options->strictness, "1 to 10: repetitions per check (lower runs fewer)")
-        ->check(CLI::Range(1, 10))
-        ->capture_default_str();
-    cmd->add_option_function<uint64_t>(
+    cmd->add_option_function<std::string>(
+           "--strictness",
+           [options](const std::string& text) {
+               options->strictness = int(ReadWholeNumber("--strictness", text, 1, 10));
+           },
+           "1 to 10: repetitions per check (lower runs fewer)")
+        ->type_name("N")
+        ->default_str(std::to_string(options->strictness));
+    cmd->add_option_function<std::string>(
            "--seed",
-           [options](const uint64_t& seed) {
-               options->seed = seed;
+           [options](const std::string& text) {
+               options->seed = ReadWholeNumber("--seed", text, 0, UINT64_MAX);
                options->seedGiven = true;
            },
-           "Seed of every random choice; the same seed replays the same run")
+           "Seed of every random choice (0 to 18446744073709551615); the same seed replays the same run")
         ->type_name("N");
-    cmd->add_option("--repeat", options->repeat, "Run the battery N times (seeds N, N+1, ...)")
-        ->check(CLI::Range(1, 1000))
-        ->capture_default_str();
+    cmd->add_option_function<std::string>(
+           "--repeat",
+           [options](const std::string& text) { options->repeat = int(ReadWholeNumber("--repeat", text, 1, 1000)); },
+           "Run the battery N times (seeds N, N+1, ...)")
+        ->type_name("N")
+        ->default_str(std::to_string(options->repeat));
     cmd->add_flag("--randomise", options->randomise, "Run the checks in an order drawn from the seed");
     cmd->add_option("--only", options->only, "Run only these checks (names or numbers, comma-separated)")
         ->type_name("NAME")
+        ->expected(1)
+        ->allow_extra_args(false)
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
     cmd->add_flag("--skip-editor", options->skipEditor, "Leave out the editor checks");
     cmd->add_option("--child", options->child)->group("");

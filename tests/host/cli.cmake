@@ -11,6 +11,14 @@ if(TARGET marovex)
   target_compile_definitions(test_cli_program PRIVATE MAROVEX_CLI_PROGRAM="$<TARGET_FILE:marovex>"
     MAROVEX_CMAKE_COMMAND="${CMAKE_COMMAND}" MAROVEX_BUILD_DIR="${CMAKE_BINARY_DIR}")
   add_dependencies(test_cli_program marovex)
+
+  # The command line run through the built program: value readers, option order, escaped messages.
+  marovex_add_test(test_cli_arguments
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_cli_arguments.cpp
+    LIBS PkgConfig::CLI_SNDFILE)
+  target_compile_definitions(test_cli_arguments PRIVATE MAROVEX_CLI_PROGRAM="$<TARGET_FILE:marovex>"
+    MAROVEX_GUI_LEAKS_SUPPRESSIONS="${CMAKE_SOURCE_DIR}/tests/gui-leaks.supp")
+  add_dependencies(test_cli_arguments marovex)
 endif()
 
 # The pictures, drawn in-process and read back pixel by pixel.

@@ -1,5 +1,6 @@
 // The marovex program's own formats and files, in-process: envelopes, the state-file reader, the
-// output-format choice, integer quantization of written audio, and outputs that appear only on commit.
+// output-format choice, the command line's value readers, message escaping, integer quantization of
+// written audio, and outputs that appear only on commit.
 #include <gtest/gtest.h>
 
 #include <sndfile.h>
@@ -14,9 +15,11 @@
 #include <string>
 #include <vector>
 
+#include "Arguments.h"
 #include "AudioFiles.h"
 #include "CliError.h"
 #include "Envelope.h"
+#include "MarovexReport.h"
 #include "StateFile.h"
 #include "Text.h"
 #include "tests/TestFiles.h"
@@ -285,6 +288,79 @@ TEST(CliText, UntrustedTextIsMadeVisible) {
     EXPECT_EQ(ClosestMatch("proces", {"info", "process", "state"}), "process");
     EXPECT_EQ(ClosestMatch("freqa", {"FreqA", "FreqW"}), "FreqA");
     EXPECT_EQ(ClosestMatch("mix", {"info", "process", "state"}), "");
+}
+
+TEST(CliText, AWholeMessageIsMadeSafeWithoutEscapingItsQuotesTwice) {
+    // What Quote made visible passes unchanged; raw control bytes do not.
+    const std::string quoted = "cannot open " + Quote("a\\b\x1b[2J") + ": gone";
+    EXPECT_EQ(quoted, "cannot open 'a\\\\b\\x1B[2J': gone");
+    EXPECT_EQ(MarovexVisibleText(quoted, false), quoted);
+    EXPECT_EQ(MarovexVisibleText("raw \x1b]0;title\x07 \\ end\n", false), "raw \\x1B]0;title\\x07 \\ end\\n");
+    const MarovexReport report{"data model", "registered parameter \"\x1b[31m\" twice", "it stays registered once"};
+    EXPECT_EQ(MarovexReportLine(report),
+              "marovex: data model: registered parameter \"\\x1B[31m\" twice; it stays registered once");
+    EXPECT_EQ(MarovexReportLine({"module", "gone", ""}), "marovex: module: gone");
+}
+
+// ---------------------------------------------------------------------------------------------------
+// The command line's values
+
+TEST(CliArguments, EveryValueIsItsWholeTextOrAUsageError) {
+    struct Number {
+        const char* text;
+        double value;
+    };
+    for (const Number n : {Number{"0.5", 0.5}, {".5", 0.5}, {"5e-1", 0.5}, {"+0.25", 0.25}, {"5.", 5.0},
+                           {"1E+0", 1.0}, {"-0.125", -0.125}, {"0", 0.0}}) {
+        double value = -7.0;
+        EXPECT_TRUE(ParseDecimal(n.text, &value)) << n.text;
+        EXPECT_EQ(value, n.value) << n.text;
+    }
+    // Read by their first characters before: each of these was taken as some number.
+    for (const char* text : {"", "0,5", "1/2", "0.5x", "5e-1garbage", "0x1p-2", "0x.8", " 0.5", "0.5 ", "0.5\n",
+                             "+", "+-1", "++1", "inf", "-inf", "nan", "1e400", "\xd9\xa0.5"}) {
+        double value = -7.0;
+        EXPECT_FALSE(ParseDecimal(text, &value)) << text;
+        EXPECT_EQ(value, -7.0) << text;
+    }
+    EXPECT_EQ(ReadWholeNumber("--seed", "18446744073709551615", 0, UINT64_MAX), UINT64_MAX);
+    EXPECT_EQ(ReadWholeNumber("--block", "0512", 1, 1u << 20), 512u);
+    for (const char* text : {"18446744073709551616", "99999999999999999999999", "-1", "+1", "0x10", "1e3", "1.0",
+                             " 1", "1 ", ""}) {
+        EXPECT_NE(ErrorOf([&] { ReadWholeNumber("--seed", text, 0, UINT64_MAX); }, kExitUsage)
+                      .rfind("--seed takes a whole number from 0 to 18446744073709551615, not ", 0),
+                  std::string::npos)
+            << text;
+    }
+    EXPECT_EQ(ErrorOf([] { ReadWholeNumber("--repeat", "0", 1, 1000); }, kExitUsage),
+              "--repeat takes a whole number from 1 to 1000, not '0'");
+    EXPECT_EQ(ReadNumber("--meter", ".25", 0, 1), 0.25);
+    EXPECT_EQ(ErrorOf([] { ReadNumber("--meter", "0,5", 0, 1); }, kExitUsage),
+              "--meter takes a number from 0 to 1, not '0,5'; the decimal separator is a point: '0.5'");
+    EXPECT_EQ(ErrorOf([] { ReadNumber("--meter", "-1", 0, 1); }, kExitUsage), "--meter takes a number from 0 to 1, not '-1'");
+    EXPECT_EQ(ErrorOf([] { ReadNumber("--rate", "", 8000, 768000); }, kExitUsage),
+              "--rate takes a number from 8000 to 768000, not an empty text");
+    EXPECT_EQ(DecimalCommaHint("1,5,0"), "");
+    EXPECT_EQ(DecimalCommaHint("44100,0"), "; the decimal separator is a point: '44100.0'");
+
+    const Assignment a = ParseAssignment("--set", "Adj==0.5");
+    EXPECT_EQ(a.key, "Adj");
+    EXPECT_EQ(a.value, "=0.5");
+    EXPECT_EQ(ErrorOf([] { ParseAssignment("--set", "in.wav"); }, kExitUsage), "--set expects ID=VALUE, not 'in.wav'");
+    EXPECT_EQ(ErrorOf([] { ParseAssignment("--set", "=0.5"); }, kExitUsage),
+              "--set expects ID=VALUE, not '=0.5' (the identifier is missing)");
+    EXPECT_EQ(ErrorOf([] { ParseAssignment("--automate", "FreqA=", "ID=T:V"); }, kExitUsage),
+              "--automate expects ID=T:V, not 'FreqA=' (the value is missing)");
+    EXPECT_EQ(ErrorOf([] { ParseAssignment("--set", "\x1b]0;x\x07"); }, kExitUsage),
+              "--set expects ID=VALUE, not '\\x1B]0;x\\x07'");
+
+    for (const char* path : {"a.png", "levels.PNG", "-", "/dev/stdout", "v1.2/levels"}) {
+        EXPECT_NO_THROW(CheckPictureName("--plot", path)) << path;
+    }
+    for (const char* path : {"p.jpg", "p.png.gz", "p.svg"}) ErrorOf([&] { CheckPictureName("--plot", path); }, kExitUsage);
+    // A decimal comma in an envelope splits a point in two; the message says so.
+    EXPECT_NE(ErrorOf([] { Envelope::Parse("0:0,5"); }, kExitUsage).find("the decimal separator is a point"),
+              std::string::npos);
 }
 
 // ---------------------------------------------------------------------------------------------------

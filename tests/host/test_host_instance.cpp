@@ -525,6 +525,31 @@ TEST_F(HostInstance, HostReportsUnbalancedTouchesAndUnknownParameters) {
     automation->Release();
 }
 
+TEST_F(HostInstance, MisbehaviourGoesThroughTheOneReporterSayingWhereWhatAndWhatIsDone) {
+    auto inst = Make(AAX_eStemFormat_Stereo);
+    ASSERT_NE(inst, nullptr);
+    AAX_IACFAutomationDelegate* automation = nullptr;
+    ASSERT_EQ(inst->HostObject()->QueryInterface(IID_IAAXAutomationDelegateV1,
+                                                 reinterpret_cast<void**>(&automation)),
+              0);
+    std::vector<MarovexReport> reports;
+    const auto previous = MarovexSetReportSink([&](const MarovexReport& r) { reports.push_back(r); });
+    const int32_t before = inst->ProblemCount();
+    EXPECT_EQ(automation->PostSetValueRequest("Width", 2.0), 0);
+    // An identifier that would move the cursor and clear the screen if printed as it is.
+    EXPECT_EQ(automation->PostReleaseRequest("\x1b[2J\x1b[H"), 0);
+    MarovexSetReportSink(previous);
+    automation->Release();
+
+    EXPECT_EQ(inst->ProblemCount(), before + 2);  // every report of an instance is also counted
+    ASSERT_EQ(reports.size(), 2u);
+    EXPECT_EQ(reports[0].where, "data model");
+    EXPECT_EQ(reports[0].what, "asked to set \"Width\" to 2");
+    EXPECT_EQ(reports[0].action, "clamped to 0 to 1");
+    EXPECT_EQ(MarovexReportLine(reports[1]),
+              "marovex: data model: released parameter \"\\x1B[2J\\x1B[H\" without touching it; ignored");
+}
+
 namespace {
 
 // A looping source that keeps the first `frames` of the output it is handed.
