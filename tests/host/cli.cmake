@@ -36,6 +36,7 @@ if(TARGET marovex)
   marovex_add_test(test_cli_hostile
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_cli_hostile.cpp
     LIBS PkgConfig::CLI_SNDFILE nlohmann_json::nlohmann_json)
-  target_compile_definitions(test_cli_hostile PRIVATE MAROVEX_CLI_PROGRAM="$<TARGET_FILE:marovex>")
+  target_compile_definitions(test_cli_hostile PRIVATE MAROVEX_CLI_PROGRAM="$<TARGET_FILE:marovex>"
+    MAROVEX_GUI_LEAKS_SUPPRESSIONS="${CMAKE_SOURCE_DIR}/tests/gui-leaks.supp")
   add_dependencies(test_cli_hostile marovex)
 endif()
