@@ -6,6 +6,8 @@ find_package(fmt REQUIRED)
 find_package(nlohmann_json REQUIRED)
 find_package(CLI11 REQUIRED)
 pkg_check_modules(CLI_EDITOR_DEPS REQUIRED IMPORTED_TARGET GLOBAL x11 cairo pangocairo)
+# The editor's sound: RtAudio (JACK, PulseAudio, ALSA); ALSA's own library only to quiet its reports.
+pkg_check_modules(CLI_AUDIO_DEPS REQUIRED IMPORTED_TARGET GLOBAL rtaudio alsa)
 
 # Everything but main(), so that the tests can reach the file formats directly.
 add_library(marovex_cli_core STATIC
@@ -23,6 +25,7 @@ add_library(marovex_cli_core STATIC
   ${CMAKE_CURRENT_LIST_DIR}/cli/StateFile.cpp
   ${CMAKE_CURRENT_LIST_DIR}/cli/Text.cpp
   ${CMAKE_CURRENT_LIST_DIR}/cli/EditorCommand.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/cli/AudioOutput.cpp
   ${CMAKE_CURRENT_LIST_DIR}/cli/PlotCanvas.cpp
   ${CMAKE_CURRENT_LIST_DIR}/cli/PlotLevels.cpp
   ${CMAKE_CURRENT_LIST_DIR}/cli/PlotResponse.cpp)
@@ -30,7 +33,7 @@ target_include_directories(marovex_cli_core PUBLIC ${CMAKE_CURRENT_LIST_DIR}/cli
 target_link_libraries(marovex_cli_core
   PUBLIC marovex_host marovex_preset marovex_demo_signal aax_interfaces PkgConfig::CLI_SNDFILE
          fmt::fmt nlohmann_json::nlohmann_json CLI11::CLI11 PkgConfig::CLI_EDITOR_DEPS
-  PRIVATE Threads::Threads marovex_warnings)
+  PRIVATE PkgConfig::CLI_AUDIO_DEPS Threads::Threads marovex_warnings)
 # The pictures keep their cairo and pango objects in owners (PlotCanvas.h includes them).
 target_link_libraries(marovex_cli_core PUBLIC marovex_graphics_owners)
 

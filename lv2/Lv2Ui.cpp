@@ -16,6 +16,9 @@
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <lv2/atom/atom.h>
+#include <lv2/options/options.h>
+#include <lv2/urid/urid.h>
 #include <poll.h>
 
 #include <cmath>
@@ -35,6 +38,29 @@ namespace marovex_lv2 {
 namespace {
 
 void Say(const std::string& why) { std::fprintf(stderr, "Marovex LV2 user interface: %s\n", why.c_str()); }
+
+// The host's ui:scaleFactor option, the editor's scale; 0 (the desktop's) when the host passes none.
+float HostScaleFactor(const LV2_Feature* const* features) {
+    const LV2_URID_Map* map = nullptr;
+    const LV2_Options_Option* options = nullptr;
+    for (int i = 0; features != nullptr && features[i] != nullptr; ++i) {
+        if (features[i]->URI == nullptr) continue;
+        if (std::strcmp(features[i]->URI, LV2_URID__map) == 0) map = static_cast<const LV2_URID_Map*>(features[i]->data);
+        if (std::strcmp(features[i]->URI, LV2_OPTIONS__options) == 0) {
+            options = static_cast<const LV2_Options_Option*>(features[i]->data);
+        }
+    }
+    if (map == nullptr || map->map == nullptr || options == nullptr) return 0.0f;
+    const LV2_URID scale = map->map(map->handle, LV2_UI__scaleFactor);
+    const LV2_URID floatType = map->map(map->handle, LV2_ATOM__Float);
+    for (const LV2_Options_Option* o = options; o->key != 0 || o->value != nullptr; ++o) {
+        if (o->key != scale || o->type != floatType || o->size != sizeof(float) || o->value == nullptr) continue;
+        float v;
+        std::memcpy(&v, o->value, sizeof v);
+        return std::isfinite(v) && v > 0.0f ? v : 0.0f;
+    }
+    return 0.0f;
+}
 
 struct Ui {
     LV2UI_Write_Function write = nullptr;
@@ -114,6 +140,7 @@ LV2UI_Handle Instantiate(const LV2UI_Descriptor*, const char* pluginUri, const c
         // The editor makes its window inside ours on a connection of its own: ours must exist first.
         XSync(ui->display, False);
         ui->container = std::make_unique<MarovexViewContainer>(uint64_t(ui->window));
+        ui->container->SetScaleFactor(HostScaleFactor(features));
         AAX_IACFEffectGUI* editor = ui->gui->Interface();
         editor->SetViewContainer(ui->container->Unknown());
         AAX_Point size{0, 0};

@@ -15,13 +15,13 @@
 #include <cstdio>
 #include <string>
 
-#include "GraphicsOwners.h"
+#include "vstgui/owned.h"
 
 namespace {
 
-using marovex::gfx::CairoContext;
-using marovex::gfx::CairoPattern;
-using marovex::gfx::CairoSurface;
+using VSTGUI::owned::Cairo;
+using VSTGUI::owned::Pattern;
+using VSTGUI::owned::Surface;
 
 constexpr double kPi = 3.14159265358979323846;
 constexpr int kFrames = 131;
@@ -37,7 +37,7 @@ Rgb Hex(uint32_t v) { return Rgb{((v >> 16) & 255) / 255.0, ((v >> 8) & 255) / 2
 
 void Source(cairo_t* cr, Rgb c, double a = 1.0) { cairo_set_source_rgba(cr, c.r, c.g, c.b, a); }
 
-void Stop(const CairoPattern& p, double at, Rgb c, double a = 1.0) {
+void Stop(const Pattern& p, double at, Rgb c, double a = 1.0) {
     cairo_pattern_add_color_stop_rgba(p.get(), at, c.r, c.g, c.b, a);
 }
 
@@ -70,16 +70,16 @@ enum class Align { Left, Center, Right };
 // Draws one line with its logical box's top at y; returns the width.
 double Text(cairo_t* cr, const std::string& text, double x, double y, double size, bool bold, double spacing,
             Align align, Rgb color, double alpha = 1.0, const char* family = "DejaVu Sans") {
-    const marovex::gfx::PangoLayoutOwner layout(pango_cairo_create_layout(cr));
-    const marovex::gfx::PangoFontDescriptionOwner desc(pango_font_description_new());
+    const VSTGUI::owned::Layout layout(pango_cairo_create_layout(cr));
+    const VSTGUI::owned::FontDescription desc(pango_font_description_new());
     pango_font_description_set_family(desc.get(), family);
     pango_font_description_set_absolute_size(desc.get(), size * PANGO_SCALE);
     pango_font_description_set_weight(desc.get(), bold ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
     pango_layout_set_font_description(layout.get(), desc.get());
-    const marovex::gfx::PangoAttrListOwner attrs(pango_attr_list_new());
+    const VSTGUI::owned::AttrList attrs(pango_attr_list_new());
     pango_attr_list_insert(attrs.get(), pango_attr_letter_spacing_new(static_cast<int>(spacing * PANGO_SCALE)));
     pango_layout_set_attributes(layout.get(), attrs.get());
-    const marovex::gfx::CairoFontOptions options(cairo_font_options_create());
+    const VSTGUI::owned::FontOptions options(cairo_font_options_create());
     cairo_font_options_set_antialias(options.get(), CAIRO_ANTIALIAS_GRAY);
     cairo_font_options_set_hint_style(options.get(), CAIRO_HINT_STYLE_SLIGHT);
     cairo_font_options_set_hint_metrics(options.get(), CAIRO_HINT_METRICS_ON);
@@ -110,7 +110,7 @@ void Engraved(cairo_t* cr, const std::string& text, double x, double y, double s
 // Background
 
 void BrushedPanel(cairo_t* cr, double x, double y, double w, double h, Rgb top, Rgb bottom) {
-    const CairoPattern p(cairo_pattern_create_linear(0, y, 0, y + h));
+    const Pattern p(cairo_pattern_create_linear(0, y, 0, y + h));
     Stop(p, 0, top);
     Stop(p, 1, bottom);
     cairo_rectangle(cr, x, y, w, h);
@@ -140,7 +140,7 @@ void BrushedPanel(cairo_t* cr, double x, double y, double w, double h, Rgb top, 
 // A recessed area: dark fill, inner shadow along the top, light edge along the bottom.
 void Recess(cairo_t* cr, double x, double y, double w, double h, double r, Rgb fill) {
     RoundRect(cr, x, y, w, h, r);
-    const CairoPattern p(cairo_pattern_create_linear(0, y, 0, y + h));
+    const Pattern p(cairo_pattern_create_linear(0, y, 0, y + h));
     Stop(p, 0, Rgb{fill.r * 0.6, fill.g * 0.6, fill.b * 0.6});
     Stop(p, 0.35, fill);
     Stop(p, 1, Rgb{fill.r * 1.15, fill.g * 1.15, fill.b * 1.15});
@@ -164,14 +164,14 @@ void Plate(cairo_t* cr, double x, double y, double w, double h, double r, Rgb to
         cairo_fill(cr);
     }
     RoundRect(cr, x, y, w, h, r);
-    const CairoPattern p(cairo_pattern_create_linear(0, y, 0, y + h));
+    const Pattern p(cairo_pattern_create_linear(0, y, 0, y + h));
     Stop(p, 0, top);
     Stop(p, 1, bottom);
     cairo_set_source(cr, p.get());
     cairo_fill(cr);
     cairo_set_line_width(cr, 1);
     RoundRect(cr, x + 0.5, y + 0.5, w - 1, h - 1, r);
-    const CairoPattern edge(cairo_pattern_create_linear(0, y, 0, y + h));
+    const Pattern edge(cairo_pattern_create_linear(0, y, 0, y + h));
     cairo_pattern_add_color_stop_rgba(edge.get(), 0, 1, 1, 1, 0.16);
     cairo_pattern_add_color_stop_rgba(edge.get(), 0.5, 1, 1, 1, 0.04);
     cairo_pattern_add_color_stop_rgba(edge.get(), 1, 0, 0, 0, 0.35);
@@ -184,7 +184,7 @@ void Screw(cairo_t* cr, double cx, double cy, double slotAngle) {
     cairo_arc(cr, cx, cy + 0.8, r + 0.8, 0, 2 * kPi);
     cairo_set_source_rgba(cr, 0, 0, 0, 0.55);
     cairo_fill(cr);
-    const CairoPattern p(cairo_pattern_create_radial(cx - 1.5, cy - 1.5, 0.5, cx, cy, r));
+    const Pattern p(cairo_pattern_create_radial(cx - 1.5, cy - 1.5, 0.5, cx, cy, r));
     Stop(p, 0, Hex(0xe8e8ea));
     Stop(p, 0.6, Hex(0x9a9ca0));
     Stop(p, 1, Hex(0x4a4c50));
@@ -235,7 +235,7 @@ void DrawBackground(cairo_t* cr) {
     // Panel: dark anodised metal with a fine horizontal grain.
     BrushedPanel(cr, 0, 0, kWidth, kHeight, Hex(0x2b2d31), Hex(0x16171a));
     // A soft light from the top left.
-    const CairoPattern glow(cairo_pattern_create_radial(90, 40, 10, 90, 40, 330));
+    const Pattern glow(cairo_pattern_create_radial(90, 40, 10, 90, 40, 330));
     cairo_pattern_add_color_stop_rgba(glow.get(), 0, 1, 1, 1, 0.07);
     cairo_pattern_add_color_stop_rgba(glow.get(), 1, 1, 1, 1, 0);
     cairo_rectangle(cr, 0, 0, kWidth, kHeight);
@@ -244,7 +244,7 @@ void DrawBackground(cairo_t* cr) {
 
     // Top strip holding the preset buttons.
     cairo_rectangle(cr, 0, 0, kWidth, 27);
-    const CairoPattern strip(cairo_pattern_create_linear(0, 0, 0, 27));
+    const Pattern strip(cairo_pattern_create_linear(0, 0, 0, 27));
     Stop(strip, 0, Hex(0x1a1b1e));
     Stop(strip, 1, Hex(0x111214));
     cairo_set_source(cr, strip.get());
@@ -272,7 +272,7 @@ void DrawBackground(cairo_t* cr) {
     Text(cr, "MAROVEX", 22, 47, 30, true, 4.5, Align::Left, Hex(0x000000), 0.6);
     Text(cr, "MAROVEX", 21, 45, 30, true, 4.5, Align::Left, gold);
     cairo_rectangle(cr, 22, 86, 168, 1.2);
-    const CairoPattern rule(cairo_pattern_create_linear(22, 0, 190, 0));
+    const Pattern rule(cairo_pattern_create_linear(22, 0, 190, 0));
     Stop(rule, 0, gold, 0.9);
     Stop(rule, 1, gold, 0.0);
     cairo_set_source(cr, rule.get());
@@ -306,7 +306,7 @@ void DrawBackground(cairo_t* cr) {
         const double cx = k.left + k.size / 2;
         const double cy = k.top + k.size / 2;
         const double body = k.size * 0.40;
-        const CairoPattern well(cairo_pattern_create_radial(cx, cy + 1, body, cx, cy + 1, body + 4));
+        const Pattern well(cairo_pattern_create_radial(cx, cy + 1, body, cx, cy + 1, body + 4));
         cairo_pattern_add_color_stop_rgba(well.get(), 0, 0, 0, 0, 0.55);
         cairo_pattern_add_color_stop_rgba(well.get(), 1, 0, 0, 0, 0);
         cairo_arc(cr, cx, cy + 1, body + 4, 0, 2 * kPi);
@@ -322,7 +322,7 @@ void DrawBackground(cairo_t* cr) {
     // The readout window under the message label (10, 310)-(270, 344).
     Recess(cr, 6, 311, 270, 25, 4, Hex(0x0d0f10));
     cairo_rectangle(cr, 8, 313, 266, 10);
-    const CairoPattern gloss(cairo_pattern_create_linear(0, 313, 0, 323));
+    const Pattern gloss(cairo_pattern_create_linear(0, 313, 0, 323));
     cairo_pattern_add_color_stop_rgba(gloss.get(), 0, 1, 1, 1, 0.05);
     cairo_pattern_add_color_stop_rgba(gloss.get(), 1, 1, 1, 1, 0);
     cairo_set_source(cr, gloss.get());
@@ -340,9 +340,9 @@ void DrawBackground(cairo_t* cr) {
 
 // The knob's cap: brushed silver with a fixed reflection (light from the top left), drawn once and
 // reused for every frame since lighting does not turn with the knob.
-CairoSurface MakeCap(int size, double radius) {
-    CairoSurface s(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, size, size));
-    const CairoContext context(cairo_create(s.get()));
+Surface MakeCap(int size, double radius) {
+    Surface s(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, size, size));
+    const Cairo context(cairo_create(s.get()));
     cairo_t* cr = context.get();
     const double c = size / 2.0;
     const int wedges = 360;
@@ -361,7 +361,7 @@ CairoSurface MakeCap(int size, double radius) {
         cairo_fill(cr);
     }
     // Dome shading.
-    const CairoPattern dome(cairo_pattern_create_radial(c - radius * 0.35, c - radius * 0.4, radius * 0.1, c, c, radius));
+    const Pattern dome(cairo_pattern_create_radial(c - radius * 0.35, c - radius * 0.4, radius * 0.1, c, c, radius));
     cairo_pattern_add_color_stop_rgba(dome.get(), 0, 1, 1, 1, 0.28);
     cairo_pattern_add_color_stop_rgba(dome.get(), 0.7, 1, 1, 1, 0.0);
     cairo_pattern_add_color_stop_rgba(dome.get(), 1, 0, 0, 0, 0.22);
@@ -369,7 +369,7 @@ CairoSurface MakeCap(int size, double radius) {
     cairo_set_source(cr, dome.get());
     cairo_fill(cr);
     // Chamfer: a thin bright ring on top, dark at the bottom.
-    const CairoPattern rim(cairo_pattern_create_linear(0, c - radius, 0, c + radius));
+    const Pattern rim(cairo_pattern_create_linear(0, c - radius, 0, c + radius));
     cairo_pattern_add_color_stop_rgba(rim.get(), 0, 1, 1, 1, 0.85);
     cairo_pattern_add_color_stop_rgba(rim.get(), 0.5, 0.6, 0.6, 0.62, 0.4);
     cairo_pattern_add_color_stop_rgba(rim.get(), 1, 0.1, 0.1, 0.1, 0.8);
@@ -389,7 +389,7 @@ void DrawKnobFrame(cairo_t* cr, int size, double top, double turn, cairo_surface
     cairo_clip(cr);
 
     // Drop shadow below the knob.
-    const CairoPattern shadow(cairo_pattern_create_radial(c, cy + size * 0.05, skirt * 0.8, c, cy + size * 0.05, skirt + size * 0.09));
+    const Pattern shadow(cairo_pattern_create_radial(c, cy + size * 0.05, skirt * 0.8, c, cy + size * 0.05, skirt + size * 0.09));
     cairo_pattern_add_color_stop_rgba(shadow.get(), 0, 0, 0, 0, 0.7);
     cairo_pattern_add_color_stop_rgba(shadow.get(), 1, 0, 0, 0, 0);
     cairo_arc(cr, c, cy + size * 0.05, skirt + size * 0.09, 0, 2 * kPi);
@@ -397,7 +397,7 @@ void DrawKnobFrame(cairo_t* cr, int size, double top, double turn, cairo_surface
     cairo_fill(cr);
 
     // Skirt: dark polished metal, knurled at the edge (the knurling turns with the knob).
-    const CairoPattern body(cairo_pattern_create_linear(0, cy - skirt, 0, cy + skirt));
+    const Pattern body(cairo_pattern_create_linear(0, cy - skirt, 0, cy + skirt));
     Stop(body, 0, Hex(0x8c8f94));
     Stop(body, 0.45, Hex(0x45484d));
     Stop(body, 1, Hex(0x1b1c1f));
@@ -442,10 +442,10 @@ void DrawKnobFrame(cairo_t* cr, int size, double top, double turn, cairo_surface
 
 bool WriteKnobStrip(const std::string& path, int size) {
     const double capRadius = size * 0.31;
-    const CairoSurface cap = MakeCap(size, capRadius);
-    const CairoSurface strip(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, size, size * kFrames));
+    const Surface cap = MakeCap(size, capRadius);
+    const Surface strip(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, size, size * kFrames));
     {
-        const CairoContext cr(cairo_create(strip.get()));
+        const Cairo cr(cairo_create(strip.get()));
         for (int i = 0; i < kFrames; ++i) {
             const double deg = -kSweep / 2 + kSweep * i / (kFrames - 1);
             DrawKnobFrame(cr.get(), size, static_cast<double>(i) * size, deg * kPi / 180.0, cap.get(), capRadius);
@@ -455,9 +455,9 @@ bool WriteKnobStrip(const std::string& path, int size) {
 }
 
 bool WriteBackground(const std::string& path) {
-    const CairoSurface s(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, kWidth, kHeight));
+    const Surface s(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, kWidth, kHeight));
     {
-        const CairoContext cr(cairo_create(s.get()));
+        const Cairo cr(cairo_create(s.get()));
         DrawBackground(cr.get());
     }
     return cairo_surface_write_to_png(s.get(), path.c_str()) == CAIRO_STATUS_SUCCESS;

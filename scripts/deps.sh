@@ -9,7 +9,8 @@ packages=(
   clang libclang-rt-14-dev
   locales
   libcairo2-dev libpango1.0-dev libx11-dev fonts-dejavu-core
-  xvfb xauth xdotool xclip zenity imagemagick
+  xvfb xauth xdotool xclip zenity imagemagick openbox x11-utils
+  librtaudio-dev libasound2-dev libjack-jackd2-dev
   lv2-dev liblilv-dev lilv-utils sordi
   jalv jackd2 python3
   calf-plugins lsp-plugins-lv2

@@ -51,14 +51,14 @@ void PlotCanvas::SetColour(MarovexRgb c, double alpha) {
 double PlotCanvas::Text(double x, double y, const std::string& text, double size, MarovexRgb colour, TextAlign align,
                         bool bold) {
     cairo_t* cr = mCr.get();
-    const gfx::PangoLayoutOwner layout(pango_cairo_create_layout(cr));
-    const gfx::PangoFontDescriptionOwner desc(pango_font_description_new());
+    const VSTGUI::owned::Layout layout(pango_cairo_create_layout(cr));
+    const VSTGUI::owned::FontDescription desc(pango_font_description_new());
     pango_font_description_set_family(desc.get(), kMarovexFontFamily);
     pango_font_description_set_absolute_size(desc.get(), size * mUnit * PANGO_SCALE);
     pango_font_description_set_weight(desc.get(), bold ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
     pango_layout_set_font_description(layout.get(), desc.get());
     // Fixed font options, whatever the environment says, so that the bytes do not depend on it.
-    const gfx::CairoFontOptions options(cairo_font_options_create());
+    const VSTGUI::owned::FontOptions options(cairo_font_options_create());
     cairo_font_options_set_antialias(options.get(), CAIRO_ANTIALIAS_GRAY);
     cairo_font_options_set_hint_style(options.get(), CAIRO_HINT_STYLE_SLIGHT);
     cairo_font_options_set_hint_metrics(options.get(), CAIRO_HINT_METRICS_ON);

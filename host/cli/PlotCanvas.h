@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "GraphicsOwners.h"
+#include "vstgui/owned.h"
 #include "MarovexPalette.h"
 
 namespace marovex::cli {
@@ -52,8 +52,8 @@ public:
 private:
     PlotSize mSize;
     double mUnit;
-    gfx::CairoSurface mSurface;
-    gfx::CairoContext mCr;
+    VSTGUI::owned::Surface mSurface;
+    VSTGUI::owned::Cairo mCr;
     bool mBoxed = false;
 };
 

@@ -11,6 +11,16 @@ if(TARGET MarovexLv2)
   add_dependencies(test_lv2_plugin marovex_lv2_bundle)
 endif()
 
+# The user interface's scale under Xvfb: the host's ui:scaleFactor option, else the desktop's.
+if(TARGET MarovexLv2UI)
+  find_package(X11 REQUIRED)
+  marovex_add_test(test_lv2_ui_scale
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_lv2_ui_scale.cpp ${CMAKE_SOURCE_DIR}/tests/GuiLeakSuppressions.cpp
+    LIBS PkgConfig::LV2 X11::X11 ${CMAKE_DL_LIBS})
+  target_compile_definitions(test_lv2_ui_scale PRIVATE MAROVEX_LV2_BUNDLE="${MAROVEX_LV2_DIR}")
+  add_dependencies(test_lv2_ui_scale marovex_lv2_bundle)
+endif()
+
 # The tools are not built with our sanitizers: in a sanitizer build they get the runtime preloaded,
 # so that they can load the instrumented plug-in.
 set(_lv2_tool_env "")
