@@ -15,6 +15,8 @@ add_library(marovex_cli_core STATIC
   ${CMAKE_CURRENT_LIST_DIR}/cli/AudioFiles.cpp
   ${CMAKE_CURRENT_LIST_DIR}/cli/ChunkPipeline.cpp
   ${CMAKE_CURRENT_LIST_DIR}/cli/Envelope.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/cli/Interrupt.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/cli/Messages.cpp
   ${CMAKE_CURRENT_LIST_DIR}/cli/InfoCommand.cpp
   ${CMAKE_CURRENT_LIST_DIR}/cli/PluginSession.cpp
   ${CMAKE_CURRENT_LIST_DIR}/cli/ProcessCommand.cpp

@@ -35,6 +35,7 @@
 #include "CliError.h"
 #include "Commands.h"
 #include "DemoSignal.h"
+#include "Messages.h"
 #include "MarovexViewContainer.h"
 #include "PluginSession.h"
 #include "StateFile.h"
@@ -128,34 +129,46 @@ Audio LoadAudio(const std::string& input) {
     return a;
 }
 
-void WritePng(const std::string& path, const std::vector<uint32_t>& pixels, int32_t width, int32_t height) {
+cairo_status_t AppendPngBytes(void* closure, const unsigned char* data, unsigned int length) {
+    auto* bytes = static_cast<std::vector<uint8_t>*>(closure);
+    bytes->insert(bytes->end(), data, data + length);
+    return CAIRO_STATUS_SUCCESS;
+}
+
+// Writes through a temporary file, as every output of the program (see CheckOutputs).
+void WritePng(const std::string& path, const std::vector<uint32_t>& pixels, int32_t width, int32_t height,
+              bool mayReplace) {
     cairo_surface_t* s = cairo_image_surface_create_for_data(
         reinterpret_cast<unsigned char*>(const_cast<uint32_t*>(pixels.data())), CAIRO_FORMAT_ARGB32, width, height,
         width * 4);
-    const cairo_status_t status = cairo_surface_write_to_png(s, path.c_str());
+    std::vector<uint8_t> png;
+    const cairo_status_t status = cairo_surface_write_to_png_stream(s, AppendPngBytes, &png);
     cairo_surface_destroy(s);
     if (status != CAIRO_STATUS_SUCCESS) {
         throw Failure("cannot write '" + path + "': " + cairo_status_to_string(status));
     }
+    PendingFile file(ClassifyOutput(path));
+    file.WriteAll(png);
+    file.Commit(mayReplace);
 }
 
-void SaveState(MarovexInstance& instance, const std::string& path) {
+void SaveState(MarovexInstance& instance, const std::string& path, bool mayReplace) {
     std::vector<uint8_t> record;
     std::string error;
     if (!instance.SaveState(&record, &error)) throw Failure("cannot save the state: " + error);
-    PendingFile file(path);
+    PendingFile file(ClassifyOutput(path));
     file.WriteAll(record);
-    file.Commit(true);
+    file.Commit(mayReplace);
 }
 
 // On a way out that is itself a failure: the state is saved when asked, and a failure to save is
 // said without hiding the first failure.
-void SaveStateOnFailure(MarovexInstance& instance, const std::string& path) {
+void SaveStateOnFailure(MarovexInstance& instance, const std::string& path, bool mayReplace) {
     if (path.empty()) return;
     try {
-        SaveState(instance, path);
+        SaveState(instance, path, mayReplace);
     } catch (const std::exception& e) {
-        fmt::print(stderr, "marovex: {}\n", e.what());
+        Message("marovex: {}\n", e.what());
     }
 }
 
@@ -285,8 +298,9 @@ Command AddEditor(CLI::App& app, const Common& common) {
         "editor",
         "Open the plug-in's editor in a window and play IN (or the built-in demo signal) through the\n"
         "plug-in in a loop, so the meter moves and edits are heard in the processed stream. Closing the\n"
-        "window, SIGINT or SIGTERM end it (status 0), saving the state to --save-state (replacing the\n"
-        "file). With --snapshot the editor is drawn offscreen into a PNG file instead (no display needed).\n"
+        "window, SIGINT or SIGTERM end it (status 0), saving the state to --save-state (an existing\n"
+        "file only with --overwrite, or the --load-state file). With --snapshot the editor is drawn\n"
+        "offscreen into a PNG file instead (no display needed).\n"
         "Order: --load-state, then each --set.");
     cmd->add_option("IN", options->input, "Audio file to loop (mono or stereo)")
         ->type_name("FILE")
@@ -309,6 +323,8 @@ Command AddEditor(CLI::App& app, const Common& common) {
            "--meter", [options](const std::string& text) { options->meter = ReadNumber("--meter", text, 0.0, 1.0); },
            "With --snapshot: the gain-reduction reading shown, 0 to 1")
         ->type_name("M");
+    cmd->add_flag("--overwrite", options->overwrite,
+                  "Replace an existing snapshot or state file (the state loaded may always be saved back)");
     cmd->add_option_function<std::string>(
            "--scale", [options](const std::string& text) { options->scale = ReadNumber("--scale", text, 0.5, 4.0); },
            "Scale the editor (window, artwork, mouse) by S, 0.5 to 4; default: the desktop's (GDK_SCALE,\n"
@@ -337,6 +353,21 @@ int RunEditor(const EditorOptions& o) {
     const bool meterGiven = o.meter >= 0.0 || std::isnan(o.meter);
     if (meterGiven && !snapshot) throw UsageError("--meter is for --snapshot only");
     if (meterGiven && !(o.meter >= 0.0 && o.meter <= 1.0)) throw UsageError("--meter must be from 0 to 1");
+
+    // The files written follow the rules of `process` (CheckOutputs), checked before the editor opens:
+    // none is an input, an existing one is replaced only with --overwrite. The state loaded may be
+    // saved back over itself: that is the session being edited.
+    const bool savesLoadedState = !o.saveState.empty() && !o.loadState.empty() && SameFile(o.saveState, o.loadState);
+    const bool stateMayReplace = o.overwrite || savesLoadedState;
+    {
+        std::vector<FileUse> inputs;
+        if (!o.input.empty()) inputs.push_back({"input audio", o.input});
+        if (!o.loadState.empty() && !savesLoadedState) inputs.push_back({"state loaded", o.loadState});
+        std::vector<OutputTarget> outputs;
+        if (snapshot) outputs.push_back({"snapshot", ClassifyOutput(o.snapshot), o.overwrite});
+        if (!o.saveState.empty()) outputs.push_back({"state file", ClassifyOutput(o.saveState), stateMayReplace});
+        CheckOutputs(outputs, inputs, nullptr);
+    }
 
     // The display first: without one there is nothing to open.
     std::unique_ptr<Display, DisplayCloser> display;
@@ -369,8 +400,16 @@ int RunEditor(const EditorOptions& o) {
                           float(audio.sampleRate), kBlockFrames);
     MarovexInstance& instance = session.Instance();
     std::string error;
-    if (!stateRecord.empty() && !instance.LoadState(stateRecord, &error)) {
-        throw Failure("cannot load the state '" + o.loadState + "': " + error);
+    if (!stateRecord.empty()) {
+        std::vector<std::string> problems;
+        try {
+            problems = session.LoadStateAndReport(stateRecord);
+        } catch (const CliError& e) {
+            throw Failure("cannot load the state " + Quote(o.loadState) + ": " + e.what());
+        }
+        for (const std::string& problem : problems) {
+            Say(Voice::Warning, "the state " + Quote(o.loadState) + ": " + problem);
+        }
     }
     for (const Assignment& a : sets) session.SetFromText(session.Resolve(a.key), a.value);
 
@@ -385,9 +424,9 @@ int RunEditor(const EditorOptions& o) {
             *gui, &pixels, &width, &height, [&] { gui->Interface()->TimerWakeup(); }, &error,
             o.scale > 0 ? float(o.scale) : 1.0f);
         if (!drawn) throw Failure("cannot draw the editor: " + error);
-        WritePng(o.snapshot, pixels, width, height);
+        WritePng(o.snapshot, pixels, width, height, o.overwrite);
         gui.reset();
-        if (!o.saveState.empty()) SaveState(instance, o.saveState);
+        if (!o.saveState.empty()) SaveState(instance, o.saveState, stateMayReplace);
         return kExitSuccess;
     }
 
@@ -420,7 +459,7 @@ int RunEditor(const EditorOptions& o) {
         if (audioChoice != AudioChoice::Off) {
             std::string why;
             output = AudioOutput::Open(audioChoice, instance, source, &why);
-            if (!output) fmt::print(stderr, "marovex: no sound ({}); the editor runs silent\n", why);
+            if (!output) Message("marovex: no sound ({}); the editor runs silent\n", why);
         }
         if (!output && !instance.StartAudioThread(source, kBlockFrames, &error)) {
             throw Failure("cannot start the audio thread: " + error);
@@ -432,23 +471,23 @@ int RunEditor(const EditorOptions& o) {
     } catch (const CliError&) {
         instance.StopAudioThread();
         gui.reset();
-        SaveStateOnFailure(instance, o.saveState);
+        SaveStateOnFailure(instance, o.saveState, stateMayReplace);
         throw;
     } catch (const std::exception& e) {
         instance.StopAudioThread();
         gui.reset();
-        SaveStateOnFailure(instance, o.saveState);
+        SaveStateOnFailure(instance, o.saveState, stateMayReplace);
         throw Failure(e.what());
     }
-    if (!sound.empty()) fmt::print(stderr, "marovex: {}\n", sound);
+    if (!sound.empty()) Message("marovex: {}\n", sound);
     gui.reset();
     if (end == LoopEnd::DisplayBroken) {
-        SaveStateOnFailure(instance, o.saveState);
+        SaveStateOnFailure(instance, o.saveState, stateMayReplace);
         const char* name = std::getenv("DISPLAY");
         throw Failure(std::string("the X connection to '") + (name ? name : "") + "' was broken" +
                       (o.saveState.empty() ? "" : "; the state was saved to '" + o.saveState + "'"));
     }
-    if (!o.saveState.empty()) SaveState(instance, o.saveState);
+    if (!o.saveState.empty()) SaveState(instance, o.saveState, stateMayReplace);
     return kExitSuccess;
 }
 

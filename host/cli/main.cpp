@@ -19,6 +19,7 @@
 #include "Commands.h"
 #include "EditorCommand.h"
 #include "MarovexHost.h"
+#include "Messages.h"
 #include "PlotResponse.h"
 #include "Text.h"
 #include "ValidateCommand.h"
@@ -263,6 +264,7 @@ int Run(int argc, char** argv) {
 }  // namespace marovex::cli
 
 int main(int argc, char** argv) {
+    marovex::cli::KeepStandardDescriptorsOpen();
     try {
         return marovex::cli::Run(argc, argv);
     } catch (const marovex::cli::CliError& e) {

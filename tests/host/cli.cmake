@@ -29,3 +29,14 @@ if(TARGET marovex_cli_core)
   target_compile_definitions(test_cli_plots PRIVATE MAROVEX_MODULE_PATH="$<TARGET_FILE:Marovex>")
   add_dependencies(test_cli_plots Marovex)
 endif()
+
+# The program against hostile input: outputs that are inputs or protected files, leftovers of killed
+# runs, endless and stalled pipes, stop signals, a closed standard error, damaged states and files.
+if(TARGET marovex)
+  marovex_add_test(test_cli_hostile
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_cli_hostile.cpp
+    LIBS PkgConfig::CLI_SNDFILE nlohmann_json::nlohmann_json)
+  target_compile_definitions(test_cli_hostile PRIVATE MAROVEX_CLI_PROGRAM="$<TARGET_FILE:marovex>"
+    MAROVEX_GUI_LEAKS_SUPPRESSIONS="${CMAKE_SOURCE_DIR}/tests/gui-leaks.supp")
+  add_dependencies(test_cli_hostile marovex)
+endif()
