@@ -17,8 +17,9 @@ with Ardour's dummy backend (no sound card, no display), one process per step.
    silence, and to plain `marovex process` (a fresh instance, which starts at full gain reduction
    and releases) from at most 0.5 s on.
 4. reopen in a new process: every control port restored; the state chunk Ardour stored equals what
-   `marovex process --save-state` writes; then one value changed and saved at once, as a script
-   does: the stored chunk must hold the change.
+   `marovex process --save-state` writes; then one value changed and saved after the one process
+   cycle in which Ardour hands a port value to the plug-in (before it, only Ardour's own copy holds
+   it): the stored chunk must hold the change.
 5. reopen again: the change kept, in the ports and in the chunk the restored instance saves.
 6. a new session with 8 tracks of 4 plug-ins each (32 instances) plays 10 s of session time (the
    dummy backend at ten times real-time speed, a sine sweep at the inputs): no error, warning or

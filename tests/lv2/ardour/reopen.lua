@@ -1,6 +1,10 @@
 -- Step 3 and 4: reopen the saved session in a new process, report every control port of the
 -- plug-in, let it run and save again (so the restored instance writes its own state), and
--- optionally change one port and save at once, as a script does.
+-- optionally change one port and save as soon as the plug-in can know of it, as a script does.
+-- Ardour keeps a value set by port in a copy of its own and writes it into the plug-in's port only
+-- at its next process cycle, so a save before that cycle cannot hold it (Ardour's session file holds
+-- it, and Ardour sets the ports after restoring the chunk, so the change is kept on reopening); the
+-- save comes right after that one cycle, while the edit may still be on its way through the worker.
 -- ardour7-lua reopen.lua LUA_DIR SESSION_DIR NAME [PORT=VALUE]
 local lua_dir, dir, name, change = arg[1], arg[2], arg[3], arg[4]
 dofile(lua_dir .. "/common.lua")
@@ -23,6 +27,7 @@ local function step()
     local port, value = change:match("^(%d+)=(.+)$")
     set_port(proc, tonumber(port), tonumber(value))
     report_ports(proc, "changed")
+    let_run(1)
     save_session()
   end
 end
