@@ -29,7 +29,7 @@ if(TARGET marovex)
     add_dependencies(test_editor_sound marovex)
     add_test(NAME marovex_editor_sound COMMAND test_editor_sound)
     # In the sanitizer build the editor's font and X11 libraries keep caches they never free.
-    set_tests_properties(marovex_editor_sound PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 120 LABELS marovex_editor_e2e
+    set_tests_properties(marovex_editor_sound PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 120 RUN_SERIAL TRUE LABELS marovex_editor_e2e
       ENVIRONMENT "LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/gui-leaks.supp;ASAN_OPTIONS=fast_unwind_on_malloc=0")
   endif()
 endif()

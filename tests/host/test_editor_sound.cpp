@@ -278,7 +278,7 @@ int Run() {
     }
     long start = -1;
     int attempts = 0;
-    for (; attempts < 3 && start < 0; ++attempts) {
+    for (; attempts < 5 && start < 0; ++attempts) {
         std::this_thread::sleep_for(std::chrono::milliseconds(200));  // past the connection's cycle
         recorder.filled = 0;
         recorder.done = false;

@@ -47,7 +47,7 @@ find_program(MAROVEX_PYTHON3 python3)
 if(TARGET MarovexLv2UI AND MAROVEX_PYTHON3 AND NOT MAROVEX_SANITIZE AND NOT MAROVEX_TSAN)
   add_test(NAME lv2_jalv_editor_e2e
     COMMAND ${MAROVEX_PYTHON3} ${CMAKE_CURRENT_LIST_DIR}/jalv_editor_e2e.py ${MAROVEX_LV2_DIR})
-  set_tests_properties(lv2_jalv_editor_e2e PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 90 LABELS lv2_e2e)
+  set_tests_properties(lv2_jalv_editor_e2e PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 90 RUN_SERIAL TRUE LABELS lv2_e2e)
 endif()
 
 # A user's session in Ardour 7, headless (ardour7-lua, Ardour's dummy backend): import, insert, set
