@@ -3,8 +3,11 @@
 # the installed fonts, so every build of one machine makes the same files.
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(ARTWORK_DEPS REQUIRED IMPORTED_TARGET cairo pangocairo)
-add_executable(marovex-artwork ${CMAKE_CURRENT_LIST_DIR}/MakeArtwork.cpp)
-target_link_libraries(marovex-artwork PRIVATE PkgConfig::ARTWORK_DEPS marovex_graphics_owners marovex_warnings)
+# The owners' deleters are compiled into the tool itself: outside the address sanitizer's build it is
+# built without the sanitizers (below), which a library compiled with them would need.
+add_executable(marovex-artwork ${CMAKE_CURRENT_LIST_DIR}/MakeArtwork.cpp ${CMAKE_SOURCE_DIR}/toolkit/source/owned_cairo.cpp)
+target_include_directories(marovex-artwork PRIVATE ${CMAKE_SOURCE_DIR}/toolkit)
+target_link_libraries(marovex-artwork PRIVATE PkgConfig::ARTWORK_DEPS marovex_warnings)
 set(_artwork_run marovex-artwork)
 if(MAROVEX_SANITIZE)
   # The sanitizer build runs the tool under the address sanitizer's leak checker, so a cairo or pango

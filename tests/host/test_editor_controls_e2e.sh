@@ -96,6 +96,10 @@ start_editor() {  # start_editor NAME ARGS...: runs the editor, waits for its wi
   editor_pid=$!
   pids+=("$editor_pid")
   wait_for 20 find_window || fail "no editor window appeared"
+  # Keys go to the focused window: wait until the window manager has given it the focus (a slow
+  # start, as under the sanitizers, can otherwise lose the first key presses).
+  xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus --sync "$window" 2>/dev/null || true
+  settle
 }
 stop_editor() {  # stop_editor EXPECTED-STATUS: SIGTERM (unless it has ended), then its exit status
   [ -n "${2:-}" ] || kill -TERM "$editor_pid"
