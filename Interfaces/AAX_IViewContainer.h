@@ -1,6 +1,8 @@
 // The host's view container: the native parent view of the editor, and the host's parameter gestures.
 #pragma once
 
+#include <cstddef>
+
 #include "AAX.h"
 #include "ACFBase.h"
 
@@ -42,9 +44,12 @@ struct AAX_SX11NativeView {
     int32_t mStride;
     int32_t mPixelsWidth;
     int32_t mPixelsHeight;
-    int32_t mReserved;
+    // The editor's scale: its window and pixels are its size times this; 0 lets the editor take the
+    // desktop's (offscreen: 1). GetViewSize reports the scaled size.
+    float mScaleFactor;
 };
 static_assert(sizeof(AAX_SX11NativeView) == 64, "the X11 native view record is 64 bytes");
+static_assert(offsetof(AAX_SX11NativeView, mScaleFactor) == 60, "the scale is the record's last field");
 
 class AAX_IACFViewContainer : public IACFUnknown {
 public:

@@ -15,7 +15,15 @@ Tandrel_AnimKnobVST::~Tandrel_AnimKnobVST() = default;
 
 CMouseEventResult Tandrel_AnimKnobVST::onMouseDown(CPoint& where, const CButtonState& buttons) {
     return TandrelHostGestures::MouseDown(mViewContainer, mParamID, where, buttons,
-                                          [this](CPoint& p, const CButtonState& b) { return CAnimKnob::onMouseDown(p, b); });
+                                          [this](CPoint& p, const CButtonState& b) {
+                                              // A plain double click restores the default, as the
+                                              // Option-click does (a window manager may take Alt).
+                                              if (static_cast<int32_t>(b) == (kLButton | kDoubleClick)) {
+                                                  RestoreDefault();
+                                                  return kMouseDownEventHandledButDontNeedMovedOrUpEvents;
+                                              }
+                                              return CAnimKnob::onMouseDown(p, b);
+                                          });
 }
 
 CMouseEventResult Tandrel_AnimKnobVST::onMouseUp(CPoint& where, const CButtonState& buttons) {
@@ -30,9 +38,26 @@ CMouseEventResult Tandrel_AnimKnobVST::onMouseMoved(CPoint& where, const CButton
 
 bool Tandrel_AnimKnobVST::checkDefaultValue(CButtonState buttons) {
     if (static_cast<int32_t>(buttons) != (kLButton | kAlt)) return false;
+    RestoreDefault();
+    return true;
+}
+
+void Tandrel_AnimKnobVST::RestoreDefault() {
     beginEdit();
     setValue(getDefaultValue());
     if (isDirty() && getListener() != nullptr) getListener()->valueChanged(this);
     endEdit();
-    return true;
+}
+
+bool Tandrel_AnimKnobVST::onWheel(const CPoint& where, const CMouseWheelAxis& axis, const float& distance,
+                                  const CButtonState& buttons) {
+    CButtonState state = buttons;
+    if (state & kControl) state |= kShift;
+    return CAnimKnob::onWheel(where, axis, distance, state);
+}
+
+int32_t Tandrel_AnimKnobVST::onKeyDown(VstKeyCode& keyCode) {
+    VstKeyCode key = keyCode;
+    if (key.modifier & MODIFIER_COMMAND) key.modifier |= MODIFIER_SHIFT;
+    return CAnimKnob::onKeyDown(key);
 }

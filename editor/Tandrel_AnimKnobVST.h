@@ -1,5 +1,6 @@
 // The editor's film-strip knob: offers its gestures to the host first, and restores its default on
-// an Option-click (Alt-click on X11 keyboards).
+// an Option-click (Alt-click on X11 keyboards) or a double click. The wheel and the keys (the
+// toolkit knob's steps) take Command (Ctrl) as their fine adjustment too, as drags do.
 #pragma once
 
 #include "vstgui/vstgui.h"
@@ -16,6 +17,9 @@ public:
     VSTGUI::CMouseEventResult onMouseMoved(VSTGUI::CPoint& where, const VSTGUI::CButtonState& buttons) override;
     // Only the exact state left button + Option (66) restores the default, through a full edit.
     bool checkDefaultValue(VSTGUI::CButtonState buttons) override;
+    bool onWheel(const VSTGUI::CPoint& where, const VSTGUI::CMouseWheelAxis& axis, const float& distance,
+                 const VSTGUI::CButtonState& buttons) override;
+    int32_t onKeyDown(VSTGUI::VstKeyCode& keyCode) override;
 
     void SetViewContainer(AAX_IViewContainer* container) { mViewContainer = container; }
     // The identifier is kept as given (callers pass string literals).
@@ -26,6 +30,9 @@ protected:
     ~Tandrel_AnimKnobVST() override;
 
 private:
+    // The default value through a full edit (begin, value, notify when it changed, end).
+    void RestoreDefault();
+
     AAX_IViewContainer* mViewContainer;
     const char* mParamID;
 };

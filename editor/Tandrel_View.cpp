@@ -1,13 +1,21 @@
 // The editor's content view: layout, control events and the timer.
 #include "Tandrel_View.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <array>
+#include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <string_view>
 
 #include "AAX_CEffectGUI.h"
+#include "AAX_CHostServices.h"
 #include "AAX_IACFEffectParameters.h"
 #include "AAX_IController.h"
 #include "MarovexPalette.h"
@@ -252,11 +260,12 @@ void Tandrel_View::valueChanged(CControl* control) {
             ShowReadout(tag, v);
             break;
         // The preset buttons act on the press only (v > 0.5); the release does nothing.
+        // LOAD and SAVE: the label shows what happened once the dialog has closed.
         case kTagLoad:
-            if (v > 0.5f) RunPresetDialog(false);  // no label change
+            if (v > 0.5f) RunPresetDialog(false);
             break;
         case kTagSave:
-            if (v > 0.5f) RunPresetDialog(true);  // no label change
+            if (v > 0.5f) RunPresetDialog(true);
             break;
         case kTagCopy:
             if (v > 0.5f) {
@@ -320,7 +329,64 @@ int32_t Tandrel_View::TimerWakeup() {
 namespace {
 // The longest path a preset file is opened under (the working buffer holds it and its NUL).
 constexpr size_t kPresetWorkingPathSize = 256;
+
+// What a message names a file by: the part after the last slash.
+const char* FileName(const char* path) {
+    const char* slash = std::strrchr(path, '/');
+    return slash != nullptr && slash[1] != '\0' ? slash + 1 : path;
+}
+
+// Writes `size` bytes to `path` so that the file holds either its old contents or all of the new
+// ones, never a part: into a new file beside it, flushed to the disk, then renamed over it. A link
+// is followed and the file behind it replaced (the link stays); the file keeps its permissions. False
+// and errno on failure, with nothing left behind.
+bool ReplaceFile(const char* path, const char* bytes, size_t size) {
+    std::string target = path;
+    struct stat st;
+    if (lstat(path, &st) == 0 && S_ISLNK(st.st_mode)) {
+        char resolved[PATH_MAX];
+        if (realpath(path, resolved) == nullptr) return false;
+        target = resolved;
+    }
+    const bool existed = stat(target.c_str(), &st) == 0;
+    if (existed && !S_ISREG(st.st_mode)) {
+        errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;  // a folder, a device: nothing to replace
+        return false;
+    }
+    std::string temporary;
+    int fd = -1;
+    for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+        temporary = target + ".saving-" + std::to_string(getpid()) + "-" + std::to_string(attempt);
+        // A new file gets the usual permissions (the process's umask applies).
+        fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST) return false;
+    }
+    if (fd < 0) return false;
+    bool ok = true;
+    for (size_t done = 0; ok && done < size;) {
+        const ssize_t n = write(fd, bytes + done, size - done);
+        if (n < 0 && errno == EINTR) continue;
+        ok = n > 0;
+        if (ok) done += static_cast<size_t>(n);
+    }
+    if (ok && existed) ok = fchmod(fd, st.st_mode & 07777) == 0;
+    if (ok) ok = fsync(fd) == 0;
+    int failure = errno;
+    if (close(fd) != 0 && ok) {
+        ok = false;
+        failure = errno;
+    }
+    if (ok && rename(temporary.c_str(), target.c_str()) == 0) return true;
+    if (ok) failure = errno;
+    unlink(temporary.c_str());
+    errno = failure;
+    return false;
+}
 }  // namespace
+
+std::string Tandrel_View::PresetPathToWrite(const std::string& chosen) {
+    return chosen.find(".mrv") == std::string::npos ? chosen + ".mrv" : chosen;
+}
 
 static_assert(kMarovexPresetValueCount == 8, "a preset holds the eight knobs' parameters");
 
@@ -332,6 +398,12 @@ bool Tandrel_View::setPresetPath(const char* path) {
 }
 
 void Tandrel_View::composePresetToClipboard() {
+    if (getParameters() == nullptr) return;
+    ComposePresetText();
+    setClipboardText(mPresetText);
+}
+
+void Tandrel_View::ComposePresetText() {
     AAX_IACFEffectParameters* parameters = getParameters();
     if (parameters == nullptr) return;
     std::array<double, kMarovexPresetValueCount> values{};
@@ -343,40 +415,73 @@ void Tandrel_View::composePresetToClipboard() {
     const std::string text = MarovexComposePresetText(values);
     static_assert(kMarovexPresetComposeBufferSize == sizeof(mPresetText), "the module knows the editor's buffer");
     std::snprintf(mPresetText, sizeof(mPresetText), "%s", text.c_str());
-    setClipboardText(mPresetText);
 }
 
 void Tandrel_View::savePresetToDisc() {
-    if (getParameters() == nullptr) return;
-    composePresetToClipboard();
+    AAX_IACFEffectParameters* parameters = getParameters();
+    if (parameters == nullptr) return;
     size_t length = strnlen(mPresetPath, sizeof(mPresetPath));
     if (std::strstr(mPresetPath, ".mrv") == nullptr) {
-        if (length + 4 >= sizeof(mPresetPath)) return;
+        if (length + 4 >= sizeof(mPresetPath)) {
+            PresetFailure("Cannot Save", mPresetPath, "the path is too long");
+            return;
+        }
         std::memcpy(mPresetPath + length, ".mrv", 5);
         length += 4;
     }
-    if (length >= kPresetWorkingPathSize) return;  // refused: nothing is opened
+    if (length >= kPresetWorkingPathSize) {  // refused: nothing is opened
+        PresetFailure("Cannot Save", mPresetPath, "the path is longer than 255 characters");
+        return;
+    }
     char path[kPresetWorkingPathSize];
     std::memcpy(path, mPresetPath, length + 1);
-    FILE* file = std::fopen(path, "wb");
-    if (file == nullptr) return;
-    std::fwrite(mPresetText, 1, strnlen(mPresetText, sizeof(mPresetText)), file);
-    std::fclose(file);
+    // The text first, the clipboard only once the file holds it: a failed save leaves the clipboard
+    // as the user had it.
+    ComposePresetText();
+    if (!ReplaceFile(path, mPresetText, strnlen(mPresetText, sizeof(mPresetText)))) {
+        PresetFailure("Cannot Save", path, std::strerror(errno));
+        return;
+    }
+    setClipboardText(mPresetText);
+    ShowMessage((std::string("Saved ") + FileName(path)).c_str());
 }
 
 void Tandrel_View::loadPresetFromDisc() {
     if (getParameters() == nullptr) return;
     const size_t length = strnlen(mPresetPath, sizeof(mPresetPath));
-    if (length >= kPresetWorkingPathSize) return;  // refused: nothing is opened
+    if (length >= kPresetWorkingPathSize) {  // refused: nothing is opened
+        PresetFailure("Cannot Load", mPresetPath, "the path is longer than 255 characters");
+        return;
+    }
     char path[kPresetWorkingPathSize];
     std::memcpy(path, mPresetPath, length + 1);
     FILE* file = std::fopen(path, "rb");
-    if (file == nullptr) return;
+    if (file == nullptr) {
+        PresetFailure("Cannot Load", path, std::strerror(errno));
+        return;
+    }
     // At most what the read buffer holds besides its NUL; the rest of a longer file is not read.
     const size_t read = std::fread(mReadBuffer, 1, sizeof(mReadBuffer) - 1, file);
+    const bool failed = std::ferror(file) != 0;
+    const int error = errno;
     std::fclose(file);
     mReadBuffer[read] = '\0';
-    if (ScanReadBuffer(read, false)) applyPresetToParameters();
+    if (failed) {
+        PresetFailure("Cannot Load", path, std::strerror(error));
+        return;
+    }
+    if (!ScanReadBuffer(read, false)) {
+        PresetFailure("Not a Preset:", path, "the file is not a preset (nothing was changed)");
+        return;
+    }
+    applyPresetToParameters();
+    ShowMessage((std::string("Loaded ") + FileName(path)).c_str());
+}
+
+void Tandrel_View::PresetFailure(const char* what, const char* path, const char* why) {
+    // The label says what failed; the host's log says why, with the whole path.
+    AAX_CHostServices::Trace(AAX_eTracePriorityHost_Critical, "preset: %s %s: %s", what, path, why);
+    ShowMessage((std::string(what) + " " + FileName(path)).c_str());
 }
 
 bool Tandrel_View::scanPresetFromClipboard() {
@@ -424,6 +529,8 @@ void Tandrel_View::RunPresetDialog(bool save) {
     selector->setDefaultExtension(extension);
     selector->setTitle(save ? "Choose A Preset File To Save" : "Choose A Preset File To Load");
     if (!save) selector->setAllowMultiFileSelection(false);
+    // The replace question is about the file that will be written, ".mrv" added.
+    if (save) selector->setSaveName(&Tandrel_View::PresetPathToWrite);
     mFileSelector = selector;
     if (!selector->run([this, save](CNewFileSelector* done) { FinishPresetDialog(done, save); })) {
         // No chooser could be opened: nothing is selected.
@@ -433,8 +540,10 @@ void Tandrel_View::RunPresetDialog(bool save) {
 }
 
 void Tandrel_View::FinishPresetDialog(CNewFileSelector* selector, bool save) {
-    if (selector->getNumSelectedFiles() > 0 && setPresetPath(selector->getSelectedFile(0))) {
-        if (save) {
+    if (selector->getNumSelectedFiles() > 0) {
+        if (!setPresetPath(selector->getSelectedFile(0))) {
+            PresetFailure(save ? "Cannot Save" : "Cannot Load", selector->getSelectedFile(0), "the path is too long");
+        } else if (save) {
             savePresetToDisc();
         } else {
             loadPresetFromDisc();

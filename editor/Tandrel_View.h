@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "VSTGUI_ContentView.h"
 #include "vstgui/vstgui.h"
@@ -67,11 +68,17 @@ public:
     // Presets (the four preset buttons). The text format and its reader are the shared preset module's.
     // Composes the preset text from the data model's values, keeps it and puts it on the clipboard.
     void composePresetToClipboard();
-    // Composes (so the clipboard gets the preset too), then writes it to the preset path, ".mrv"
-    // appended when the path holds ".mrv" nowhere. A path longer than 255 characters is refused.
+    // Composes, then writes it to the preset path, ".mrv" appended when the path holds ".mrv"
+    // nowhere; once the file holds it, the clipboard gets the preset too. The file is replaced whole
+    // or not at all. A path longer than 255 characters is refused. The label tells what happened
+    // ("Saved NAME", "Cannot Save NAME"); a failure's reason goes to the host's log.
     void savePresetToDisc();
     // Reads (at most 10007 bytes of) the file at the preset path, and applies it when it is a preset.
+    // The label tells what happened ("Loaded NAME", "Cannot Load NAME", "Not a Preset: NAME"); a
+    // failure changes no parameter, and its reason goes to the host's log.
     void loadPresetFromDisc();
+    // The path a preset chosen as `chosen` is written to: ".mrv" appended when it holds ".mrv" nowhere.
+    static std::string PresetPathToWrite(const std::string& chosen);
     // Reads the clipboard's text and applies it when it is a preset: true when it was applied.
     bool scanPresetFromClipboard();
     // Sets the eight parameters from the scanned values, one by one through the data model.
@@ -98,6 +105,10 @@ private:
     // Formats (or copies) into the message text, then shows it.
     void ShowMessage(const char* text);
     void ShowReadout(int32_t tag, float value);
+    // The preset text from the data model's values, into the view's preset text.
+    void ComposePresetText();
+    // A LOAD or SAVE that failed: "WHAT NAME" in the label, the path and the reason in the host's log.
+    void PresetFailure(const char* what, const char* path, const char* why);
     double DefaultValue(const char* id) const;
     // Opens the LOAD or SAVE dialog unless one is open already; it runs in the background and the
     // timer finishes it.

@@ -10,10 +10,10 @@ AAX_CEffectGUI_VST::AAX_CEffectGUI_VST() : mFrame(nullptr) {}
 AAX_CEffectGUI_VST::~AAX_CEffectGUI_VST() { AAX_CEffectGUI_VST::DeleteViewContainer(); }
 
 AAX_Result AAX_CEffectGUI_VST::GetViewSize(AAX_Point* size) const {
+    // In pixels: the frame's size times its scale factor.
     if (mFrame != nullptr && size != nullptr) {
-        const VSTGUI::CRect& r = mFrame->getViewSize();
-        size->vert = static_cast<float>(r.bottom - r.top);
-        size->horz = static_cast<float>(r.right - r.left);
+        size->vert = static_cast<float>(mFrame->getPixelHeight());
+        size->horz = static_cast<float>(mFrame->getPixelWidth());
     }
     return AAX_SUCCESS;
 }
@@ -21,7 +21,10 @@ AAX_Result AAX_CEffectGUI_VST::GetViewSize(AAX_Point* size) const {
 AAX_Result AAX_CEffectGUI_VST::Draw(AAX_Rect* rect) {
     return AAX_Guarded([&]() -> AAX_Result {
         if (rect != nullptr && mFrame != nullptr) {
-            const VSTGUI::CRect area(rect->left, rect->top, rect->left + rect->width, rect->top + rect->height);
+            // The host's rectangle is in pixels; the frame draws in its own coordinates.
+            const double scale = mFrame->getScaleFactor();
+            const VSTGUI::CRect area(rect->left / scale, rect->top / scale, (rect->left + rect->width) / scale,
+                                     (rect->top + rect->height) / scale);
             mFrame->drawRect(nullptr, area);
             mFrame->copyToNativePixels();
         }

@@ -50,16 +50,20 @@ AAX_SX11NativeView* NativeView(void* parent) {
 VSTGUI_ContentView::VSTGUI_ContentView(void* parent, AAX_IACFEffectParameters* parameters,
                                        VSTGUI::VSTGUIEditorInterface* editor)
     : VSTGUI::CFrame(VSTGUI::CRect(0, 0, 0, 0), editor), mParameters(parameters), mNativeView(NativeView(parent)) {
+    // The host's scale, or (0) the desktop's: the frame asks its window system.
+    const float scale = mNativeView != nullptr && mNativeView->mScaleFactor > 0 ? mNativeView->mScaleFactor : 0.0f;
     if (mNativeView != nullptr && mNativeView->mWindow != 0) {
         mRunLoop = std::make_unique<RunLoop>(mNativeView);
         VSTGUI::X11::FrameConfig config;
         config.runLoop = mRunLoop.get();
+        config.scaleFactor = scale;
         if (open(reinterpret_cast<void*>(static_cast<uintptr_t>(mNativeView->mWindow)),
                  VSTGUI::PlatformType::kX11EmbedWindowID, &config)) {
             return;
         }
     }
     open(nullptr, VSTGUI::PlatformType::kOffscreen);
+    setScaleFactor(scale > 0 ? scale : 1.0);
 }
 
 VSTGUI_ContentView::~VSTGUI_ContentView() {
@@ -96,7 +100,7 @@ void VSTGUI_ContentView::onDragMove(VSTGUI::IDataPackage* drag, const VSTGUI::CP
 
 bool VSTGUI_ContentView::copyToNativePixels() const {
     if (mNativeView == nullptr || mNativeView->mPixels == nullptr) return false;
-    const int32_t w = std::min(mNativeView->mPixelsWidth, static_cast<int32_t>(getViewSize().getWidth()));
-    const int32_t h = std::min(mNativeView->mPixelsHeight, static_cast<int32_t>(getViewSize().getHeight()));
+    const int32_t w = std::min(mNativeView->mPixelsWidth, getPixelWidth());
+    const int32_t h = std::min(mNativeView->mPixelsHeight, getPixelHeight());
     return copyPixels(mNativeView->mPixels, mNativeView->mStride, w, h);
 }

@@ -133,6 +133,8 @@ void MarovexViewContainer::HandleAllEvents() {
     for (const auto& w : watches) w.handler(w.context);
 }
 
+void MarovexViewContainer::SetScaleFactor(float scale) { mImpl->object.view.mScaleFactor = scale > 0 ? scale : 0.0f; }
+
 void MarovexViewContainer::SetPixelSize(int32_t width, int32_t height) {
     ContainerObject& o = mImpl->object;
     width = std::max(0, width);
@@ -147,9 +149,10 @@ void MarovexViewContainer::SetPixelSize(int32_t width, int32_t height) {
 const std::vector<uint32_t>& MarovexViewContainer::Pixels() const { return mImpl->object.pixels; }
 
 bool MarovexRenderEditorOffscreen(MarovexGui& gui, std::vector<uint32_t>* pixels, int32_t* width, int32_t* height,
-                                  const std::function<void()>& prepare, std::string* error) {
+                                  const std::function<void()>& prepare, std::string* error, float scale) {
     AAX_IACFEffectGUI* editor = gui.Interface();
     MarovexViewContainer container(0);
+    container.SetScaleFactor(scale);
     bool ok = false;
     try {
         editor->SetViewContainer(container.Unknown());

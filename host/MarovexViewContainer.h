@@ -51,6 +51,10 @@ public:
     // Calls every registered handler (for events a display connection has already read in).
     void HandleAllEvents();
 
+    // The editor's scale factor, told to the editor through the native view record when it builds
+    // its view (set it before SetViewContainer): 0, the default, lets the editor take the desktop's.
+    void SetScaleFactor(float scale);
+
     // Offscreen drawing: the pixels the editor's Draw copies into (32-bit premultiplied ARGB in
     // native byte order, width x height, rows of width x 4 bytes), allocated here.
     void SetPixelSize(int32_t width, int32_t height);
@@ -61,8 +65,8 @@ private:
     std::unique_ptr<Impl> mImpl;
 };
 
-// Opens the editor offscreen in a fresh container, calls `prepare` (e.g. timer calls), draws the whole
-// view and returns its pixels. False (and *error) when the editor builds no view or reports an
-// empty size.
+// Opens the editor offscreen in a fresh container at the given scale, calls `prepare` (e.g. timer
+// calls), draws the whole view and returns its pixels. False (and *error) when the editor builds no
+// view or reports an empty size.
 bool MarovexRenderEditorOffscreen(MarovexGui& gui, std::vector<uint32_t>* pixels, int32_t* width, int32_t* height,
-                                  const std::function<void()>& prepare, std::string* error);
+                                  const std::function<void()>& prepare, std::string* error, float scale = 1.0f);

@@ -24,7 +24,15 @@
 //   save share a gate that run only tries (an edit that finds save busy is made in the next run).
 //
 // No feature is required: without urid:map there is no state, without options the longest block is
-// kDefaultMaxBlock (longer runs are cut into blocks of that length inside the instance).
+// kDefaultMaxBlock (longer runs are cut into blocks of that length inside the instance). Features
+// and options are read as Lv2Features.h describes, so that no array a host hands over can crash it;
+// every entry point tolerates a null handle and the other things hosts are seen to pass.
+//
+// save composes the chunk from the data model and the control ports as they are at that moment:
+// a port the model has not been given yet (run has not seen it, or its edit waits for the worker)
+// is applied, through the normal edit path, to a scratch model loaded with the processing model's
+// state, and the scratch model's chunk is saved. The processing model, and so every render, is left
+// exactly as run and the worker make it, and nothing run reads is written outside run's own rules.
 #include <xmmintrin.h>
 
 #include <atomic>
@@ -32,6 +40,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -45,6 +54,7 @@
 #include <lv2/urid/urid.h>
 #include <lv2/worker/worker.h>
 
+#include "Lv2Features.h"
 #include "Lv2Module.h"
 #include "Lv2Ports.h"
 #include "MarovexHost.h"
@@ -81,8 +91,9 @@ struct Plugin {
     float* out[2] = {};
 
     // The port values the instance was last given (or that a restored state stands for); a port that
-    // differs from its entry is an edit.
-    float applied[kParameterCount] = {};
+    // differs from its entry is an edit. Written by run (with the worker, outside the gate), read by
+    // save: atomic, relaxed except where save needs run's order.
+    std::atomic<float> applied[kParameterCount] = {};
     // The identifiers as the host library takes them, built once so that edits allocate nothing.
     std::string ids[kParameterCount];
 
@@ -91,17 +102,26 @@ struct Plugin {
     // lock that both take is never contended on the audio thread.
     std::atomic<bool> modelGate{false};
 
-    // The host's worker, or null. A scheduled edit carries the generation it was made in: activate
-    // and restore start a new one, and work drops what an older one scheduled (activate makes the
-    // edits of its ports itself, restore's state stands for the ports as they are).
-    const LV2_Worker_Schedule* worker = nullptr;
-    // The host's log (log:log), or null: work traces each edit it makes (jalv prints traces with -t).
-    const LV2_Log_Log* log = nullptr;
+    // The host's worker (a copy of its schedule record), when it offers one. A scheduled edit carries
+    // the generation it was made in: activate and restore start a new one, and work drops what an
+    // older one scheduled (activate makes the edits of its ports itself, restore's state stands for
+    // the ports as they are).
+    bool hasWorker = false;
+    LV2_Worker_Schedule worker{};
+    // The host's log (log:log), when it offers one with urid:map: work traces each edit it makes
+    // (jalv prints traces with -t).
+    bool hasLog = false;
+    LV2_Log_Log log{};
     LV2_URID traceType = 0;
     std::atomic<uint32_t> generation{0};
     // Per port, edits scheduled in this generation that work has not made yet (run adds, work takes
     // away): activate makes them itself, since their messages are dropped.
     std::atomic<int32_t> inFlight[kParameterCount] = {};
+
+    // save's own: one save at a time, and the model it composes a chunk on when ports are pending
+    // (made at the first such save; never processes).
+    std::mutex saveLock;
+    std::unique_ptr<MarovexInstance> scratch;
 
     LV2_URID chunkKey = 0;
     LV2_URID atomChunk = 0;
@@ -115,26 +135,36 @@ struct Plugin {
             ids[i] = kParameterSymbols[i];
             double value = 0.0;
             if (!instance->GetParameterValue(ids[i], &value, error)) return false;
-            applied[i] = i == kEnabledPort ? EnabledFromBypass(value) : float(value);
+            applied[i].store(i == kEnabledPort ? EnabledFromBypass(value) : float(value), std::memory_order_relaxed);
         }
         return true;
     }
 
+    // The normalized value a port value stands for.
+    static double Normalized(uint32_t port, float v) {
+        return port == kEnabledPort ? BypassFromEnabled(v) : v < 0.0f ? 0.0 : v > 1.0f ? 1.0 : double(v);
+    }
+
     // The edit a port value stands for, through the data model's normal path. Not the audio thread,
     // unless there is no worker.
-    void Edit(uint32_t port, float v) {
-        const double normalized = port == kEnabledPort ? BypassFromEnabled(v)
-                                  : v < 0.0f           ? 0.0
-                                  : v > 1.0f           ? 1.0
-                                                       : double(v);
-        instance->SetParameter(ids[port], normalized, nullptr);
-    }
+    void Edit(uint32_t port, float v) { instance->SetParameter(ids[port], Normalized(port, v), nullptr); }
 
     // True (and *v) when the port is connected, holds a number and differs from `applied`.
     bool Changed(uint32_t port, float* v) const {
         if (controls[port] == nullptr) return false;
         *v = *controls[port];
-        return *v != applied[port] && !std::isnan(*v);
+        return *v != applied[port].load(std::memory_order_relaxed) && !std::isnan(*v);
+    }
+
+    // save's question (any thread, with the gate held): true (and *v) when the port holds a number
+    // that the model does not hold yet: run has not seen it, or its edit has not been made by the
+    // worker. An edit that work has made is in the model before inFlight drops (release there).
+    bool Pending(uint32_t port, float* v) const {
+        if (controls[port] == nullptr) return false;
+        *v = *controls[port];
+        if (std::isnan(*v)) return false;
+        return *v != applied[port].load(std::memory_order_acquire) ||
+               inFlight[port].load(std::memory_order_acquire) != 0;
     }
 
     // Turns changed control ports into parameter edits at once. Audio thread without a worker.
@@ -143,7 +173,7 @@ struct Plugin {
         for (uint32_t i = 0; i < kParameterCount; ++i) {
             if (!Changed(i, &v)) continue;
             Edit(i, v);
-            applied[i] = v;
+            applied[i].store(v, std::memory_order_relaxed);
         }
     }
 
@@ -157,11 +187,12 @@ struct Plugin {
             if (!Changed(i, &v)) continue;
             const EditMessage m{now, i, v};
             inFlight[i].fetch_add(1, std::memory_order_relaxed);
-            if (worker->schedule_work(worker->handle, sizeof m, &m) != LV2_WORKER_SUCCESS) {
+            if (worker.schedule_work(worker.handle, sizeof m, &m) != LV2_WORKER_SUCCESS) {
                 inFlight[i].fetch_sub(1, std::memory_order_relaxed);
                 break;
             }
-            applied[i] = v;
+            // Release: a save that sees the new value also sees the edit counted in flight.
+            applied[i].store(v, std::memory_order_release);
         }
     }
 
@@ -172,60 +203,54 @@ struct Plugin {
         generation.fetch_add(1, std::memory_order_relaxed);
         float v;
         for (uint32_t i = 0; i < kParameterCount; ++i) {
-            if (inFlight[i].exchange(0, std::memory_order_relaxed) != 0) applied[i] = NAN;
+            if (inFlight[i].exchange(0, std::memory_order_relaxed) != 0) {
+                applied[i].store(NAN, std::memory_order_relaxed);
+            }
             if (makeThem && Changed(i, &v)) {
                 Edit(i, v);
-                applied[i] = v;
+                applied[i].store(v, std::memory_order_relaxed);
             }
         }
     }
 };
 
-LV2_Handle Instantiate(const LV2_Descriptor* descriptor, double rate, const char* bundlePath,
-                       const LV2_Feature* const* features) {
+// The longest block from the host's options (buf-size's maxBlockLength, else nominalBlockLength), or
+// 0. The records are read as Lv2Features.h describes.
+int32_t BlockLengthFromOptions(const void* options, const LV2_URID_Map& map) {
+    const LV2_URID atomInt = map.map(map.handle, LV2_ATOM__Int);
+    int32_t maxLength = 0, nominal = 0;
+    ReadOption(options, map.map(map.handle, LV2_BUF_SIZE__maxBlockLength), atomInt, &maxLength, sizeof maxLength);
+    ReadOption(options, map.map(map.handle, LV2_BUF_SIZE__nominalBlockLength), atomInt, &nominal, sizeof nominal);
+    return maxLength > 0 ? maxLength : nominal > 0 ? nominal : 0;
+}
+
+LV2_Handle Instantiate(uint32_t channels, double rate, const char* bundlePath, const LV2_Feature* const* features) {
     try {
         auto p = std::make_unique<Plugin>();
-        p->channels = std::strcmp(descriptor->URI, kStereoUri) == 0 ? 2 : 1;
+        p->channels = channels;
         if (!(rate > 0.0) || !(rate < 1e7)) {
             Say("instantiate", "unusable sample rate " + std::to_string(rate));
             return nullptr;
         }
         p->sampleRate = float(rate);
 
-        LV2_URID_Map* map = nullptr;
-        const LV2_Options_Option* options = nullptr;
-        for (int i = 0; features != nullptr && features[i] != nullptr; ++i) {
-            if (std::strcmp(features[i]->URI, LV2_URID__map) == 0) map = static_cast<LV2_URID_Map*>(features[i]->data);
-            if (std::strcmp(features[i]->URI, LV2_OPTIONS__options) == 0) {
-                options = static_cast<const LV2_Options_Option*>(features[i]->data);
-            }
-            if (std::strcmp(features[i]->URI, LV2_LOG__log) == 0) {
-                p->log = static_cast<const LV2_Log_Log*>(features[i]->data);
-            }
-            if (std::strcmp(features[i]->URI, LV2_WORKER__schedule) == 0) {
-                p->worker = static_cast<const LV2_Worker_Schedule*>(features[i]->data);
-                if (p->worker != nullptr && p->worker->schedule_work == nullptr) p->worker = nullptr;
-            }
-        }
-        if (map == nullptr || (p->log != nullptr && p->log->printf == nullptr)) p->log = nullptr;
-        if (map != nullptr) {
-            if (p->log != nullptr) p->traceType = map->map(map->handle, LV2_LOG__Trace);
-            p->chunkKey = map->map(map->handle, kChunkKeyUri);
-            p->atomChunk = map->map(map->handle, LV2_ATOM__Chunk);
-            if (options != nullptr) {
-                const LV2_URID atomInt = map->map(map->handle, LV2_ATOM__Int);
-                const LV2_URID maxKey = map->map(map->handle, LV2_BUF_SIZE__maxBlockLength);
-                const LV2_URID nominalKey = map->map(map->handle, LV2_BUF_SIZE__nominalBlockLength);
-                int32_t maxLength = 0, nominal = 0;
-                for (const LV2_Options_Option* o = options; o->key != 0; ++o) {
-                    if (o->type != atomInt || o->size != sizeof(int32_t) || o->value == nullptr) continue;
-                    const int32_t v = *static_cast<const int32_t*>(o->value);
-                    if (o->key == maxKey) maxLength = v;
-                    if (o->key == nominalKey) nominal = v;
-                }
-                const int32_t chosen = maxLength > 0 ? maxLength : nominal;
-                if (chosen > 0) p->maxBlock = chosen < kLargestMaxBlock ? chosen : kLargestMaxBlock;
-            }
+        enum { kMap, kOptions, kLog, kWorker, kWanted };
+        WantedFeature wanted[kWanted] = {
+            {LV2_URID__map}, {LV2_OPTIONS__options}, {LV2_LOG__log}, {LV2_WORKER__schedule}};
+        FindFeatures(features, wanted, kWanted);
+        // Each record is copied, and one without its function counts as not offered.
+        LV2_URID_Map map{};
+        const bool hasMap = CopyFromHost(&map, wanted[kMap].data, sizeof map) && map.map != nullptr;
+        p->hasWorker = CopyFromHost(&p->worker, wanted[kWorker].data, sizeof p->worker) &&
+                       p->worker.schedule_work != nullptr;
+        p->hasLog = hasMap && CopyFromHost(&p->log, wanted[kLog].data, sizeof p->log) && p->log.printf != nullptr;
+        if (hasMap) {
+            if (p->hasLog) p->traceType = map.map(map.handle, LV2_LOG__Trace);
+            p->chunkKey = map.map(map.handle, kChunkKeyUri);
+            p->atomChunk = map.map(map.handle, LV2_ATOM__Chunk);
+            const void* options = wanted[kOptions].data;
+            const int32_t chosen = options != nullptr ? BlockLengthFromOptions(options, map) : 0;
+            if (chosen > 0) p->maxBlock = chosen < kLargestMaxBlock ? chosen : kLargestMaxBlock;
         }
 
         std::string error;
@@ -247,7 +272,18 @@ LV2_Handle Instantiate(const LV2_Descriptor* descriptor, double rate, const char
     }
 }
 
+// One per descriptor, so that nothing of the descriptor the host passes back needs to be read.
+LV2_Handle InstantiateStereo(const LV2_Descriptor*, double rate, const char* bundlePath,
+                             const LV2_Feature* const* features) {
+    return Instantiate(2, rate, bundlePath, features);
+}
+LV2_Handle InstantiateMono(const LV2_Descriptor*, double rate, const char* bundlePath,
+                           const LV2_Feature* const* features) {
+    return Instantiate(1, rate, bundlePath, features);
+}
+
 void ConnectPort(LV2_Handle handle, uint32_t port, void* data) {
+    if (handle == nullptr) return;
     Plugin& p = *static_cast<Plugin*>(handle);
     if (port < kParameterCount) {
         p.controls[port] = static_cast<const float*>(data);
@@ -282,7 +318,8 @@ void Restart(Plugin& p) {
         for (uint32_t i = 0; i < kParameterCount; ++i) {
             double value = 0.0;
             if (p.instance->GetParameterValue(p.ids[i], &value, nullptr)) {
-                p.applied[i] = i == kEnabledPort ? EnabledFromBypass(value) : float(value);
+                const float v = i == kEnabledPort ? EnabledFromBypass(value) : float(value);
+                p.applied[i].store(v, std::memory_order_relaxed);
             }
         }
     } catch (...) {
@@ -293,17 +330,22 @@ void Restart(Plugin& p) {
 // A second activation starts from a fresh instance (as LV2 asks of activate) that keeps the settings.
 // Either way, the ports set since the last run become edits now, before the first block.
 void Activate(LV2_Handle handle) {
+    if (handle == nullptr) return;
     Plugin& p = *static_cast<Plugin*>(handle);
     if (p.activatedBefore) Restart(p);
     p.activatedBefore = true;
     p.SettleEdits(true);
 }
 
+// Also before activate and after deactivate (hosts do both). An audio port left unconnected (or
+// connected to null) means no processing: the outputs that are connected get silence rather than
+// whatever the host's buffer held.
 void Run(LV2_Handle handle, uint32_t frames) {
+    if (handle == nullptr) return;
     Plugin& p = *static_cast<Plugin*>(handle);
     const unsigned callerMxcsr = _mm_getcsr();
     _mm_setcsr(callerMxcsr | kFtzDaz);
-    if (p.worker != nullptr) {
+    if (p.hasWorker) {
         p.ScheduleControls();
     } else if (!p.modelGate.exchange(true, std::memory_order_acquire)) {
         p.ApplyControls();
@@ -314,6 +356,10 @@ void Run(LV2_Handle handle, uint32_t frames) {
     if (connected && frames > 0) {
         const uint32_t n = frames < uint32_t(INT32_MAX) ? frames : uint32_t(INT32_MAX);
         p.instance->ProcessInCaller(p.in, p.out, int32_t(n));
+    } else if (!connected) {
+        for (uint32_t c = 0; c < p.channels; ++c) {
+            if (p.out[c] != nullptr) std::memset(p.out[c], 0, size_t(frames) * sizeof(float));
+        }
     }
     if (p.meter != nullptr) *p.meter = p.instance->MeterValue(0);
     _mm_setcsr(callerMxcsr);
@@ -322,22 +368,52 @@ void Run(LV2_Handle handle, uint32_t frames) {
 void Deactivate(LV2_Handle) {}
 
 void Cleanup(LV2_Handle handle) {
+    if (handle == nullptr) return;
     Plugin* p = static_cast<Plugin*>(handle);
+    p->scratch.reset();
     p->instance.reset();  // before the module reference goes
     delete p;
 }
 
+// The chunk record for the model's state with the pending ports applied (see the top of this file).
+// Any non-audio thread, also while run runs.
+bool ComposeChunk(Plugin& p, std::vector<uint8_t>* record, std::string* error) {
+    float pending[kParameterCount];
+    bool isPending[kParameterCount] = {};
+    bool any = false;
+    // The gate keeps run's own edits (without a worker) out while the ports are compared and the
+    // state is read; with a worker, the edits that work makes are ordered by inFlight (Pending).
+    while (p.modelGate.exchange(true, std::memory_order_acquire)) std::this_thread::yield();
+    for (uint32_t i = 0; i < kParameterCount; ++i) {
+        if (i == kEnabledPort) continue;  // the bypass is not stored
+        isPending[i] = p.Pending(i, &pending[i]);
+        any = any || isPending[i];
+    }
+    const bool saved = p.instance->SaveState(record, error);
+    p.modelGate.store(false, std::memory_order_release);
+    if (!saved || !any) return saved;
+    if (!p.scratch) {
+        p.scratch = MarovexInstance::CreateWithoutSampleRate(
+            p.module, p.channels == 2 ? AAX_eStemFormat_Stereo : AAX_eStemFormat_Mono, 64, error);
+        if (!p.scratch) return false;
+    }
+    if (!p.scratch->LoadState(*record, error)) return false;
+    for (uint32_t i = 0; i < kParameterCount; ++i) {
+        if (isPending[i] && !p.scratch->SetParameter(p.ids[i], Plugin::Normalized(i, pending[i]), error)) return false;
+    }
+    return p.scratch->SaveState(record, error);
+}
+
 LV2_State_Status Save(LV2_Handle handle, LV2_State_Store_Function store, LV2_State_Handle storeHandle, uint32_t,
                       const LV2_Feature* const*) {
+    if (handle == nullptr || store == nullptr) return LV2_STATE_ERR_UNKNOWN;
     Plugin& p = *static_cast<Plugin*>(handle);
     if (p.chunkKey == 0) return LV2_STATE_ERR_NO_FEATURE;
     try {
+        std::lock_guard<std::mutex> saving(p.saveLock);
         std::vector<uint8_t> record;
         std::string error;
-        while (p.modelGate.exchange(true, std::memory_order_acquire)) std::this_thread::yield();
-        const bool saved = p.instance->SaveState(&record, &error);
-        p.modelGate.store(false, std::memory_order_release);
-        if (!saved) {
+        if (!ComposeChunk(p, &record, &error)) {
             Say("save", error);
             return LV2_STATE_ERR_UNKNOWN;
         }
@@ -348,8 +424,11 @@ LV2_State_Status Save(LV2_Handle handle, LV2_State_Store_Function store, LV2_Sta
     }
 }
 
+// A missing property keeps the settings; a value of another type, or a record the host library's
+// checks refuse (short, or its size disagreeing with its header), changes nothing and fails.
 LV2_State_Status Restore(LV2_Handle handle, LV2_State_Retrieve_Function retrieve, LV2_State_Handle retrieveHandle,
                          uint32_t, const LV2_Feature* const*) {
+    if (handle == nullptr || retrieve == nullptr) return LV2_STATE_ERR_UNKNOWN;
     Plugin& p = *static_cast<Plugin*>(handle);
     if (p.chunkKey == 0) return LV2_STATE_ERR_NO_FEATURE;
     size_t size = 0;
@@ -372,8 +451,11 @@ LV2_State_Status Restore(LV2_Handle handle, LV2_State_Retrieve_Function retrieve
         for (uint32_t i = 0; i < kParameterCount; ++i) {
             if (i == kEnabledPort) continue;  // not part of the chunk
             double value = 0.0;
-            if (p.controls[i] != nullptr) p.applied[i] = *p.controls[i];
-            else if (p.instance->GetParameterValue(p.ids[i], &value, nullptr)) p.applied[i] = float(value);
+            if (p.controls[i] != nullptr) {
+                p.applied[i].store(*p.controls[i], std::memory_order_relaxed);
+            } else if (p.instance->GetParameterValue(p.ids[i], &value, nullptr)) {
+                p.applied[i].store(float(value), std::memory_order_relaxed);
+            }
         }
         return LV2_STATE_SUCCESS;
     } catch (...) {
@@ -386,6 +468,7 @@ const LV2_State_Interface kStateInterface = {Save, Restore};
 // The host's worker thread: makes the edit run scheduled, unless activate or restore came since.
 LV2_Worker_Status Work(LV2_Handle handle, LV2_Worker_Respond_Function, LV2_Worker_Respond_Handle, uint32_t size,
                        const void* data) {
+    if (handle == nullptr) return LV2_WORKER_ERR_UNKNOWN;
     Plugin& p = *static_cast<Plugin*>(handle);
     EditMessage m;
     if (size != sizeof m || data == nullptr) return LV2_WORKER_ERR_UNKNOWN;
@@ -393,10 +476,11 @@ LV2_Worker_Status Work(LV2_Handle handle, LV2_Worker_Respond_Function, LV2_Worke
     if (m.port >= kParameterCount) return LV2_WORKER_ERR_UNKNOWN;
     if (m.generation != p.generation.load(std::memory_order_relaxed)) return LV2_WORKER_SUCCESS;
     p.Edit(m.port, m.value);
-    if (p.log != nullptr) {
-        p.log->printf(p.log->handle, p.traceType, "Marovex: %s = %f\n", kParameterSymbols[m.port], double(m.value));
+    if (p.hasLog) {
+        p.log.printf(p.log.handle, p.traceType, "Marovex: %s = %f\n", kParameterSymbols[m.port], double(m.value));
     }
-    p.inFlight[m.port].fetch_sub(1, std::memory_order_relaxed);
+    // Release: the edit is in the model before a save can see it is no longer in flight.
+    p.inFlight[m.port].fetch_sub(1, std::memory_order_release);
     return LV2_WORKER_SUCCESS;
 }
 
@@ -407,6 +491,7 @@ LV2_Worker_Status EndRun(LV2_Handle) { return LV2_WORKER_SUCCESS; }
 const LV2_Worker_Interface kWorkerInterface = {Work, WorkResponse, EndRun};
 
 const void* ExtensionData(const char* uri) {
+    if (uri == nullptr) return nullptr;
     if (std::strcmp(uri, LV2_STATE__interface) == 0) return &kStateInterface;
     if (std::strcmp(uri, LV2_WORKER__interface) == 0) return &kWorkerInterface;
     // For the user-interface library of this bundle: this library's module, so that the plug-in
@@ -416,8 +501,8 @@ const void* ExtensionData(const char* uri) {
 }
 
 const LV2_Descriptor kDescriptors[2] = {
-    {kStereoUri, Instantiate, ConnectPort, Activate, Run, Deactivate, Cleanup, ExtensionData},
-    {kMonoUri, Instantiate, ConnectPort, Activate, Run, Deactivate, Cleanup, ExtensionData},
+    {kStereoUri, InstantiateStereo, ConnectPort, Activate, Run, Deactivate, Cleanup, ExtensionData},
+    {kMonoUri, InstantiateMono, ConnectPort, Activate, Run, Deactivate, Cleanup, ExtensionData},
 };
 
 }  // namespace

@@ -15,7 +15,13 @@
 #include <cstdio>
 #include <string>
 
+#include "vstgui/owned.h"
+
 namespace {
+
+using VSTGUI::owned::Cairo;
+using VSTGUI::owned::Pattern;
+using VSTGUI::owned::Surface;
 
 constexpr double kPi = 3.14159265358979323846;
 constexpr int kFrames = 131;
@@ -31,7 +37,9 @@ Rgb Hex(uint32_t v) { return Rgb{((v >> 16) & 255) / 255.0, ((v >> 8) & 255) / 2
 
 void Source(cairo_t* cr, Rgb c, double a = 1.0) { cairo_set_source_rgba(cr, c.r, c.g, c.b, a); }
 
-void Stop(cairo_pattern_t* p, double at, Rgb c, double a = 1.0) { cairo_pattern_add_color_stop_rgba(p, at, c.r, c.g, c.b, a); }
+void Stop(const Pattern& p, double at, Rgb c, double a = 1.0) {
+    cairo_pattern_add_color_stop_rgba(p.get(), at, c.r, c.g, c.b, a);
+}
 
 // A fixed pseudo-random sequence for grain.
 class Grain {
@@ -62,27 +70,24 @@ enum class Align { Left, Center, Right };
 // Draws one line with its logical box's top at y; returns the width.
 double Text(cairo_t* cr, const std::string& text, double x, double y, double size, bool bold, double spacing,
             Align align, Rgb color, double alpha = 1.0, const char* family = "DejaVu Sans") {
-    PangoLayout* layout = pango_cairo_create_layout(cr);
-    PangoFontDescription* desc = pango_font_description_new();
-    pango_font_description_set_family(desc, family);
-    pango_font_description_set_absolute_size(desc, size * PANGO_SCALE);
-    pango_font_description_set_weight(desc, bold ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
-    pango_layout_set_font_description(layout, desc);
-    pango_font_description_free(desc);
-    PangoAttrList* attrs = pango_attr_list_new();
-    pango_attr_list_insert(attrs, pango_attr_letter_spacing_new(static_cast<int>(spacing * PANGO_SCALE)));
-    pango_layout_set_attributes(layout, attrs);
-    pango_attr_list_unref(attrs);
-    cairo_font_options_t* options = cairo_font_options_create();
-    cairo_font_options_set_antialias(options, CAIRO_ANTIALIAS_GRAY);
-    cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_SLIGHT);
-    cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_ON);
-    pango_cairo_context_set_font_options(pango_layout_get_context(layout), options);
-    cairo_font_options_destroy(options);
-    pango_layout_context_changed(layout);
-    pango_layout_set_text(layout, text.c_str(), -1);
+    const VSTGUI::owned::Layout layout(pango_cairo_create_layout(cr));
+    const VSTGUI::owned::FontDescription desc(pango_font_description_new());
+    pango_font_description_set_family(desc.get(), family);
+    pango_font_description_set_absolute_size(desc.get(), size * PANGO_SCALE);
+    pango_font_description_set_weight(desc.get(), bold ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
+    pango_layout_set_font_description(layout.get(), desc.get());
+    const VSTGUI::owned::AttrList attrs(pango_attr_list_new());
+    pango_attr_list_insert(attrs.get(), pango_attr_letter_spacing_new(static_cast<int>(spacing * PANGO_SCALE)));
+    pango_layout_set_attributes(layout.get(), attrs.get());
+    const VSTGUI::owned::FontOptions options(cairo_font_options_create());
+    cairo_font_options_set_antialias(options.get(), CAIRO_ANTIALIAS_GRAY);
+    cairo_font_options_set_hint_style(options.get(), CAIRO_HINT_STYLE_SLIGHT);
+    cairo_font_options_set_hint_metrics(options.get(), CAIRO_HINT_METRICS_ON);
+    pango_cairo_context_set_font_options(pango_layout_get_context(layout.get()), options.get());
+    pango_layout_context_changed(layout.get());
+    pango_layout_set_text(layout.get(), text.c_str(), -1);
     PangoRectangle logical;
-    pango_layout_get_pixel_extents(layout, nullptr, &logical);
+    pango_layout_get_pixel_extents(layout.get(), nullptr, &logical);
     // Letter spacing adds room after the last letter too; centre on the letters.
     const double width = logical.width - spacing;
     double left = x;
@@ -90,8 +95,7 @@ double Text(cairo_t* cr, const std::string& text, double x, double y, double siz
     if (align == Align::Right) left = x - width;
     cairo_move_to(cr, std::round(left), std::round(y));
     Source(cr, color, alpha);
-    pango_cairo_show_layout(cr, layout);
-    g_object_unref(layout);
+    pango_cairo_show_layout(cr, layout.get());
     return width;
 }
 
@@ -106,13 +110,12 @@ void Engraved(cairo_t* cr, const std::string& text, double x, double y, double s
 // Background
 
 void BrushedPanel(cairo_t* cr, double x, double y, double w, double h, Rgb top, Rgb bottom) {
-    cairo_pattern_t* p = cairo_pattern_create_linear(0, y, 0, y + h);
+    const Pattern p(cairo_pattern_create_linear(0, y, 0, y + h));
     Stop(p, 0, top);
     Stop(p, 1, bottom);
     cairo_rectangle(cr, x, y, w, h);
-    cairo_set_source(cr, p);
+    cairo_set_source(cr, p.get());
     cairo_fill(cr);
-    cairo_pattern_destroy(p);
     // Horizontal grain: faint streaks of varying length and brightness.
     Grain grain;
     cairo_set_line_width(cr, 1);
@@ -137,13 +140,12 @@ void BrushedPanel(cairo_t* cr, double x, double y, double w, double h, Rgb top, 
 // A recessed area: dark fill, inner shadow along the top, light edge along the bottom.
 void Recess(cairo_t* cr, double x, double y, double w, double h, double r, Rgb fill) {
     RoundRect(cr, x, y, w, h, r);
-    cairo_pattern_t* p = cairo_pattern_create_linear(0, y, 0, y + h);
+    const Pattern p(cairo_pattern_create_linear(0, y, 0, y + h));
     Stop(p, 0, Rgb{fill.r * 0.6, fill.g * 0.6, fill.b * 0.6});
     Stop(p, 0.35, fill);
     Stop(p, 1, Rgb{fill.r * 1.15, fill.g * 1.15, fill.b * 1.15});
-    cairo_set_source(cr, p);
+    cairo_set_source(cr, p.get());
     cairo_fill(cr);
-    cairo_pattern_destroy(p);
     cairo_set_line_width(cr, 1);
     RoundRect(cr, x + 0.5, y + 0.5, w - 1, h - 1, r);
     cairo_set_source_rgba(cr, 0, 0, 0, 0.7);
@@ -162,21 +164,19 @@ void Plate(cairo_t* cr, double x, double y, double w, double h, double r, Rgb to
         cairo_fill(cr);
     }
     RoundRect(cr, x, y, w, h, r);
-    cairo_pattern_t* p = cairo_pattern_create_linear(0, y, 0, y + h);
+    const Pattern p(cairo_pattern_create_linear(0, y, 0, y + h));
     Stop(p, 0, top);
     Stop(p, 1, bottom);
-    cairo_set_source(cr, p);
+    cairo_set_source(cr, p.get());
     cairo_fill(cr);
-    cairo_pattern_destroy(p);
     cairo_set_line_width(cr, 1);
     RoundRect(cr, x + 0.5, y + 0.5, w - 1, h - 1, r);
-    cairo_pattern_t* edge = cairo_pattern_create_linear(0, y, 0, y + h);
-    cairo_pattern_add_color_stop_rgba(edge, 0, 1, 1, 1, 0.16);
-    cairo_pattern_add_color_stop_rgba(edge, 0.5, 1, 1, 1, 0.04);
-    cairo_pattern_add_color_stop_rgba(edge, 1, 0, 0, 0, 0.35);
-    cairo_set_source(cr, edge);
+    const Pattern edge(cairo_pattern_create_linear(0, y, 0, y + h));
+    cairo_pattern_add_color_stop_rgba(edge.get(), 0, 1, 1, 1, 0.16);
+    cairo_pattern_add_color_stop_rgba(edge.get(), 0.5, 1, 1, 1, 0.04);
+    cairo_pattern_add_color_stop_rgba(edge.get(), 1, 0, 0, 0, 0.35);
+    cairo_set_source(cr, edge.get());
     cairo_stroke(cr);
-    cairo_pattern_destroy(edge);
 }
 
 void Screw(cairo_t* cr, double cx, double cy, double slotAngle) {
@@ -184,14 +184,13 @@ void Screw(cairo_t* cr, double cx, double cy, double slotAngle) {
     cairo_arc(cr, cx, cy + 0.8, r + 0.8, 0, 2 * kPi);
     cairo_set_source_rgba(cr, 0, 0, 0, 0.55);
     cairo_fill(cr);
-    cairo_pattern_t* p = cairo_pattern_create_radial(cx - 1.5, cy - 1.5, 0.5, cx, cy, r);
+    const Pattern p(cairo_pattern_create_radial(cx - 1.5, cy - 1.5, 0.5, cx, cy, r));
     Stop(p, 0, Hex(0xe8e8ea));
     Stop(p, 0.6, Hex(0x9a9ca0));
     Stop(p, 1, Hex(0x4a4c50));
     cairo_arc(cr, cx, cy, r, 0, 2 * kPi);
-    cairo_set_source(cr, p);
+    cairo_set_source(cr, p.get());
     cairo_fill(cr);
-    cairo_pattern_destroy(p);
     cairo_set_line_width(cr, 1.1);
     cairo_set_source_rgba(cr, 0.12, 0.12, 0.13, 0.9);
     for (int k = 0; k < 2; ++k) {
@@ -236,22 +235,20 @@ void DrawBackground(cairo_t* cr) {
     // Panel: dark anodised metal with a fine horizontal grain.
     BrushedPanel(cr, 0, 0, kWidth, kHeight, Hex(0x2b2d31), Hex(0x16171a));
     // A soft light from the top left.
-    cairo_pattern_t* glow = cairo_pattern_create_radial(90, 40, 10, 90, 40, 330);
-    cairo_pattern_add_color_stop_rgba(glow, 0, 1, 1, 1, 0.07);
-    cairo_pattern_add_color_stop_rgba(glow, 1, 1, 1, 1, 0);
+    const Pattern glow(cairo_pattern_create_radial(90, 40, 10, 90, 40, 330));
+    cairo_pattern_add_color_stop_rgba(glow.get(), 0, 1, 1, 1, 0.07);
+    cairo_pattern_add_color_stop_rgba(glow.get(), 1, 1, 1, 1, 0);
     cairo_rectangle(cr, 0, 0, kWidth, kHeight);
-    cairo_set_source(cr, glow);
+    cairo_set_source(cr, glow.get());
     cairo_fill(cr);
-    cairo_pattern_destroy(glow);
 
     // Top strip holding the preset buttons.
     cairo_rectangle(cr, 0, 0, kWidth, 27);
-    cairo_pattern_t* strip = cairo_pattern_create_linear(0, 0, 0, 27);
+    const Pattern strip(cairo_pattern_create_linear(0, 0, 0, 27));
     Stop(strip, 0, Hex(0x1a1b1e));
     Stop(strip, 1, Hex(0x111214));
-    cairo_set_source(cr, strip);
+    cairo_set_source(cr, strip.get());
     cairo_fill(cr);
-    cairo_pattern_destroy(strip);
     cairo_set_line_width(cr, 1);
     cairo_move_to(cr, 0, 27.5);
     cairo_line_to(cr, kWidth, 27.5);
@@ -275,12 +272,11 @@ void DrawBackground(cairo_t* cr) {
     Text(cr, "MAROVEX", 22, 47, 30, true, 4.5, Align::Left, Hex(0x000000), 0.6);
     Text(cr, "MAROVEX", 21, 45, 30, true, 4.5, Align::Left, gold);
     cairo_rectangle(cr, 22, 86, 168, 1.2);
-    cairo_pattern_t* rule = cairo_pattern_create_linear(22, 0, 190, 0);
+    const Pattern rule(cairo_pattern_create_linear(22, 0, 190, 0));
     Stop(rule, 0, gold, 0.9);
     Stop(rule, 1, gold, 0.0);
-    cairo_set_source(cr, rule);
+    cairo_set_source(cr, rule.get());
     cairo_fill(cr);
-    cairo_pattern_destroy(rule);
     Engraved(cr, "DYNAMIC BAND PROCESSOR", 22, 93, 8.5, 1.8, Align::Left, label);
     Engraved(cr, "WITH STEREO WIDTH", 22, 106, 8.5, 1.8, Align::Left, Hex(0x7f848b));
 
@@ -310,11 +306,11 @@ void DrawBackground(cairo_t* cr) {
         const double cx = k.left + k.size / 2;
         const double cy = k.top + k.size / 2;
         const double body = k.size * 0.40;
-        cairo_pattern_t* well = cairo_pattern_create_radial(cx, cy + 1, body, cx, cy + 1, body + 4);
-        cairo_pattern_add_color_stop_rgba(well, 0, 0, 0, 0, 0.55);
-        cairo_pattern_add_color_stop_rgba(well, 1, 0, 0, 0, 0);
+        const Pattern well(cairo_pattern_create_radial(cx, cy + 1, body, cx, cy + 1, body + 4));
+        cairo_pattern_add_color_stop_rgba(well.get(), 0, 0, 0, 0, 0.55);
+        cairo_pattern_add_color_stop_rgba(well.get(), 1, 0, 0, 0, 0);
         cairo_arc(cr, cx, cy + 1, body + 4, 0, 2 * kPi);
-        cairo_set_source(cr, well);
+        cairo_set_source(cr, well.get());
         cairo_fill(cr);
         // The scale sits just outside the knob's square, on the panel.
         const double inner = k.size / 2 + 1.5;
@@ -326,12 +322,11 @@ void DrawBackground(cairo_t* cr) {
     // The readout window under the message label (10, 310)-(270, 344).
     Recess(cr, 6, 311, 270, 25, 4, Hex(0x0d0f10));
     cairo_rectangle(cr, 8, 313, 266, 10);
-    cairo_pattern_t* gloss = cairo_pattern_create_linear(0, 313, 0, 323);
-    cairo_pattern_add_color_stop_rgba(gloss, 0, 1, 1, 1, 0.05);
-    cairo_pattern_add_color_stop_rgba(gloss, 1, 1, 1, 1, 0);
-    cairo_set_source(cr, gloss);
+    const Pattern gloss(cairo_pattern_create_linear(0, 313, 0, 323));
+    cairo_pattern_add_color_stop_rgba(gloss.get(), 0, 1, 1, 1, 0.05);
+    cairo_pattern_add_color_stop_rgba(gloss.get(), 1, 1, 1, 1, 0);
+    cairo_set_source(cr, gloss.get());
     cairo_fill(cr);
-    cairo_pattern_destroy(gloss);
 
     // Corner screws.
     Screw(cr, 9, 38, 0.4);
@@ -345,9 +340,10 @@ void DrawBackground(cairo_t* cr) {
 
 // The knob's cap: brushed silver with a fixed reflection (light from the top left), drawn once and
 // reused for every frame since lighting does not turn with the knob.
-cairo_surface_t* MakeCap(int size, double radius) {
-    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, size, size);
-    cairo_t* cr = cairo_create(s);
+Surface MakeCap(int size, double radius) {
+    Surface s(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, size, size));
+    const Cairo context(cairo_create(s.get()));
+    cairo_t* cr = context.get();
     const double c = size / 2.0;
     const int wedges = 360;
     for (int i = 0; i < wedges; ++i) {
@@ -365,25 +361,22 @@ cairo_surface_t* MakeCap(int size, double radius) {
         cairo_fill(cr);
     }
     // Dome shading.
-    cairo_pattern_t* dome = cairo_pattern_create_radial(c - radius * 0.35, c - radius * 0.4, radius * 0.1, c, c, radius);
-    cairo_pattern_add_color_stop_rgba(dome, 0, 1, 1, 1, 0.28);
-    cairo_pattern_add_color_stop_rgba(dome, 0.7, 1, 1, 1, 0.0);
-    cairo_pattern_add_color_stop_rgba(dome, 1, 0, 0, 0, 0.22);
+    const Pattern dome(cairo_pattern_create_radial(c - radius * 0.35, c - radius * 0.4, radius * 0.1, c, c, radius));
+    cairo_pattern_add_color_stop_rgba(dome.get(), 0, 1, 1, 1, 0.28);
+    cairo_pattern_add_color_stop_rgba(dome.get(), 0.7, 1, 1, 1, 0.0);
+    cairo_pattern_add_color_stop_rgba(dome.get(), 1, 0, 0, 0, 0.22);
     cairo_arc(cr, c, c, radius, 0, 2 * kPi);
-    cairo_set_source(cr, dome);
+    cairo_set_source(cr, dome.get());
     cairo_fill(cr);
-    cairo_pattern_destroy(dome);
     // Chamfer: a thin bright ring on top, dark at the bottom.
-    cairo_pattern_t* rim = cairo_pattern_create_linear(0, c - radius, 0, c + radius);
-    cairo_pattern_add_color_stop_rgba(rim, 0, 1, 1, 1, 0.85);
-    cairo_pattern_add_color_stop_rgba(rim, 0.5, 0.6, 0.6, 0.62, 0.4);
-    cairo_pattern_add_color_stop_rgba(rim, 1, 0.1, 0.1, 0.1, 0.8);
+    const Pattern rim(cairo_pattern_create_linear(0, c - radius, 0, c + radius));
+    cairo_pattern_add_color_stop_rgba(rim.get(), 0, 1, 1, 1, 0.85);
+    cairo_pattern_add_color_stop_rgba(rim.get(), 0.5, 0.6, 0.6, 0.62, 0.4);
+    cairo_pattern_add_color_stop_rgba(rim.get(), 1, 0.1, 0.1, 0.1, 0.8);
     cairo_set_line_width(cr, std::max(0.8, size * 0.022));
     cairo_arc(cr, c, c, radius - 0.4, 0, 2 * kPi);
-    cairo_set_source(cr, rim);
+    cairo_set_source(cr, rim.get());
     cairo_stroke(cr);
-    cairo_pattern_destroy(rim);
-    cairo_destroy(cr);
     return s;
 }
 
@@ -396,23 +389,21 @@ void DrawKnobFrame(cairo_t* cr, int size, double top, double turn, cairo_surface
     cairo_clip(cr);
 
     // Drop shadow below the knob.
-    cairo_pattern_t* shadow = cairo_pattern_create_radial(c, cy + size * 0.05, skirt * 0.8, c, cy + size * 0.05, skirt + size * 0.09);
-    cairo_pattern_add_color_stop_rgba(shadow, 0, 0, 0, 0, 0.7);
-    cairo_pattern_add_color_stop_rgba(shadow, 1, 0, 0, 0, 0);
+    const Pattern shadow(cairo_pattern_create_radial(c, cy + size * 0.05, skirt * 0.8, c, cy + size * 0.05, skirt + size * 0.09));
+    cairo_pattern_add_color_stop_rgba(shadow.get(), 0, 0, 0, 0, 0.7);
+    cairo_pattern_add_color_stop_rgba(shadow.get(), 1, 0, 0, 0, 0);
     cairo_arc(cr, c, cy + size * 0.05, skirt + size * 0.09, 0, 2 * kPi);
-    cairo_set_source(cr, shadow);
+    cairo_set_source(cr, shadow.get());
     cairo_fill(cr);
-    cairo_pattern_destroy(shadow);
 
     // Skirt: dark polished metal, knurled at the edge (the knurling turns with the knob).
-    cairo_pattern_t* body = cairo_pattern_create_linear(0, cy - skirt, 0, cy + skirt);
+    const Pattern body(cairo_pattern_create_linear(0, cy - skirt, 0, cy + skirt));
     Stop(body, 0, Hex(0x8c8f94));
     Stop(body, 0.45, Hex(0x45484d));
     Stop(body, 1, Hex(0x1b1c1f));
     cairo_arc(cr, c, cy, skirt, 0, 2 * kPi);
-    cairo_set_source(cr, body);
+    cairo_set_source(cr, body.get());
     cairo_fill(cr);
-    cairo_pattern_destroy(body);
     const int ridges = size > 40 ? 48 : 32;
     cairo_set_line_width(cr, size > 40 ? 0.9 : 0.7);
     for (int i = 0; i < ridges; ++i) {
@@ -451,28 +442,25 @@ void DrawKnobFrame(cairo_t* cr, int size, double top, double turn, cairo_surface
 
 bool WriteKnobStrip(const std::string& path, int size) {
     const double capRadius = size * 0.31;
-    cairo_surface_t* cap = MakeCap(size, capRadius);
-    cairo_surface_t* strip = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, size, size * kFrames);
-    cairo_t* cr = cairo_create(strip);
-    for (int i = 0; i < kFrames; ++i) {
-        const double deg = -kSweep / 2 + kSweep * i / (kFrames - 1);
-        DrawKnobFrame(cr, size, static_cast<double>(i) * size, deg * kPi / 180.0, cap, capRadius);
+    const Surface cap = MakeCap(size, capRadius);
+    const Surface strip(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, size, size * kFrames));
+    {
+        const Cairo cr(cairo_create(strip.get()));
+        for (int i = 0; i < kFrames; ++i) {
+            const double deg = -kSweep / 2 + kSweep * i / (kFrames - 1);
+            DrawKnobFrame(cr.get(), size, static_cast<double>(i) * size, deg * kPi / 180.0, cap.get(), capRadius);
+        }
     }
-    cairo_destroy(cr);
-    const bool ok = cairo_surface_write_to_png(strip, path.c_str()) == CAIRO_STATUS_SUCCESS;
-    cairo_surface_destroy(strip);
-    cairo_surface_destroy(cap);
-    return ok;
+    return cairo_surface_write_to_png(strip.get(), path.c_str()) == CAIRO_STATUS_SUCCESS;
 }
 
 bool WriteBackground(const std::string& path) {
-    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, kWidth, kHeight);
-    cairo_t* cr = cairo_create(s);
-    DrawBackground(cr);
-    cairo_destroy(cr);
-    const bool ok = cairo_surface_write_to_png(s, path.c_str()) == CAIRO_STATUS_SUCCESS;
-    cairo_surface_destroy(s);
-    return ok;
+    const Surface s(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, kWidth, kHeight));
+    {
+        const Cairo cr(cairo_create(s.get()));
+        DrawBackground(cr.get());
+    }
+    return cairo_surface_write_to_png(s.get(), path.c_str()) == CAIRO_STATUS_SUCCESS;
 }
 
 }  // namespace

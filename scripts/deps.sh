@@ -9,9 +9,11 @@ packages=(
   clang libclang-rt-14-dev
   locales
   libcairo2-dev libpango1.0-dev libx11-dev fonts-dejavu-core
-  xvfb xauth xdotool xclip zenity imagemagick
-  lv2-dev liblilv-dev lilv-utils sordi
+  xvfb xauth xdotool xclip zenity imagemagick openbox x11-utils
+  librtaudio-dev libasound2-dev libjack-jackd2-dev
+  lv2-dev liblilv-dev lilv-utils sordi lv2file
   jalv jackd2 python3
+  ardour
   calf-plugins lsp-plugins-lv2
 )
 

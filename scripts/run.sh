@@ -4,8 +4,9 @@
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$here"
+source scripts/stages.sh
 bash scripts/deps.sh
-bash scripts/build.sh build -DMAROVEX_TESTS=OFF -DMAROVEX_BENCH=OFF
+bash scripts/build.sh build "${main_job_options[@]}"
 if [ -x build/bin/marovex ]; then
   # The README's pictures (docs/), drawn from the demo signal.
   cmake --build build --target docs-pictures >/dev/null

@@ -1,41 +1,48 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the normal build, then the AddressSanitizer + UndefinedBehaviorSanitizer
-# build, the ThreadSanitizer build of the threaded tests, and bounded fuzzing runs. Ends with one line
-# that adds up every test run.
+# build, the ThreadSanitizer build of the threaded tests, and bounded fuzzing runs. Each stage
+# configures its tree with every option it needs, whatever the folder held (the main job's build/
+# has no tests), and a stage that runs nothing fails. Ends with what each stage ran and one line that
+# adds them up.
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$here"
+source scripts/stages.sh
 bash scripts/deps.sh
 
-jobs="$(nproc)"
+unset MAROVEX_STAGE_LOG
+stages_begin
+trap 'rm -f "$MAROVEX_STAGE_LOG"' EXIT
 status=0
-log="$(mktemp)"
-trap 'rm -f "$log"' EXIT
 
 echo "== release build and tests"
-bash scripts/build.sh build -DMAROVEX_BENCH=ON
-ctest --test-dir build -j "$jobs" --output-on-failure 2>&1 | tee -a "$log" || status=1
-echo "== validation battery on the built module (default strictness; the seed is printed for a replay)"
-build/bin/marovex validate 2>&1 || status=1
-
-echo "== address and undefined-behaviour sanitizers"
-bash scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DMAROVEX_SANITIZE=ON -DMAROVEX_BENCH=OFF
-ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-  ctest --test-dir build-asan -j "$jobs" --output-on-failure 2>&1 | tee -a "$log" || status=1
-echo "== validation battery, sanitizer build (low strictness)"
-ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-  build-asan/bin/marovex validate --strictness 2 2>&1 || status=1
-
-if [ -f scripts/test-extra.sh ]; then
-  bash scripts/test-extra.sh 2>&1 | tee -a "$log" || status=1
+if configure_tree "release build" build "${release_options[@]}" && build_tree "release build" build; then
+  ctest_stage "release tests" build || status=1
+  echo "== validation battery on the built module (default strictness; the seed is printed for a replay)"
+  battery_stage "release validation battery" build/bin/marovex validate || status=1
+else
+  status=1
+  stage_not_run "release tests" "the build failed"
+  stage_not_run "release validation battery" "the build failed"
 fi
 
+echo "== address and undefined-behaviour sanitizers"
+if configure_tree "sanitizer build" build-asan "${asan_options[@]}" && build_tree "sanitizer build" build-asan; then
+  export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+  ctest_stage "sanitizer tests" build-asan || status=1
+  echo "== validation battery, sanitizer build (low strictness)"
+  battery_stage "sanitizer validation battery" build-asan/bin/marovex validate --strictness 2 || status=1
+  unset ASAN_OPTIONS UBSAN_OPTIONS
+else
+  status=1
+  stage_not_run "sanitizer tests" "the build failed"
+  stage_not_run "sanitizer validation battery" "the build failed"
+fi
+
+if [ -f scripts/test-extra.sh ]; then
+  bash scripts/test-extra.sh || status=1
+fi
+
+stages_summary || status=1
 [ "$status" -eq 0 ] || echo "a build or test run failed (see above)"
-# Every ctest run above ends with "N% tests passed, F tests failed out of T"; skipped cases are
-# listed as "(Skipped)". Add them up.
-awk '
-  /tests passed, [0-9]+ tests? failed out of [0-9]+/ { failed += $4; total += $NF }
-  /\(Skipped\)/ { skipped += 1 }
-  END { printf "total: %d passed, %d failed, %d skipped\n", total - failed - skipped, failed, skipped }
-' "$log"
 exit $status

@@ -1,7 +1,9 @@
 #include "AudioFiles.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sndfile.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,14 +13,30 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 
+#include <fmt/core.h>
+
 #include "CliError.h"
+#include "Interrupt.h"
+#include "Messages.h"
 #include "Text.h"
 
 namespace marovex::cli {
 
 namespace fs = std::filesystem;
+
+// Waits until `fd` is ready for `events` (a pipe may stay silent for as long as its writer likes);
+// false when a stop signal came first.
+static bool WaitForDescriptor(int fd, short events) {
+    for (;;) {
+        if (StopSignal() != 0) return false;
+        pollfd p = {fd, events, 0};
+        const int ready = ::poll(&p, 1, 200);
+        if (ready > 0 || (ready < 0 && errno != EINTR)) return StopSignal() == 0;
+    }
+}
 
 // Standard input as libsndfile's virtual file: the first kHeadBytes stay in memory so that the format
 // detection and the decoders can go back to the start (libsndfile cannot read FLAC from a plain pipe);
@@ -34,6 +52,7 @@ struct InputStream {
         uint8_t* bytes = static_cast<uint8_t*>(into);
         sf_count_t done = 0;
         while (done < count) {
+            if (!WaitForDescriptor(fd, POLLIN)) break;
             const ssize_t n = ::read(fd, bytes + done, size_t(count - done));
             if (n < 0 && errno == EINTR) continue;
             if (n <= 0) break;
@@ -175,9 +194,65 @@ std::vector<uint8_t> StreamWavHeader(int format, int channels, int sampleRate) {
     return h;
 }
 
+// The sample rate a WAV (RIFF, RIFX, RF64) or AIFF header gives, read from its first bytes as they
+// are, since libsndfile refuses a WAV rate of 0 without saying why and reads an AIFF rate below 1 as
+// 1; NaN when the bytes hold neither header.
+double HeaderSampleRate(const std::vector<uint8_t>& b) {
+    const auto le = [&](size_t at, int bytes) {
+        uint32_t v = 0;
+        for (int i = bytes - 1; i >= 0; --i) v = (v << 8) | b[at + size_t(i)];
+        return v;
+    };
+    const auto be = [&](size_t at, int bytes) {
+        uint32_t v = 0;
+        for (int i = 0; i < bytes; ++i) v = (v << 8) | b[at + size_t(i)];
+        return v;
+    };
+    const auto is = [&](size_t at, const char* tag) { return at + 4 <= b.size() && std::memcmp(&b[at], tag, 4) == 0; };
+    const bool riff = (is(0, "RIFF") || is(0, "RIFX") || is(0, "RF64")) && is(8, "WAVE");
+    const bool aiff = is(0, "FORM") && (is(8, "AIFF") || is(8, "AIFC"));
+    if (!riff && !aiff) return std::nan("");
+    const bool bigEndian = aiff || is(0, "RIFX");
+    for (size_t at = 12; at + 8 <= b.size();) {
+        const uint32_t size = bigEndian ? be(at + 4, 4) : le(at + 4, 4);
+        if (riff && is(at, "fmt ") && at + 16 <= b.size()) return bigEndian ? be(at + 12, 4) : le(at + 12, 4);
+        if (aiff && is(at, "COMM") && at + 26 <= b.size()) {
+            // An 80-bit extended float: sign and 15-bit exponent, then a 64-bit mantissa with its leading 1.
+            const int exponent = int(be(at + 16, 2) & 0x7FFF);
+            const uint64_t mantissa = (uint64_t(be(at + 18, 4)) << 32) | be(at + 22, 4);
+            if (mantissa == 0 || exponent == 0) return 0.0;
+            const double value = std::ldexp(double(mantissa), exponent - 16383 - 63);
+            return (b[at + 8 + 8] & 0x80) ? -value : value;
+        }
+        if (size > b.size()) break;
+        at += 8 + size + (size & 1);
+    }
+    return std::nan("");
+}
+
+// The first bytes of a file, for HeaderSampleRate.
+std::vector<uint8_t> FileHead(const std::string& path) {
+    std::vector<uint8_t> head(1 << 16);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    ssize_t n = fd >= 0 ? ::pread(fd, head.data(), head.size(), 0) : -1;
+    if (fd >= 0) ::close(fd);
+    head.resize(n > 0 ? size_t(n) : 0);
+    return head;
+}
+
+// "'x.wav' gives a sample rate of 0 Hz; audio needs a rate of at least 1 Hz", when the header's own
+// rate is below 1 Hz; else an empty text.
+std::string ImpossibleRate(const std::string& name, double headerRate) {
+    if (!(headerRate < 1.0)) return {};
+    return fmt::format("{} gives a sample rate of {} Hz, which no audio has: the rate must be at least 1 Hz", name,
+                       headerRate);
+}
+
 // What the reader's log says a header promised and the file did not hold: "data : 48000 (should be
 // 9956)" (WAV family) or "SSND : 48008 (should be 9920)" (AIFF). The promised sample bytes, or -1.
-int64_t PromisedDataBytes(SNDFILE* file) {
+// With `stream` (a pipe, whose length is not known) the size the header gives is the promise, unless
+// it is the 0 or 0xFFFFFFFF that marks a length not known when the header was written.
+int64_t PromisedDataBytes(SNDFILE* file, bool stream = false) {
     char log[8192] = {};
     sf_command(file, SFC_GET_LOG_INFO, log, sizeof log);
     for (const char* tag : {"\ndata : ", "\n SSND : "}) {
@@ -186,7 +261,9 @@ int64_t PromisedDataBytes(SNDFILE* file) {
         at += std::strlen(tag);
         char* end = nullptr;
         const long long declared = std::strtoll(at, &end, 10);
-        if (end == at || std::strncmp(end, " (should be", 11) != 0) continue;
+        if (end == at) continue;
+        if (stream && (declared == 0 || declared >= 0xFFFFFFFFll)) return -1;
+        if (!stream && std::strncmp(end, " (should be", 11) != 0) continue;
         return tag[1] == ' ' ? declared - 8 : declared;  // SSND counts its offset and block size
     }
     return -1;
@@ -200,6 +277,13 @@ sf_count_t InputSeek(sf_count_t offset, int whence, void* user) {
     if (target < 0) return -1;
     const sf_count_t kept = sf_count_t(s.head.size());
     if (target < s.consumed && target >= kept && target != s.position) return -1;  // no longer held
+    if (target - s.consumed > sf_count_t(InputStream::kHeadBytes)) {
+        // Further ahead than the head could hold: a reader looking past the audio for chunks after it
+        // (a WAV header does). Skipping there would consume the audio for good, so the position moves
+        // only in name: reads there find nothing, and a seek back to the held head works.
+        s.position = target;
+        return target;
+    }
     if (target > s.consumed) {
         std::vector<uint8_t> skip(size_t(std::min<sf_count_t>(target - s.consumed, 1 << 16)));
         while (s.consumed < target) {
@@ -252,6 +336,10 @@ sf_count_t OutputWrite(const void* ptr, sf_count_t count, void* user) {
     const uint8_t* bytes = static_cast<const uint8_t*>(ptr);
     sf_count_t done = 0;
     while (done < count) {
+        if (!WaitForDescriptor(s.fd, POLLOUT)) {
+            s.failed = true;
+            break;
+        }
         const ssize_t n = ::write(s.fd, bytes + done, size_t(count - done));
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
@@ -306,6 +394,107 @@ OutputPlace ClassifyOutput(const std::string& path) {
     return place;
 }
 
+// Whether the user could write the existing file `path` in place (a replaced file is never more
+// writable than that).
+static bool Writable(const std::string& path) {
+    return ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0 ||
+           (errno != EACCES && errno != EPERM && errno != EROFS);
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+    struct stat sa, sb;
+    if (a == "-" || b == "-") return false;
+    if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return false;
+    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+// No output may be an input (also through links: same device and inode) or another output; an
+// existing output is replaced only when allowed. Streams are written into, never replaced.
+void CheckOutputs(const std::vector<OutputTarget>& outputs, const std::vector<FileUse>& inputs,
+                  const AudioReader* reader) {
+    std::error_code ec;
+    struct stat standardOut;
+    const bool stdoutIsFile = ::fstat(STDOUT_FILENO, &standardOut) == 0 && S_ISREG(standardOut.st_mode);
+    for (size_t i = 0; i < outputs.size(); ++i) {
+        const OutputTarget& out = outputs[i];
+        const std::string& path = out.place.path;
+        for (const FileUse& in : inputs) {
+            if ((path == in.path && path != "-") || SameFile(path, in.path)) {
+                throw UsageError("the " + std::string(out.role) + " " + Quote(path) + " is the " + in.role +
+                                 "; nothing was written");
+            }
+        }
+        if (reader != nullptr && reader->Inode() != 0) {
+            struct stat st;
+            const bool sameAsInput =
+                (path == "-" && stdoutIsFile && standardOut.st_dev == reader->Device() &&
+                 standardOut.st_ino == reader->Inode()) ||
+                (path != "-" && ::stat(path.c_str(), &st) == 0 && st.st_dev == reader->Device() &&
+                 st.st_ino == reader->Inode());
+            if (sameAsInput) {
+                throw UsageError("the " + std::string(out.role) + " " + Quote(path) +
+                                 " is the input audio; nothing was written");
+            }
+        }
+        for (size_t j = 0; j < i; ++j) {
+            const std::string& other = outputs[j].place.path;
+            const bool same = (path == "-" && other == "-") || SameFile(path, other) ||
+                              (path != "-" && other != "-" &&
+                               fs::weakly_canonical(path, ec) == fs::weakly_canonical(other, ec));
+            if (same) {
+                throw UsageError("the " + std::string(out.role) + " and the " + outputs[j].role +
+                                 " are the same file " + Quote(path));
+            }
+        }
+        if (out.place.kind == OutputKind::File && out.place.exists && !out.mayReplace) {
+            throw Failure("the " + std::string(out.role) + " " + Quote(path) +
+                          " already exists (use --overwrite to replace it)");
+        }
+        if (out.place.kind == OutputKind::File && out.place.exists && !Writable(out.place.finalPath)) {
+            throw Failure("the " + std::string(out.role) + " " + Quote(path) +
+                          " is read-only; nothing was written (make it writable to replace it)");
+        }
+    }
+}
+
+// A run killed while writing (SIGKILL, a power cut) leaves its temporary file behind. The next run
+// that writes into the same folder removes those of our own pattern (".NAME.marovex-XXXXXX") that are
+// the user's regular files, untouched for a minute and not locked by a run still writing them; once per
+// folder and run.
+static void RemoveStaleTemporaries(const std::string& folder) {
+    static std::vector<std::string> cleaned;
+    std::error_code ec;
+    const std::string key = fs::absolute(folder, ec).lexically_normal().string();
+    if (std::find(cleaned.begin(), cleaned.end(), key) != cleaned.end()) return;
+    cleaned.push_back(key);
+    constexpr char kMark[] = ".marovex-";
+    constexpr size_t kMarkLength = sizeof kMark - 1, kRandomLength = 6;
+    const time_t now = ::time(nullptr);
+    fs::directory_iterator entries(folder, ec);
+    for (; !ec && entries != fs::directory_iterator(); entries.increment(ec)) {
+        const std::string name = entries->path().filename().string();
+        if (name.size() < 2 + kMarkLength + kRandomLength || name[0] != '.') continue;
+        const size_t mark = name.size() - kRandomLength - kMarkLength;
+        if (name.compare(mark, kMarkLength, kMark) != 0) continue;
+        if (!std::all_of(name.end() - kRandomLength, name.end(), [](char c) { return std::isalnum((unsigned char)c); })) {
+            continue;
+        }
+        const std::string path = entries->path().string();
+        const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+        if (fd < 0) continue;
+        struct stat st, named;
+        const bool stale = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() &&
+                           st.st_nlink == 1 && now - st.st_mtime >= 60 && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+                           ::lstat(path.c_str(), &named) == 0 && named.st_dev == st.st_dev &&
+                           named.st_ino == st.st_ino;
+        if (stale && ::unlink(path.c_str()) == 0) {
+            Message("marovex: removed {} ({:.1f} MB), left behind by an interrupted run\n", Quote(path),
+                    double(st.st_size) / 1e6);
+        }
+        ::close(fd);
+    }
+}
+
 PendingFile::PendingFile(std::string path) : PendingFile(OutputPlace{OutputKind::File, path, path, false}) {}
 
 PendingFile::PendingFile(const OutputPlace& place) : mPath(place.path), mFinalPath(place.finalPath) {
@@ -333,6 +522,9 @@ PendingFile::PendingFile(const OutputPlace& place) : mPath(place.path), mFinalPa
     }
     mTemporaryPath = buffer.data();
     ::fchmod(mDescriptor, NewFileMode());
+    // Held while the file is written: a run that finds it unlocked knows that its writer is gone.
+    ::flock(mDescriptor, LOCK_EX | LOCK_NB);
+    RemoveStaleTemporaries(folder.string());
 }
 
 PendingFile::~PendingFile() {
@@ -359,6 +551,20 @@ void PendingFile::Commit(bool overwrite) {
             throw Failure("cannot write " + Quote(mPath) + ": " + SystemError());
         }
         return;
+    }
+    struct stat replaced;
+    if (overwrite && ::stat(mFinalPath.c_str(), &replaced) == 0 && S_ISREG(replaced.st_mode)) {
+        if (!Writable(mFinalPath)) {
+            ::close(descriptor);
+            throw Failure(Quote(mPath) + " is read-only; nothing was written (make it writable to replace it)");
+        }
+        // The file keeps who owns it and who may read it: owner and group where the user may give them
+        // (the group alone where only that), then the permission bits (without set-user or set-group
+        // bits, which a change of owner clears and new content must not inherit).
+        if (::fchown(descriptor, replaced.st_uid, replaced.st_gid) != 0) {
+            (void)!::fchown(descriptor, uid_t(-1), replaced.st_gid);
+        }
+        ::fchmod(descriptor, replaced.st_mode & 0777);
     }
     if (::fsync(descriptor) != 0 && errno != EINVAL) {
         const std::string reason = SystemError();
@@ -451,7 +657,12 @@ AudioReader::AudioReader(const std::string& path) : mPath(path) {
             static SF_VIRTUAL_IO io = {InputLength, InputSeek, InputRead, InputWrite, InputTell};
             mFile = sf_open_virtual(&io, SFM_READ, &info, mInputStream.get());
         }
-        if (mFile == nullptr) throw Failure("cannot read standard input as audio: " + std::string(sf_strerror(nullptr)));
+        if (mFile == nullptr) {
+            const std::string reason = sf_strerror(nullptr);
+            const std::string rate = ImpossibleRate(
+                "standard input", HeaderSampleRate(mInputStream ? mInputStream->head : FileHead("/dev/stdin")));
+            throw Failure(rate.empty() ? "cannot read standard input as audio: " + reason : rate);
+        }
     } else {
         if (::stat(path.c_str(), &st) != 0) {
             if (errno == ENOENT) throw Failure("cannot open " + Quote(path) + ": no such file");
@@ -462,7 +673,9 @@ AudioReader::AudioReader(const std::string& path) : mPath(path) {
         mInode = st.st_ino;
         mFile = sf_open(path.c_str(), SFM_READ, &info);
         if (mFile == nullptr) {
-            throw Failure("cannot read " + Quote(path) + " as audio: " + sf_strerror(nullptr));
+            const std::string reason = sf_strerror(nullptr);
+            const std::string rate = ImpossibleRate(Quote(path), HeaderSampleRate(FileHead(path)));
+            throw Failure(rate.empty() ? "cannot read " + Quote(path) + " as audio: " + reason : rate);
         }
     }
     mChannels = info.channels;
@@ -470,7 +683,8 @@ AudioReader::AudioReader(const std::string& path) : mPath(path) {
     mFormat = info.format;
     mIntegerBits = IntegerBitsOf(info.format);
     const bool seekable = info.seekable != 0 && !mInputStream;
-    mFrames = seekable ? int64_t(info.frames) : -1;
+    // (A FLAC header may leave its length unknown, which libsndfile gives as the largest count.)
+    mFrames = seekable && info.frames != SF_COUNT_MAX ? int64_t(info.frames) : -1;
     mPromisedFrames = mFrames;
     const std::string name = standardInput ? "standard input" : Quote(path);
     if (mChannels != 1 && mChannels != 2) {
@@ -479,13 +693,26 @@ AudioReader::AudioReader(const std::string& path) : mPath(path) {
         throw Failure(name + " has " + std::to_string(mChannels) +
                       " channels; marovex processes mono (1 channel) or stereo (2 channels) audio");
     }
-    if (mSampleRate <= 0) {
-        sf_close(mFile);
-        mFile = nullptr;
-        throw Failure(name + " has no valid sample rate");
+    const int major = mFormat & SF_FORMAT_TYPEMASK;
+    if (mSampleRate <= 1 && (mSampleRate <= 0 || major == SF_FORMAT_AIFF)) {
+        // An AIFF rate below 1 Hz reads as 1: the header itself tells.
+        double headerRate = mSampleRate;
+        if (major == SF_FORMAT_AIFF) {
+            headerRate = HeaderSampleRate(mInputStream ? mInputStream->head
+                                                       : FileHead(standardInput ? "/dev/stdin" : path));
+        }
+        const std::string rate = ImpossibleRate(name, std::isnan(headerRate) ? double(mSampleRate) : headerRate);
+        if (!rate.empty()) {
+            sf_close(mFile);
+            mFile = nullptr;
+            throw Failure(rate);
+        }
     }
-    if (seekable) {
-        const int64_t promisedBytes = PromisedDataBytes(mFile);
+    if (mInputStream && major == SF_FORMAT_FLAC && info.frames > 0 && info.frames != SF_COUNT_MAX) {
+        mPromisedFrames = int64_t(info.frames);  // the stream header's count
+    }
+    if (seekable || mInputStream) {
+        const int64_t promisedBytes = PromisedDataBytes(mFile, mInputStream != nullptr);
         const int64_t frameBytes = int64_t(mChannels) * BytesPerSample(mFormat);
         if (promisedBytes > 0 && (IntegerBitsOf(mFormat) > 0 || (mFormat & SF_FORMAT_SUBMASK) == SF_FORMAT_FLOAT ||
                                   (mFormat & SF_FORMAT_SUBMASK) == SF_FORMAT_DOUBLE)) {
@@ -512,9 +739,18 @@ AudioWriter::~AudioWriter() {
     if (mFile != nullptr) sf_close(mFile);
 }
 
-int64_t AudioReader::Read(float* interleaved, int64_t frames, int32_t* originals) {
+bool AudioReader::IsDouble() const { return (mFormat & SF_FORMAT_SUBMASK) == SF_FORMAT_DOUBLE; }
+
+int64_t AudioReader::Read(float* interleaved, int64_t frames, int32_t* originals, double* doubles) {
+    if (!mDecodeFault.empty()) return 0;
     sf_count_t n;
-    if (mIntegerBits > 0) {
+    if (doubles != nullptr && IsDouble()) {
+        // Read the 64-bit values and round them to float here, as libsndfile would, keeping them for
+        // the writer.
+        n = sf_readf_double(mFile, doubles, frames);
+        const size_t count = n > 0 ? size_t(n) * size_t(mChannels) : 0;
+        for (size_t i = 0; i < count; ++i) interleaved[i] = float(doubles[i]);
+    } else if (mIntegerBits > 0) {
         // Read the integers and scale them here, as libsndfile would, keeping them for the writer.
         int32_t* integers = originals;
         if (integers == nullptr) {
@@ -527,7 +763,18 @@ int64_t AudioReader::Read(float* interleaved, int64_t frames, int32_t* originals
     } else {
         n = sf_readf_float(mFile, interleaved, frames);
     }
-    if (n < frames && sf_error(mFile) != SF_ERR_NO_ERROR) {
+    if (StopSignal() != 0) throw Interrupted();
+    const int error = n < frames ? sf_error(mFile) : SF_ERR_NO_ERROR;
+    if (error != SF_ERR_NO_ERROR && error != SF_ERR_SYSTEM) {
+        // The data cannot be decoded from here on (a compressed file cut in its frames, say): what came
+        // before is kept, as for a file cut short, and the fault is told with it.
+        mDecodeFault = sf_strerror(mFile);  // "Error : flac decoder lost sync."
+        if (mDecodeFault.rfind("Error : ", 0) == 0) mDecodeFault.erase(0, 8);
+        while (!mDecodeFault.empty() && (mDecodeFault.back() == '.' || mDecodeFault.back() == '\n')) mDecodeFault.pop_back();
+        if (mDecodeFault.empty()) mDecodeFault = "the data cannot be decoded";
+        return n > 0 ? int64_t(n) : 0;
+    }
+    if (error != SF_ERR_NO_ERROR) {
         throw Failure("cannot read " + (mPath == "-" ? std::string("standard input") : Quote(mPath)) + ": " +
                       sf_strerror(mFile));
     }
@@ -686,9 +933,18 @@ AudioWriter::AudioWriter(PendingFile& file, int format, int channels, int sample
     }
 }
 
-void AudioWriter::Write(const float* out, int64_t frames, const float* in, const int32_t* originals) {
+void AudioWriter::Write(const float* out, int64_t frames, const float* in, const int32_t* originals,
+                        const double* doubles) {
     sf_count_t written;
-    if (mIntegerBits == 0) {
+    if (mIntegerBits == 0 && doubles != nullptr && in != nullptr && (mFormat & SF_FORMAT_SUBMASK) == SF_FORMAT_DOUBLE) {
+        // Every float is exact as a double; a sample the plug-in left unchanged is the input's own value.
+        const size_t count = size_t(frames) * size_t(mChannels);
+        mDoubles.resize(count);
+        for (size_t i = 0; i < count; ++i) {
+            mDoubles[i] = std::memcmp(&out[i], &in[i], sizeof(float)) == 0 ? doubles[i] : double(out[i]);
+        }
+        written = sf_writef_double(mFile, mDoubles.data(), frames);
+    } else if (mIntegerBits == 0) {
         written = sf_writef_float(mFile, out, frames);
     } else {
         // Quantize to the format's own width here, then hand libsndfile the value in the top bits of a
@@ -720,6 +976,8 @@ void AudioWriter::Write(const float* out, int64_t frames, const float* in, const
         }
         written = sf_writef_int(mFile, mIntegers.data(), frames);
     }
+    if (StopSignal() != 0) throw Interrupted(!mOutputStream);
+    mFramesWritten += written > 0 ? int64_t(written) : 0;
     if (written != frames || (mOutputStream && mOutputStream->failed)) {
         throw Failure("cannot write " + Quote(mPath) + ": " +
                       (mOutputStream && mOutputStream->failed ? SystemError() : sf_strerror(mFile)));
@@ -739,6 +997,11 @@ void AudioWriter::Write(const float* out, int64_t frames, const float* in, const
 void AudioWriter::Close() {
     SNDFILE* file = mFile;
     mFile = nullptr;
+    // The FLAC encoder starts with the first samples: without any, the file would stay empty, which no
+    // reader takes. Asking for the header now writes the stream's header for no samples.
+    if ((mFormat & SF_FORMAT_TYPEMASK) == SF_FORMAT_FLAC && mFramesWritten == 0) {
+        sf_command(file, SFC_UPDATE_HEADER_NOW, nullptr, 0);
+    }
     // Closing writes the final header; a file is synced once, when it is moved into place.
     const int error = sf_close(file);
     if (mOutputStream && mOutputStream->failed) throw Failure("cannot write " + Quote(mPath) + ": " + SystemError());

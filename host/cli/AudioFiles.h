@@ -39,6 +39,32 @@ struct OutputPlace {
 // special files.
 OutputPlace ClassifyOutput(const std::string& path);
 
+// The rules for every file the program writes (audio, state, preset, pictures, editor snapshots),
+// checked before any work is done:
+// - no output is an input or another output, also through symbolic or hard links (same device and
+//   inode), nor the input audio itself when it comes through standard input (`inputAudio`);
+// - an existing file is replaced only when its target allows it (--overwrite), and only when the user
+//   could write it in place (a read-only file stays);
+// - streams are written into, never replaced.
+// Throws a usage CliError for an output that is an input, a CliError for one that may not be replaced.
+struct FileUse {
+    const char* role;  // "input audio", "state loaded", ...
+    std::string path;
+};
+
+struct OutputTarget {
+    const char* role;  // "output", "state file", ...
+    OutputPlace place;
+    bool mayReplace;
+};
+
+class AudioReader;
+void CheckOutputs(const std::vector<OutputTarget>& outputs, const std::vector<FileUse>& inputs,
+                  const AudioReader* inputAudio);
+
+// Whether two paths name the same existing file (following links); "-" is no file.
+bool SameFile(const std::string& a, const std::string& b);
+
 // A file that appears under its final name only when Commit succeeds (or a stream, written at once).
 // File data goes to a temporary file in the same folder (created with the permissions a new file would
 // get); if the object is destroyed before Commit, the temporary file is removed and the final path is
@@ -63,8 +89,11 @@ public:
     // Writes all of `bytes`. Throws a CliError on failure.
     void WriteAll(const std::vector<uint8_t>& bytes);
     // Files: flushes and closes the temporary file and moves it to the final path. Without
-    // `overwrite`, an existing file at the final path is never replaced. Streams: closes them.
-    // Throws a CliError on failure (the temporary file is then removed).
+    // `overwrite`, an existing file at the final path is never replaced; with it, the new file takes
+    // the replaced file's permission bits and, where the user may give them, its owner and group
+    // (other hard links to the replaced file keep its old content), and a file the user could not
+    // write is refused. Streams: closes them. Throws a CliError on failure (the temporary file is
+    // then removed).
     void Commit(bool overwrite);
 
 private:
@@ -117,6 +146,9 @@ public:
     int64_t Frames() const { return mFrames; }
     // The frames the header promises when it promises more than the file holds, else Frames().
     int64_t PromisedFrames() const { return mPromisedFrames; }
+    // Why the samples could not be decoded past the frames Read gave ("flac decoder lost sync"), or an
+    // empty text: Read then ends there, as at the end of a file cut short.
+    const std::string& DecodeFault() const { return mDecodeFault; }
     int Format() const { return mFormat; }  // libsndfile format code (major | subtype | endianness)
     // Bits of an integer sample format (8, 16, 24, 32); 0 for float and compressed formats.
     int IntegerBits() const { return mIntegerBits; }
@@ -125,10 +157,14 @@ public:
     dev_t Device() const { return mDevice; }
     ino_t Inode() const { return mInode; }
 
+    // Whether the samples are 64-bit floats, which a float holds only rounded.
+    bool IsDouble() const;
+
     // Reads up to `frames` frames; returns the number read, 0 at the end. When `originals` is not
-    // null and the input is integer, it receives the samples as read, left-justified in 32 bits.
+    // null and the input is integer, it receives the samples as read, left-justified in 32 bits; when
+    // `doubles` is not null and the input holds 64-bit floats, it receives them as read.
     // Throws a CliError on a read error.
-    int64_t Read(float* interleaved, int64_t frames, int32_t* originals = nullptr);
+    int64_t Read(float* interleaved, int64_t frames, int32_t* originals = nullptr, double* doubles = nullptr);
 
 private:
     std::string mPath;
@@ -137,12 +173,14 @@ private:
     int mSampleRate = 0;
     int64_t mFrames = 0;
     int64_t mPromisedFrames = 0;
+    std::string mDecodeFault;
     int mFormat = 0;
     int mIntegerBits = 0;
     AudioMetadata mMetadata;
     dev_t mDevice = 0;
     ino_t mInode = 0;
     std::vector<int32_t> mIntegers;
+    std::vector<double> mDoubles;
     std::unique_ptr<InputStream> mInputStream;  // standard input
 };
 
@@ -202,9 +240,12 @@ public:
     // The format actually written (WAV may have become RF64).
     int Format() const { return mFormat; }
 
-    // Writes `frames` interleaved frames of `out`. `in` and `originals` (either may be null) are the
-    // input the frames came from: the float samples and the integers they were read from.
-    void Write(const float* out, int64_t frames, const float* in = nullptr, const int32_t* originals = nullptr);
+    // Writes `frames` interleaved frames of `out`. `in`, `originals` and `doubles` (any may be null)
+    // are the input the frames came from: the float samples and the integers or 64-bit floats they
+    // were read from. A 64-bit float output writes a sample the plug-in left unchanged (the same bits
+    // as `in`) as the input's own 64-bit value, so bypassed 64-bit audio comes back bit for bit.
+    void Write(const float* out, int64_t frames, const float* in = nullptr, const int32_t* originals = nullptr,
+               const double* doubles = nullptr);
     // Finishes the file (headers, encoder flush). Throws a CliError on failure.
     void Close();
 
@@ -217,9 +258,11 @@ private:
     bool mDither = false;
     int mInputIntegerBits = 0;
     std::vector<int32_t> mIntegers;
+    std::vector<double> mDoubles;
     std::minstd_rand mNoise{0x4d61726fu};
     int mDescriptor = -1;  // a regular file's descriptor (not a stream's)
     uint64_t mUnsyncedBytes = 0;  // written since the disk was last asked to take the pages
+    int64_t mFramesWritten = 0;
     std::unique_ptr<OutputStream> mOutputStream;  // streams
 };
 

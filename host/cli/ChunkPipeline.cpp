@@ -9,7 +9,7 @@
 namespace marovex::cli {
 
 ChunkPipeline::ChunkPipeline(int64_t chunkFrames, int channels, bool keepOriginals, size_t planarSections, Fill fill,
-                             Drain drain, size_t slots)
+                             Drain drain, size_t slots, bool keepDoubles)
     : mChunkFrames(chunkFrames), mFill(std::move(fill)), mDrain(std::move(drain)), mSlots(slots) {
     // Every buffer starts on a 64-byte boundary.
     const auto rounded = [](size_t bytes) { return (bytes + 63) & ~size_t(63); };
@@ -17,7 +17,8 @@ ChunkPipeline::ChunkPipeline(int64_t chunkFrames, int channels, bool keepOrigina
     const size_t samplesBytes = rounded(samples * sizeof(float));
     const size_t originalsBytes = keepOriginals ? rounded(samples * sizeof(int32_t)) : 0;
     const size_t planarBytes = rounded(size_t(chunkFrames) * planarSections * sizeof(float));
-    const size_t slotBytes = 2 * samplesBytes + originalsBytes + planarBytes;
+    const size_t doublesBytes = keepDoubles ? rounded(samples * sizeof(double)) : 0;
+    const size_t slotBytes = 2 * samplesBytes + originalsBytes + planarBytes + doublesBytes;
     mMemoryBytes = std::max<size_t>(1, slotBytes * slots);
     // Populated at once: a page faulted in on first touch costs far more, above all in a virtual machine.
     mMemory = ::mmap(nullptr, mMemoryBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
@@ -31,6 +32,9 @@ ChunkPipeline::ChunkPipeline(int64_t chunkFrames, int channels, bool keepOrigina
         slot.chunk.out = reinterpret_cast<float*>(at + samplesBytes);
         slot.chunk.planar = reinterpret_cast<float*>(at + 2 * samplesBytes);
         if (keepOriginals) slot.chunk.originals = reinterpret_cast<int32_t*>(at + 2 * samplesBytes + planarBytes);
+        if (keepDoubles) {
+            slot.chunk.doubles = reinterpret_cast<double*>(at + 2 * samplesBytes + planarBytes + originalsBytes);
+        }
         at += slotBytes;
     }
     try {

@@ -21,6 +21,7 @@ namespace marovex::cli {
 struct AudioChunk {
     float* in = nullptr;
     int32_t* originals = nullptr;  // null unless kept
+    double* doubles = nullptr;     // the 64-bit float samples as read; null unless kept
     float* out = nullptr;
     float* planar = nullptr;
     int64_t frames = 0;
@@ -37,10 +38,10 @@ public:
     // Starts the thread, which begins reading at once. The buffers are mapped and their pages made
     // present in one call, not faulted in one by one as they are first touched. Throws std::bad_alloc
     // when there is no room for them. Chunks hold `chunkFrames` frames of `channels`
-    // channels; `originals` has room only with `keepOriginals`, `planar` for `planarSections` sections
-    // of `chunkFrames` frames.
+    // channels; `originals` has room only with `keepOriginals`, `doubles` only with `keepDoubles`,
+    // `planar` for `planarSections` sections of `chunkFrames` frames.
     ChunkPipeline(int64_t chunkFrames, int channels, bool keepOriginals, size_t planarSections, Fill fill,
-                  Drain drain, size_t slots = 3);
+                  Drain drain, size_t slots = 3, bool keepDoubles = false);
     // Stops the thread without writing what is left.
     ~ChunkPipeline();
     ChunkPipeline(const ChunkPipeline&) = delete;

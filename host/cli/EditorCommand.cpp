@@ -1,9 +1,12 @@
 // `marovex editor [IN]`: opens the plug-in's editor in an X11 window sized by the editor, calls its
 // timer about 30 times a second, and plays IN (or the built-in demo signal) in a loop through the
-// plug-in on the instance's own real-time audio thread, so the meter moves and edits reach the sound.
-// The editor's events are handled as they arrive (its display connection is watched by this loop),
-// not only on timer ticks. Closing the window, SIGINT or SIGTERM end it with status 0, after saving
-// the state to --save-state when asked.
+// plug-in: on the desktop's audio device (AudioOutput.h: JACK when a server runs, else PulseAudio or
+// ALSA), whose callback does the processing, or, with --audio none or when no device opens, silently
+// on the instance's own real-time audio thread, so the meter moves either way. The editor's events are
+// handled as they arrive (its display connection is watched by this loop), not only on timer ticks.
+// Closing the window, SIGINT, SIGTERM or SIGHUP end it with status 0; a broken X connection (the
+// server went away, or the window's client was killed) ends it with status 1. Every way out, failures
+// included, first saves the state to --save-state when asked.
 //
 // `marovex editor --snapshot FILE.png`: draws the editor offscreen after --load-state and --set, with
 // the meter at --meter when given, writes the picture and exits; it needs no display.
@@ -16,6 +19,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstring>
@@ -27,13 +31,16 @@
 #include "AAX_IACFEffectGUI.h"
 #include "Arguments.h"
 #include "AudioFiles.h"
+#include "AudioOutput.h"
 #include "CliError.h"
 #include "Commands.h"
 #include "DemoSignal.h"
 #include "Graphics.h"
+#include "Messages.h"
 #include "MarovexViewContainer.h"
 #include "PluginSession.h"
 #include "StateFile.h"
+#include "Text.h"
 
 // Last: Xlib defines macros (Success, None, Status ...) that other headers use as names.
 #include <X11/Xlib.h>
@@ -70,10 +77,12 @@ public:
         sigemptyset(&sa.sa_mask);
         sigaction(SIGINT, &sa, &mOldInt);
         sigaction(SIGTERM, &sa, &mOldTerm);
+        sigaction(SIGHUP, &sa, &mOldHup);  // the terminal went away
     }
     ~SignalScope() {
         sigaction(SIGINT, &mOldInt, nullptr);
         sigaction(SIGTERM, &mOldTerm, nullptr);
+        sigaction(SIGHUP, &mOldHup, nullptr);
         gSignalPipe = -1;
         close(mPipe[0]);
         close(mPipe[1]);
@@ -82,7 +91,7 @@ public:
 
 private:
     int mPipe[2] = {-1, -1};
-    struct sigaction mOldInt {}, mOldTerm {};
+    struct sigaction mOldInt {}, mOldTerm {}, mOldHup {};
 };
 
 struct Audio {
@@ -121,24 +130,47 @@ Audio LoadAudio(const std::string& input) {
     return a;
 }
 
-void WritePng(const std::string& path, const std::vector<uint32_t>& pixels, int32_t width, int32_t height) {
+cairo_status_t AppendPngBytes(void* closure, const unsigned char* data, unsigned int length) {
+    auto* bytes = static_cast<std::vector<uint8_t>*>(closure);
+    bytes->insert(bytes->end(), data, data + length);
+    return CAIRO_STATUS_SUCCESS;
+}
+
+// Writes through a temporary file, as every output of the program (see CheckOutputs).
+void WritePng(const std::string& path, const std::vector<uint32_t>& pixels, int32_t width, int32_t height,
+              bool mayReplace) {
     cairo_surface_t* s = cairo_image_surface_create_for_data(
         reinterpret_cast<unsigned char*>(const_cast<uint32_t*>(pixels.data())), CAIRO_FORMAT_ARGB32, width, height,
         width * 4);
-    const cairo_status_t status = cairo_surface_write_to_png(s, path.c_str());
+    std::vector<uint8_t> png;
+    const cairo_status_t status = cairo_surface_write_to_png_stream(s, AppendPngBytes, &png);
     cairo_surface_destroy(s);
     if (status != CAIRO_STATUS_SUCCESS) {
         throw Failure("cannot write '" + path + "': " + cairo_status_to_string(status));
     }
+    PendingFile file(ClassifyOutput(path));
+    file.WriteAll(png);
+    file.Commit(mayReplace);
 }
 
-void SaveState(MarovexInstance& instance, const std::string& path) {
+void SaveState(MarovexInstance& instance, const std::string& path, bool mayReplace) {
     std::vector<uint8_t> record;
     std::string error;
     if (!instance.SaveState(&record, &error)) throw Failure("cannot save the state: " + error);
-    PendingFile file(path);
+    PendingFile file(ClassifyOutput(path));
     file.WriteAll(record);
-    file.Commit(true);
+    file.Commit(mayReplace);
+}
+
+// On a way out that is itself a failure: the state is saved when asked, and a failure to save is
+// said without hiding the first failure.
+void SaveStateOnFailure(MarovexInstance& instance, const std::string& path, bool mayReplace) {
+    if (path.empty()) return;
+    try {
+        SaveState(instance, path, mayReplace);
+    } catch (const std::exception& e) {
+        Message("marovex: {}\n", e.what());
+    }
 }
 
 // The top-level window that holds the editor.
@@ -190,9 +222,18 @@ private:
     Atom mDelete;
 };
 
+// Set when the program's own display connection broke. Xlib then calls this instead of ending the
+// process, and every later call on the connection returns at once, so the program can still save.
+std::atomic<bool> gDisplayBroken{false};
+void OnDisplayBroken(Display*, void*) { gDisplayBroken = true; }
+// Called for any broken connection (also the editor's own, which the editor deals with); what broke
+// is reported once the loop has ended.
+int QuietIOError(Display*) { return 0; }
+
 // Errors of the window system (a window destroyed under us by another client, say) are reported
 // instead of ending the program the way Xlib's default handler does.
 int ReportXError(Display* display, XErrorEvent* e) {
+    if (gDisplayBroken) return 0;  // the windows went with the connection: errors about them are expected
     char text[128] = {};
     XGetErrorText(display, e->error_code, text, sizeof(text));
     MarovexReportProblem(marovex_where::kWindowSystem,
@@ -204,14 +245,22 @@ struct DisplayCloser {
     void operator()(Display* d) const { XCloseDisplay(d); }
 };
 
-// The window's loop: editor events as they come, the timer on its ticks, until the window closes
-// or a signal arrives.
-void RunWindowLoop(Display* display, EditorWindow& window, MarovexViewContainer& container, MarovexGui& gui,
-                   int signalFd) {
+
+enum class LoopEnd { Closed, Signal, DisplayBroken };
+
+// The window's loop: editor events as they come, the timer on its ticks, until the window closes,
+// a signal arrives or the display connection breaks.
+LoopEnd RunWindowLoop(Display* display, EditorWindow& window, MarovexViewContainer& container, MarovexGui& gui,
+                      int signalFd) {
     using Clock = std::chrono::steady_clock;
     const auto period = std::chrono::microseconds(1000000 / kTimerHz);
     auto next = Clock::now() + period;
     for (;;) {
+        if (gDisplayBroken) {
+            // The editor's own connection may still hold events from before (a drag just made).
+            container.HandleAllEvents();
+            return LoopEnd::DisplayBroken;
+        }
         std::vector<pollfd> fds;
         fds.push_back({signalFd, POLLIN, 0});
         fds.push_back({ConnectionNumber(display), POLLIN, 0});
@@ -225,12 +274,13 @@ void RunWindowLoop(Display* display, EditorWindow& window, MarovexViewContainer&
         if (fds[0].revents & POLLIN) {
             // Events that arrived before the signal still count (a drag just made is kept).
             container.HandleAllEvents();
-            return;
+            return LoopEnd::Signal;
         }
         for (size_t i = 2; i < fds.size(); ++i) {
             if (fds[i].revents & (POLLIN | POLLHUP | POLLERR)) container.HandleEvents(fds[i].fd);
         }
-        if (!window.HandleEvents()) return;
+        if (!window.HandleEvents() && !gDisplayBroken) return LoopEnd::Closed;
+        if (gDisplayBroken) continue;
         const auto now = Clock::now();
         if (now >= next) {
             gui.Interface()->TimerWakeup();
@@ -249,8 +299,9 @@ Command AddEditor(CLI::App& app, const Common& common) {
         "editor",
         "Open the plug-in's editor in a window and play IN (or the built-in demo signal) through the\n"
         "plug-in in a loop, so the meter moves and edits are heard in the processed stream. Closing the\n"
-        "window, SIGINT or SIGTERM end it (status 0), saving the state to --save-state (replacing the\n"
-        "file). With --snapshot the editor is drawn offscreen into a PNG file instead (no display needed).\n"
+        "window, SIGINT or SIGTERM end it (status 0), saving the state to --save-state (an existing\n"
+        "file only with --overwrite, or the --load-state file). With --snapshot the editor is drawn\n"
+        "offscreen into a PNG file instead (no display needed).\n"
         "Order: --load-state, then each --set.");
     cmd->add_option("IN", options->input, "Audio file to loop (mono or stereo)")
         ->type_name("FILE")
@@ -273,6 +324,17 @@ Command AddEditor(CLI::App& app, const Common& common) {
            "--meter", [options](const std::string& text) { options->meter = ReadNumber("--meter", text, 0.0, 1.0); },
            "With --snapshot: the gain-reduction reading shown, 0 to 1")
         ->type_name("M");
+    cmd->add_flag("--overwrite", options->overwrite,
+                  "Replace an existing snapshot or state file (the state loaded may always be saved back)");
+    cmd->add_option_function<std::string>(
+           "--scale", [options](const std::string& text) { options->scale = ReadNumber("--scale", text, 0.5, 4.0); },
+           "Scale the editor (window, artwork, mouse) by S, 0.5 to 4; default: the desktop's (GDK_SCALE,\n"
+           "else Xft.dpi / 96), 1 for --snapshot")
+        ->type_name("S");
+    cmd->add_option("--audio", options->audio,
+                    "Where the sound goes: auto (JACK when a server runs, else the default PulseAudio or ALSA\n"
+                    "device), jack, default, or none (silent; the plug-in still runs, so the meter moves)")
+        ->type_name("auto|jack|default|none");
     return {cmd, [options, &common] {
                 options->plugin = common.plugin;
                 return Graphics().runEditor(*options);
@@ -284,22 +346,43 @@ int RunEditor(const EditorOptions& o) {
     // The command line on its own.
     std::vector<Assignment> sets;
     for (const std::string& text : o.sets) sets.push_back(ParseAssignment("--set", text));
+    AudioChoice audioChoice = AudioChoice::Auto;
+    if (!ParseAudioChoice(o.audio, &audioChoice)) {
+        throw UsageError("--audio takes auto, jack, default or none, not " + Quote(o.audio));
+    }
     const bool snapshot = !o.snapshot.empty();
     const bool meterGiven = o.meter >= 0.0 || std::isnan(o.meter);
     if (meterGiven && !snapshot) throw UsageError("--meter is for --snapshot only");
     if (meterGiven && !(o.meter >= 0.0 && o.meter <= 1.0)) throw UsageError("--meter must be from 0 to 1");
+
+    // The files written follow the rules of `process` (CheckOutputs), checked before the editor opens:
+    // none is an input, an existing one is replaced only with --overwrite. The state loaded may be
+    // saved back over itself: that is the session being edited.
+    const bool savesLoadedState = !o.saveState.empty() && !o.loadState.empty() && SameFile(o.saveState, o.loadState);
+    const bool stateMayReplace = o.overwrite || savesLoadedState;
+    {
+        std::vector<FileUse> inputs;
+        if (!o.input.empty()) inputs.push_back({"input audio", o.input});
+        if (!o.loadState.empty() && !savesLoadedState) inputs.push_back({"state loaded", o.loadState});
+        std::vector<OutputTarget> outputs;
+        if (snapshot) outputs.push_back({"snapshot", ClassifyOutput(o.snapshot), o.overwrite});
+        if (!o.saveState.empty()) outputs.push_back({"state file", ClassifyOutput(o.saveState), stateMayReplace});
+        CheckOutputs(outputs, inputs, nullptr);
+    }
 
     // The display first: without one there is nothing to open.
     std::unique_ptr<Display, DisplayCloser> display;
     if (!snapshot) {
         const char* name = std::getenv("DISPLAY");
         XSetErrorHandler(&ReportXError);
+        XSetIOErrorHandler(&QuietIOError);
         display.reset(XOpenDisplay(nullptr));
         if (!display) {
             throw Failure(std::string("no X display to open the editor on (") +
                           (name && *name ? "cannot open '" + std::string(name) + "'" : std::string("DISPLAY is not set")) +
                           "); use --snapshot FILE.png to draw it offscreen");
         }
+        XSetIOErrorExitHandler(display.get(), &OnDisplayBroken, nullptr);
     }
 
     std::vector<uint8_t> stateRecord;
@@ -318,8 +401,16 @@ int RunEditor(const EditorOptions& o) {
                           float(audio.sampleRate), kBlockFrames);
     MarovexInstance& instance = session.Instance();
     std::string error;
-    if (!stateRecord.empty() && !instance.LoadState(stateRecord, &error)) {
-        throw Failure("cannot load the state '" + o.loadState + "': " + error);
+    if (!stateRecord.empty()) {
+        std::vector<std::string> problems;
+        try {
+            problems = session.LoadStateAndReport(stateRecord);
+        } catch (const CliError& e) {
+            throw Failure("cannot load the state " + Quote(o.loadState) + ": " + e.what());
+        }
+        for (const std::string& problem : problems) {
+            Say(Voice::Warning, "the state " + Quote(o.loadState) + ": " + problem);
+        }
     }
     for (const Assignment& a : sets) session.SetFromText(session.Resolve(a.key), a.value);
 
@@ -331,19 +422,26 @@ int RunEditor(const EditorOptions& o) {
         std::vector<uint32_t> pixels;
         int32_t width = 0, height = 0;
         const bool drawn = MarovexRenderEditorOffscreen(
-            *gui, &pixels, &width, &height, [&] { gui->Interface()->TimerWakeup(); }, &error);
+            *gui, &pixels, &width, &height, [&] { gui->Interface()->TimerWakeup(); }, &error,
+            o.scale > 0 ? float(o.scale) : 1.0f);
         if (!drawn) throw Failure("cannot draw the editor: " + error);
-        WritePng(o.snapshot, pixels, width, height);
+        WritePng(o.snapshot, pixels, width, height, o.overwrite);
         gui.reset();
-        if (!o.saveState.empty()) SaveState(instance, o.saveState);
+        if (!o.saveState.empty()) SaveState(instance, o.saveState, stateMayReplace);
         return kExitSuccess;
     }
 
-    // The window, the editor in it, and the audio.
-    EditorWindow window(display.get());
-    MarovexViewContainer container(window.Id());
-    AAX_IACFEffectGUI* editor = gui->Interface();
-    {
+    // The window, the editor in it, and the audio. Whatever ends it, the state is saved first.
+    LoopEnd end = LoopEnd::Closed;
+    std::string sound;
+    try {
+        // The signals are caught before the window shows: a user (or a script) that sees the window
+        // may already end the program, and the state is saved then too.
+        SignalScope signals;
+        EditorWindow window(display.get());
+        MarovexViewContainer container(window.Id());
+        container.SetScaleFactor(float(o.scale));
+        AAX_IACFEffectGUI* editor = gui->Interface();
         // The view goes before the container it lives in, also when something below fails.
         struct ViewScope {
             AAX_IACFEffectGUI* editor;
@@ -358,15 +456,39 @@ int RunEditor(const EditorOptions& o) {
         window.ShowAtSize(int(size.horz), int(size.vert));
 
         auto source = std::make_shared<MarovexLoopingSource>(audio.planar);
-        if (!instance.StartAudioThread(source, kBlockFrames, &error)) {
+        std::unique_ptr<AudioOutput> output;
+        if (audioChoice != AudioChoice::Off) {
+            std::string why;
+            output = AudioOutput::Open(audioChoice, instance, source, &why);
+            if (!output) Message("marovex: no sound ({}); the editor runs silent\n", why);
+        }
+        if (!output && !instance.StartAudioThread(source, kBlockFrames, &error)) {
             throw Failure("cannot start the audio thread: " + error);
         }
-        SignalScope signals;
-        RunWindowLoop(display.get(), window, container, *gui, signals.ReadEnd());
+        end = RunWindowLoop(display.get(), window, container, *gui, signals.ReadEnd());
+        if (output) sound = output->Summary();
+        output.reset();
+        instance.StopAudioThread();
+    } catch (const CliError&) {
+        instance.StopAudioThread();
+        gui.reset();
+        SaveStateOnFailure(instance, o.saveState, stateMayReplace);
+        throw;
+    } catch (const std::exception& e) {
+        instance.StopAudioThread();
+        gui.reset();
+        SaveStateOnFailure(instance, o.saveState, stateMayReplace);
+        throw Failure(e.what());
     }
-    instance.StopAudioThread();
+    if (!sound.empty()) Message("marovex: {}\n", sound);
     gui.reset();
-    if (!o.saveState.empty()) SaveState(instance, o.saveState);
+    if (end == LoopEnd::DisplayBroken) {
+        SaveStateOnFailure(instance, o.saveState, stateMayReplace);
+        const char* name = std::getenv("DISPLAY");
+        throw Failure(std::string("the X connection to '") + (name ? name : "") + "' was broken" +
+                      (o.saveState.empty() ? "" : "; the state was saved to '" + o.saveState + "'"));
+    }
+    if (!o.saveState.empty()) SaveState(instance, o.saveState, stateMayReplace);
     return kExitSuccess;
 }
 

@@ -20,15 +20,7 @@ Loaded Load() {
     std::error_code ec;
     const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
     const std::filesystem::path bin = ec ? std::filesystem::path(".") : self.parent_path();
-    const std::filesystem::path candidates[] = {bin / kGraphicsLibraryName,
-                                                bin / ".." / "lib" / "marovex" / kGraphicsLibraryName};
-    std::filesystem::path path = candidates[0];
-    for (const std::filesystem::path& c : candidates) {
-        if (std::filesystem::exists(c, ec)) {
-            path = c.lexically_normal();
-            break;
-        }
-    }
+    const std::filesystem::path path = (bin / ".." / "lib" / "marovex" / kGraphicsLibraryName).lexically_normal();
     Loaded loaded;
     // Never closed: what it draws with keeps process-wide registrations.
     void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);

@@ -1,7 +1,7 @@
 // The program's drawing, kept out of the program itself: the level and response pictures and the
-// editor command (cairo, pango and X11 underneath) live in libmarovex_graphics.so, which the program
-// loads the first time it draws. A render without --plot, `info`, `state` and `validate` therefore
-// never map a graphics library.
+// editor command with its sound (cairo, pango, X11 and the audio libraries underneath) live in
+// libmarovex_graphics.so, which the program loads the first time it draws. A render without --plot,
+// `info`, `state` and `validate` therefore never map a graphics library.
 //
 // The library is built from the same sources as the program; the program reaches those three
 // functions only through this table, so its link leaves their code (and every graphics library)
@@ -29,8 +29,8 @@ struct GraphicsFunctions {
 constexpr const char kGraphicsEntryName[] = "marovex_graphics_functions";
 constexpr const char kGraphicsLibraryName[] = "libmarovex_graphics.so";
 
-// The library's functions, loaded on the first call (once; it stays loaded). It is looked for beside
-// the program (the build tree) and in ../lib/marovex (an installed prefix). Throws a Failure that
+// The library's functions, loaded on the first call (once; it stays loaded). It is looked for in
+// lib/marovex/ beside the program's bin/ (the build tree and an installed prefix alike). Throws a Failure that
 // names the library and why it could not be loaded (for example a graphics library missing on this
 // machine). Threading: any thread.
 const GraphicsFunctions& Graphics();

@@ -34,46 +34,39 @@ PlotSize ParsePlotSize(const std::string& text) {
 
 PlotCanvas::PlotCanvas(PlotSize size)
     : mSize(size), mUnit(std::min(size.width / 800.0, size.height / 450.0)) {
-    mSurface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, size.width, size.height);
-    if (cairo_surface_status(mSurface) != CAIRO_STATUS_SUCCESS) {
-        cairo_surface_destroy(mSurface);
+    mSurface.reset(cairo_image_surface_create(CAIRO_FORMAT_RGB24, size.width, size.height));
+    if (cairo_surface_status(mSurface.get()) != CAIRO_STATUS_SUCCESS) {
         throw Failure("cannot make a picture of " + std::to_string(size.width) + " by " + std::to_string(size.height) +
                       " pixels");
     }
-    mCr = cairo_create(mSurface);
+    mCr.reset(cairo_create(mSurface.get()));
     SetColour(kMarovexBackground);
-    cairo_paint(mCr);
-}
-
-PlotCanvas::~PlotCanvas() {
-    cairo_destroy(mCr);
-    cairo_surface_destroy(mSurface);
+    cairo_paint(mCr.get());
 }
 
 void PlotCanvas::SetColour(MarovexRgb c, double alpha) {
-    cairo_set_source_rgba(mCr, c.r / 255.0, c.g / 255.0, c.b / 255.0, alpha);
+    cairo_set_source_rgba(mCr.get(), c.r / 255.0, c.g / 255.0, c.b / 255.0, alpha);
 }
 
 double PlotCanvas::Text(double x, double y, const std::string& text, double size, MarovexRgb colour, TextAlign align,
                         bool bold) {
-    PangoLayout* layout = pango_cairo_create_layout(mCr);
-    PangoFontDescription* desc = pango_font_description_new();
-    pango_font_description_set_family(desc, kMarovexFontFamily);
-    pango_font_description_set_absolute_size(desc, size * mUnit * PANGO_SCALE);
-    pango_font_description_set_weight(desc, bold ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
-    pango_layout_set_font_description(layout, desc);
-    pango_font_description_free(desc);
+    cairo_t* cr = mCr.get();
+    const VSTGUI::owned::Layout layout(pango_cairo_create_layout(cr));
+    const VSTGUI::owned::FontDescription desc(pango_font_description_new());
+    pango_font_description_set_family(desc.get(), kMarovexFontFamily);
+    pango_font_description_set_absolute_size(desc.get(), size * mUnit * PANGO_SCALE);
+    pango_font_description_set_weight(desc.get(), bold ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
+    pango_layout_set_font_description(layout.get(), desc.get());
     // Fixed font options, whatever the environment says, so that the bytes do not depend on it.
-    cairo_font_options_t* options = cairo_font_options_create();
-    cairo_font_options_set_antialias(options, CAIRO_ANTIALIAS_GRAY);
-    cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_SLIGHT);
-    cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_ON);
-    pango_cairo_context_set_font_options(pango_layout_get_context(layout), options);
-    cairo_font_options_destroy(options);
-    pango_layout_context_changed(layout);
-    pango_layout_set_text(layout, text.c_str(), int(text.size()));
+    const VSTGUI::owned::FontOptions options(cairo_font_options_create());
+    cairo_font_options_set_antialias(options.get(), CAIRO_ANTIALIAS_GRAY);
+    cairo_font_options_set_hint_style(options.get(), CAIRO_HINT_STYLE_SLIGHT);
+    cairo_font_options_set_hint_metrics(options.get(), CAIRO_HINT_METRICS_ON);
+    pango_cairo_context_set_font_options(pango_layout_get_context(layout.get()), options.get());
+    pango_layout_context_changed(layout.get());
+    pango_layout_set_text(layout.get(), text.c_str(), int(text.size()));
     PangoRectangle ink, logical;
-    pango_layout_get_pixel_extents(layout, &ink, &logical);
+    pango_layout_get_pixel_extents(layout.get(), &ink, &logical);
     double left = x;
     if (align == TextAlign::Centre) left = x - logical.width / 2.0;
     if (align == TextAlign::Right) left = x - logical.width;
@@ -81,15 +74,14 @@ double PlotCanvas::Text(double x, double y, const std::string& text, double size
     if (mBoxed) {
         const double pad = 3 * mUnit;
         SetColour(kMarovexBackground, 0.8);
-        cairo_rectangle(mCr, std::round(left - pad), std::round(y - logical.height / 2.0), logical.width + 2 * pad,
+        cairo_rectangle(cr, std::round(left - pad), std::round(y - logical.height / 2.0), logical.width + 2 * pad,
                         logical.height);
-        cairo_fill(mCr);
+        cairo_fill(cr);
         SetColour(colour);
     }
-    cairo_move_to(mCr, std::round(left), std::round(y - logical.height / 2.0));
-    pango_cairo_show_layout(mCr, layout);
-    g_object_unref(layout);
-    cairo_new_path(mCr);
+    cairo_move_to(cr, std::round(left), std::round(y - logical.height / 2.0));
+    pango_cairo_show_layout(cr, layout.get());
+    cairo_new_path(cr);
     return logical.width;
 }
 
@@ -109,9 +101,9 @@ cairo_status_t AppendBytes(void* closure, const unsigned char* data, unsigned in
 }  // namespace
 
 std::vector<uint8_t> PlotCanvas::Png() {
-    cairo_surface_flush(mSurface);
+    cairo_surface_flush(mSurface.get());
     std::vector<uint8_t> bytes;
-    if (cairo_surface_write_to_png_stream(mSurface, AppendBytes, &bytes) != CAIRO_STATUS_SUCCESS) {
+    if (cairo_surface_write_to_png_stream(mSurface.get(), AppendBytes, &bytes) != CAIRO_STATUS_SUCCESS) {
         throw Failure("cannot encode the picture as PNG");
     }
     return bytes;

@@ -7,10 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "vstgui/owned.h"
 #include "MarovexPalette.h"
-
-typedef struct _cairo cairo_t;
-typedef struct _cairo_surface cairo_surface_t;
 
 namespace marovex::cli {
 
@@ -30,11 +28,10 @@ public:
     // An opaque picture filled with the editor's background colour. Throws a CliError when cairo
     // cannot make it.
     explicit PlotCanvas(PlotSize size);
-    ~PlotCanvas();
     PlotCanvas(const PlotCanvas&) = delete;
     PlotCanvas& operator=(const PlotCanvas&) = delete;
 
-    cairo_t* Cr() const { return mCr; }
+    cairo_t* Cr() const { return mCr.get(); }
     int Width() const { return mSize.width; }
     int Height() const { return mSize.height; }
     // Layout unit: a picture of 800 by 450 pixels draws at 1, larger ones in proportion, so the
@@ -55,8 +52,8 @@ public:
 private:
     PlotSize mSize;
     double mUnit;
-    cairo_surface_t* mSurface = nullptr;
-    cairo_t* mCr = nullptr;
+    VSTGUI::owned::Surface mSurface;
+    VSTGUI::owned::Cairo mCr;
     bool mBoxed = false;
 };
 

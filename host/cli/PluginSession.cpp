@@ -1,9 +1,13 @@
 #include "PluginSession.h"
 
+#include <algorithm>
 #include <cmath>
+
+#include <fmt/core.h>
 
 #include "AAX_IACFEffectParameters.h"
 #include "CliError.h"
+#include "StateFile.h"
 #include "Text.h"
 
 namespace marovex::cli {
@@ -115,6 +119,83 @@ double PluginSession::ValueOfText(const std::string& id, const std::string& text
     throw UsageError("cannot set " + id + " to " + (text.empty() ? std::string("an empty text") : Quote(text)) +
                      ": give a normalized value from 0 to 1 or the whole value text of " + id + ", such as " +
                      examples + DecimalCommaHint(text));
+}
+
+namespace {
+
+std::string ValueText(const StateEntry& e) {
+    return e.type == 'r' ? Quote(e.text) : fmt::format("{}", e.number);
+}
+
+const StateEntry* FindEntry(const StateRecord& record, const std::string& id) {
+    for (const StateEntry& e : record.entries) {
+        if (e.identifier == id) return &e;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+std::vector<std::string> PluginSession::LoadStateAndReport(const std::vector<uint8_t>& record) {
+    // What the plug-in stores comes from the plug-in itself: the entries of a state it saves, before
+    // the load and after it.
+    std::string error;
+    std::vector<uint8_t> bytes;
+    if (!mInstance->SaveState(&bytes, &error)) throw Failure("cannot save the state: " + error);
+    const StateRecord stored = ParseStateRecord(bytes);
+    if (!mInstance->LoadState(record, &error)) throw Failure(error);
+    if (!mInstance->SaveState(&bytes, &error)) throw Failure("cannot save the state: " + error);
+    const StateRecord applied = ParseStateRecord(bytes);
+    const StateRecord given = ParseStateRecord(record);
+
+    std::vector<std::string> problems;
+    std::vector<std::string> missingIds, seen;  // a damaged name most likely stood for one of these
+    for (const StateEntry& e : stored.entries) {
+        if (FindEntry(given, e.identifier) == nullptr) missingIds.push_back(e.identifier);
+    }
+    for (const StateEntry& e : given.entries) {
+        const std::string name = Quote(e.identifier);
+        const auto copies = std::count_if(given.entries.begin(), given.entries.end(),
+                                          [&](const StateEntry& other) { return other.identifier == e.identifier; });
+        if (std::find(seen.begin(), seen.end(), e.identifier) != seen.end()) continue;
+        seen.push_back(e.identifier);
+        const StateEntry* reference = FindEntry(stored, e.identifier);
+        const StateEntry* now = FindEntry(applied, e.identifier);
+        if (reference == nullptr || now == nullptr) {
+            const bool isParameter = std::any_of(mParameters.begin(), mParameters.end(),
+                                                 [&](const MarovexParameterInfo& p) { return p.id == e.identifier; });
+            if (isParameter) {
+                problems.push_back(name + " is a parameter a state does not restore; not applied");
+            } else {
+                const std::string closest = ClosestMatch(e.identifier, missingIds);
+                problems.push_back(name + " names no parameter" +
+                                   (closest.empty() ? std::string() : " (did you mean '" + closest + "'?)") +
+                                   "; not applied");
+            }
+        } else if (e.type != reference->type) {
+            problems.push_back(fmt::format("{} holds a {} value where the plug-in stores a {}; not applied", name,
+                                           StateTypeName(e.type), StateTypeName(reference->type)));
+        } else if (copies > 1) {
+            problems.push_back(fmt::format("{} is given {} times; the plug-in applied {}", name, copies, ValueText(*now)));
+        } else if (e.type == 'r' ? e.text != now->text
+                                 : !(now->number == e.number ||
+                                     (e.type == 'd' && now->number == double(float(e.number))))) {
+            if (e.type != 'r' && std::isnan(e.number)) {
+                problems.push_back(fmt::format("{} holds NaN; not applied (it stays {})", name, ValueText(*now)));
+            } else {
+                problems.push_back(fmt::format("{} holds {}, which the parameter does not take; applied as {}", name,
+                                               ValueText(e), ValueText(*now)));
+            }
+        }
+    }
+    for (const StateEntry& e : stored.entries) {
+        if (FindEntry(given, e.identifier) == nullptr) {
+            const StateEntry* now = FindEntry(applied, e.identifier);
+            problems.push_back(fmt::format("no entry for {}; it stays {}", Quote(e.identifier),
+                                           now != nullptr ? ValueText(*now) : std::string("as it was")));
+        }
+    }
+    return problems;
 }
 
 }  // namespace marovex::cli

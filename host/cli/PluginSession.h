@@ -51,6 +51,14 @@ public:
     // "MasterBypassID, InGain, ..." for messages.
     std::string IdentifierList() const;
 
+    // Loads a saved state record (already parsed by ParseStateRecord) through the plug-in's own chunk
+    // path, then says which of its entries did not take effect as stored, one line each: an entry that
+    // names no parameter the state holds (a damaged name), one of another type than the plug-in stores,
+    // one given twice, a value the parameter did not take (NaN) or took otherwise (clamped), and a
+    // stored parameter the record holds no entry for. Empty when the whole record was applied. Throws
+    // a CliError when the plug-in refuses the record.
+    std::vector<std::string> LoadStateAndReport(const std::vector<uint8_t>& record);
+
 private:
     std::shared_ptr<MarovexModule> mModule;
     std::unique_ptr<MarovexInstance> mInstance;

@@ -32,8 +32,10 @@
 #include "DemoSignal.h"
 #include "Envelope.h"
 #include "Graphics.h"
+#include "Interrupt.h"
 #include "MarovexPresetText.h"
 #include "MarovexReadout.h"
+#include "Messages.h"
 #include "PlotLevels.h"
 #include "PluginSession.h"
 #include "Progress.h"
@@ -60,6 +62,10 @@ constexpr int64_t kPlotMeterFrames = 32;
 
 std::string NameOf(const std::string& path) { return path == "-" ? "standard input" : Quote(path); }
 
+// Frame positions are counted in 64-bit integers and compared as doubles: every point lies where both
+// are exact (2^53 frames, some 5900 years at 48 kHz).
+constexpr double kLastCountableFrame = 9007199254740992.0;
+
 // An envelope on the frame grid of one file: each point at the first frame at or after its time.
 struct Automation {
     std::string key;
@@ -68,10 +74,16 @@ struct Automation {
     std::vector<double> frames;  // point positions in frames (exact where the time falls on a frame)
     double lastApplied = std::nan("");
 
+    // Throws a usage CliError for a point beyond the frames that can be counted.
     void Place(double sampleRate) {
         frames.clear();
         for (const EnvelopePoint& p : envelope.Points()) {
             const double x = p.seconds * sampleRate;
+            if (!(x <= kLastCountableFrame)) {
+                throw UsageError(fmt::format("--automate {}: the time {} s lies beyond the {:.0f} s that frames can "
+                                             "be counted to at {} Hz",
+                                             id, p.seconds, std::floor(kLastCountableFrame / sampleRate), sampleRate));
+            }
             const double nearest = std::nearbyint(x);
             frames.push_back(std::fabs(x - nearest) <= 1e-9 * std::max(1.0, x) ? nearest : x);
         }
@@ -101,100 +113,22 @@ struct Automation {
     }
 };
 
-// Set by SIGINT, SIGHUP and SIGTERM while audio is processed: the run then stops at the next block
-// and fails like any other, so its temporary outputs are removed.
-volatile sig_atomic_t gInterrupted = 0;
-
-extern "C" void OnInterrupt(int) { gInterrupted = 1; }
-
-// Routes the stop signals to OnInterrupt while it lives.
-class InterruptScope {
-public:
-    InterruptScope() {
-        struct sigaction action = {};
-        action.sa_handler = OnInterrupt;
-        sigemptyset(&action.sa_mask);
-        for (size_t i = 0; i < kCount; ++i) sigaction(kSignals[i], &action, &mPrevious[i]);
-    }
-    ~InterruptScope() {
-        for (size_t i = 0; i < kCount; ++i) sigaction(kSignals[i], &mPrevious[i], nullptr);
-    }
-    InterruptScope(const InterruptScope&) = delete;
-    InterruptScope& operator=(const InterruptScope&) = delete;
-
-private:
-    static constexpr size_t kCount = 3;
-    static constexpr int kSignals[kCount] = {SIGINT, SIGHUP, SIGTERM};
-    struct sigaction mPrevious[kCount];
-};
-
 // The gain starts at full reduction in a fresh instance and releases with a time constant of about
 // 40 ms; five time constants later it is within 1% of where the audio puts it.
 constexpr double kStartUpSeconds = 0.2;
 
-// A file the run reads or writes, for the checks that keep inputs and outputs apart.
-struct FileUse {
-    const char* role;
-    std::string path;
-};
-
-bool SameFile(const std::string& a, const std::string& b) {
-    struct stat sa, sb;
-    if (a == "-" || b == "-") return false;
-    if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return false;
-    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
-}
-
-// An output file and whether an existing file there may be replaced.
-struct OutputTarget {
-    const char* role;
-    OutputPlace place;
-    bool mayReplace;
-};
-
-// No output may be an input (also through links: same device and inode) or another output; an
-// existing output is replaced only when allowed. Streams are written into, never replaced.
-void CheckOutputs(const std::vector<OutputTarget>& outputs, const std::vector<FileUse>& inputs,
-                  const AudioReader* reader) {
-    std::error_code ec;
-    struct stat standardOut;
-    const bool stdoutIsFile = ::fstat(STDOUT_FILENO, &standardOut) == 0 && S_ISREG(standardOut.st_mode);
-    for (size_t i = 0; i < outputs.size(); ++i) {
-        const OutputTarget& out = outputs[i];
-        const std::string& path = out.place.path;
-        for (const FileUse& in : inputs) {
-            if ((path == in.path && path != "-") || SameFile(path, in.path)) {
-                throw UsageError("the " + std::string(out.role) + " " + Quote(path) + " is the " + in.role +
-                                 "; nothing was written");
-            }
-        }
-        if (reader != nullptr && reader->Inode() != 0) {
-            struct stat st;
-            const bool sameAsInput =
-                (path == "-" && stdoutIsFile && standardOut.st_dev == reader->Device() &&
-                 standardOut.st_ino == reader->Inode()) ||
-                (path != "-" && ::stat(path.c_str(), &st) == 0 && st.st_dev == reader->Device() &&
-                 st.st_ino == reader->Inode());
-            if (sameAsInput) {
-                throw UsageError("the " + std::string(out.role) + " " + Quote(path) +
-                                 " is the input audio; nothing was written");
-            }
-        }
-        for (size_t j = 0; j < i; ++j) {
-            const std::string& other = outputs[j].place.path;
-            const bool same = (path == "-" && other == "-") || SameFile(path, other) ||
-                              (path != "-" && other != "-" &&
-                               fs::weakly_canonical(path, ec) == fs::weakly_canonical(other, ec));
-            if (same) {
-                throw UsageError("the " + std::string(out.role) + " and the " + outputs[j].role +
-                                 " are the same file " + Quote(path));
-            }
-        }
-        if (out.place.kind == OutputKind::File && out.place.exists && !out.mayReplace) {
-            throw Failure("the " + std::string(out.role) + " " + Quote(path) +
-                          " already exists (use --overwrite to replace it)");
-        }
+// Whether `path` holds what an earlier demo run wrote: a file of its own (no link, no other hard link,
+// the user's), read as audio with the demo's channels, rate and length.
+bool IsEarlierDemoOutput(const std::string& path, int channels, int sampleRate, int64_t frames) {
+    struct stat st;
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_nlink != 1 || st.st_uid != ::geteuid()) {
+        return false;
     }
+    SF_INFO info = {};
+    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+    if (file == nullptr) return false;
+    sf_close(file);
+    return info.channels == channels && info.samplerate == sampleRate && int64_t(info.frames) == frames;
 }
 
 // A gain in decibels, with a sign when `withSign` is set ("+3.7 dB").
@@ -208,14 +142,14 @@ std::string Decibels(double gain, bool withSign) {
 class Source {
 public:
     virtual ~Source() = default;
-    virtual int64_t Read(float* interleaved, int64_t frames, int32_t* originals) = 0;
+    virtual int64_t Read(float* interleaved, int64_t frames, int32_t* originals, double* doubles) = 0;
 };
 
 class FileSource : public Source {
 public:
     explicit FileSource(AudioReader& reader) : mReader(reader) {}
-    int64_t Read(float* interleaved, int64_t frames, int32_t* originals) override {
-        return mReader.Read(interleaved, frames, originals);
+    int64_t Read(float* interleaved, int64_t frames, int32_t* originals, double* doubles) override {
+        return mReader.Read(interleaved, frames, originals, doubles);
     }
 
 private:
@@ -225,7 +159,7 @@ private:
 class MemorySource : public Source {
 public:
     MemorySource(const std::vector<float>& samples, int channels) : mSamples(samples), mChannels(channels) {}
-    int64_t Read(float* interleaved, int64_t frames, int32_t*) override {
+    int64_t Read(float* interleaved, int64_t frames, int32_t*, double*) override {
         const int64_t total = int64_t(mSamples.size()) / mChannels;
         const int64_t n = std::min(frames, total - mFrame);
         std::copy_n(mSamples.data() + mFrame * mChannels, n * mChannels, interleaved);
@@ -385,7 +319,8 @@ Summary ProcessOne(const ProcessOptions& o, Plan& plan, const std::string& input
         frames = int64_t(demoSignal.samples.size()) / channels;
         inputFormat = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
         outPath = outputArg.empty() ? kDemoOutputName : outputArg;
-        outMayReplace = outputArg.empty() || o.overwrite;  // the demo's own output is remade on every run
+        // The demo's own output is remade on every run, but only a file an earlier demo run wrote.
+        outMayReplace = o.overwrite || (outputArg.empty() && IsEarlierDemoOutput(outPath, channels, sampleRate, frames));
     } else {
         reader = std::make_unique<AudioReader>(inputPath);
         channels = reader->Channels();
@@ -438,8 +373,17 @@ Summary ProcessOne(const ProcessOptions& o, Plan& plan, const std::string& input
                           float(sampleRate), o.block);
     MarovexInstance& instance = session.Instance();
     std::string error;
-    if (!plan.stateRecord.empty() && !instance.LoadState(plan.stateRecord, &error)) {
-        throw Failure("cannot load the state " + Quote(o.loadState) + ": " + error);
+    if (!plan.stateRecord.empty()) {
+        std::vector<std::string> problems;
+        try {
+            problems = session.LoadStateAndReport(plan.stateRecord);
+        } catch (const CliError& e) {
+            throw Failure("cannot load the state " + Quote(o.loadState) + ": " + e.what());
+        }
+        for (const std::string& problem : problems) Warn(summary, "the state " + Quote(o.loadState) + ": " + problem);
+        if (o.strict && !problems.empty()) {
+            throw Failure("--strict: the state " + Quote(o.loadState) + " could not be applied whole; nothing was written");
+        }
     }
     if (plan.preset.valid) {
         for (size_t i = 0; i < kMarovexPresetValueCount; ++i) {
@@ -481,7 +425,7 @@ Summary ProcessOne(const ProcessOptions& o, Plan& plan, const std::string& input
     summary.bypassed = !bypassAutomated && session.Get(kBypassID) >= 0.5;
 
     // Processing into the temporary output.
-    InterruptScope interrupts;
+    StopSignalScope interrupts;
     PendingFile audioFile(outPlace);
     std::optional<PendingFile> stateFile, presetFile, plotFile;
     if (!o.saveState.empty()) stateFile.emplace(outputs[1].place);
@@ -516,6 +460,8 @@ Summary ProcessOne(const ProcessOptions& o, Plan& plan, const std::string& input
     const int64_t chunkFrames = block * chunkBlocks;
     const int outSection = history ? channels : 0;  // the first output channel's section in `planar`
     const bool integerInput = reader && reader->IntegerBits() > 0;
+    // 64-bit float input into 64-bit float output keeps its own values where the plug-in left them.
+    const bool doubleInput = reader && reader->IsDouble() && (outFormat & SF_FORMAT_SUBMASK) == SF_FORMAT_DOUBLE;
     std::vector<const float*> in(channels);
     std::vector<float*> out(channels);
     std::vector<const float*> partIn(channels);
@@ -532,7 +478,8 @@ Summary ProcessOne(const ProcessOptions& o, Plan& plan, const std::string& input
             int64_t filled = 0;
             while (filled < capacity) {
                 const int64_t n = source->Read(chunk.in + filled * channels, capacity - filled,
-                                               integerInput ? chunk.originals + filled * channels : nullptr);
+                                               integerInput ? chunk.originals + filled * channels : nullptr,
+                                               doubleInput ? chunk.doubles + filled * channels : nullptr);
                 if (n <= 0) break;
                 filled += n;
             }
@@ -547,8 +494,9 @@ Summary ProcessOne(const ProcessOptions& o, Plan& plan, const std::string& input
             CountSamples(chunk.out, size_t(chunk.frames) * size_t(channels), &summary.peakOut,
                          &summary.nonFiniteOut, &summary.clipped);
             writer.Write(chunk.out, chunk.frames, chunk.in,
-                         integerInput ? chunk.originals : nullptr);
-        });
+                         integerInput ? chunk.originals : nullptr, doubleInput ? chunk.doubles : nullptr);
+        },
+        3, doubleInput);
     // Without envelopes and without a picture nothing happens between blocks, so a whole chunk goes to
     // the instance in one call, which splits it into the same blocks (at most `block` frames each, from
     // the chunk's start, a block boundary): the host's work per call is paid once per chunk. The call is
@@ -560,7 +508,7 @@ Summary ProcessOne(const ProcessOptions& o, Plan& plan, const std::string& input
     while (AudioChunk* chunk = pipeline.Next()) {
         float* const planar = chunk->planar;
         if (wholeChunks) {
-            if (gInterrupted) throw Failure(audioFile.IsStream() ? "interrupted" : "interrupted; nothing was written");
+            if (StopSignal() != 0) throw Interrupted(!audioFile.IsStream());
             for (int64_t at = 0; at < chunk->frames;) {
                 const int64_t frame = done + at;
                 int64_t length = chunk->frames - at;
@@ -585,7 +533,7 @@ Summary ProcessOne(const ProcessOptions& o, Plan& plan, const std::string& input
             continue;
         }
         for (int64_t offset = 0; offset < chunk->frames; offset += block) {
-            if (gInterrupted) throw Failure(audioFile.IsStream() ? "interrupted" : "interrupted; nothing was written");
+            if (StopSignal() != 0) throw Interrupted(!audioFile.IsStream());
             const int64_t n = std::min(block, chunk->frames - offset);
             // Envelopes take effect at their exact frames: the block is split at every point and, along a
             // ramp, every kRampUpdateFrames frames.
@@ -658,14 +606,23 @@ Summary ProcessOne(const ProcessOptions& o, Plan& plan, const std::string& input
         plotFile->WriteAll(Graphics().renderLevelPlot(*history, plan.plotSize, EscapeText(title)));
     }
 
-    if (gInterrupted) throw Failure(audioFile.IsStream() ? "interrupted" : "interrupted; nothing was written");
+    if (StopSignal() != 0) throw Interrupted(!audioFile.IsStream());
     audioFile.Commit(outMayReplace);
     if (stateFile) stateFile->Commit(o.overwrite);
     if (presetFile) presetFile->Commit(o.overwrite);
     if (plotFile) plotFile->Commit(o.overwrite);
 
     // What the run found.
-    if (reader && reader->PromisedFrames() > done) {
+    if (reader && !reader->DecodeFault().empty()) {
+        const int64_t promised = reader->PromisedFrames();
+        Warn(summary, fmt::format("{} is damaged or cut short: only {} frames ({:.3f} s){} could be decoded ({}); the "
+                                  "output holds those",
+                                  NameOf(inputPath), done, double(done) / sampleRate,
+                                  promised > done ? fmt::format(" of the {} its header promises ({:.3f} s)", promised,
+                                                                double(promised) / sampleRate)
+                                                  : std::string(),
+                                  reader->DecodeFault()));
+    } else if (reader && reader->PromisedFrames() > done) {
         Warn(summary, fmt::format("{} is cut short: its header promises {} frames ({:.3f} s) but only {} frames "
                                   "({:.3f} s) could be read; the output holds those",
                                   NameOf(inputPath), reader->PromisedFrames(),
@@ -724,8 +681,8 @@ void PrintSummary(const Summary& s) {
         reduction = fmt::format("peak gain reduction {:.3f} ({}) within the start-up", s.reduction,
                                 Decibels(1.0 - double(s.reduction), false));
     }
-    for (const auto& setting : s.settings) fmt::print(stderr, "marovex: {}\n", setting["readout"].get<std::string>());
-    fmt::print(stderr, "marovex: {} frames at {} Hz ({:.2f} s, {}), {}, {} -> {}\n", s.frames, s.sampleRate, seconds,
+    for (const auto& setting : s.settings) Message("marovex: {}\n", setting["readout"].get<std::string>());
+    Message("marovex: {} frames at {} Hz ({:.2f} s, {}), {}, {} -> {}\n", s.frames, s.sampleRate, seconds,
                s.channels == 1 ? "mono" : "stereo", speed, reduction,
                s.output == "-" ? "standard output" : EscapeText(s.output));
 }
@@ -830,6 +787,7 @@ int RunProcess(const ProcessOptions& o) {
             else if (!o.quiet) PrintSummary(summary);
             strictFailed |= o.strict && (summary.clipped > 0 || summary.nonFiniteOut > 0);
         } catch (const CliError& e) {
+            if (IsInterruption(e)) throw;  // a stop signal ends the whole batch
             Say(Voice::Error, NameOf(input) + ": " + e.what());
             failed.push_back(input);
             if (e.ExitStatus() == kExitUsage) failureStatus = kExitUsage;

@@ -7,6 +7,7 @@
 #include <fmt/core.h>
 
 #include "MarovexReport.h"
+#include "Messages.h"
 
 namespace marovex::cli {
 
@@ -35,10 +36,14 @@ std::string EscapeText(const std::string& text) { return MarovexVisibleText(text
 
 std::string Quote(const std::string& text) { return "'" + MarovexVisibleText(text, true) + "'"; }
 
-void Say(Voice voice, const std::string& message, const std::string& hint) {
-    std::fflush(stdout);
-    fmt::print(stderr, "{}: {}\n{}", voice == Voice::Error ? "error" : "warning", MarovexVisibleText(message, false),
-               hint.empty() ? std::string() : hint + "\n");
+void Say(Voice voice, const std::string& message, const std::string& hint) noexcept {
+    try {
+        std::fflush(stdout);
+        WriteMessage(fmt::format("{}: {}\n{}", voice == Voice::Error ? "error" : "warning",
+                                 MarovexVisibleText(message, false), hint.empty() ? std::string() : hint + "\n"));
+    } catch (...) {
+        // No room to compose it: the message is lost, the run goes on.
+    }
 }
 
 std::string ClosestMatch(const std::string& word, const std::vector<std::string>& candidates) {

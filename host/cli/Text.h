@@ -21,8 +21,9 @@ std::string Quote(const std::string& text);
 // or "warning: <message>" on standard error, the whole message made safe for a terminal (what Quote
 // made visible stays as it is). `hint` is a line of the program's own after it. Misbehaviour of the
 // plug-in, the host or the window system goes through the host's reporter (MarovexReport.h) instead.
+// Never throws: a closed or full standard error loses the message, never the run.
 enum class Voice { Error, Warning };
-void Say(Voice voice, const std::string& message, const std::string& hint = {});
+void Say(Voice voice, const std::string& message, const std::string& hint = {}) noexcept;
 
 // The candidate closest to `word` (edit distance, case-insensitive) when it is close enough to be a
 // likely typing error, else an empty text.

@@ -20,6 +20,7 @@
 #include "EditorCommand.h"
 #include "Graphics.h"
 #include "MarovexHost.h"
+#include "Messages.h"
 #include "PlotResponse.h"
 #include "Text.h"
 #include "ValidateCommand.h"
@@ -264,6 +265,7 @@ int Run(int argc, char** argv) {
 }  // namespace marovex::cli
 
 int main(int argc, char** argv) {
+    marovex::cli::KeepStandardDescriptorsOpen();
     try {
         return marovex::cli::Run(argc, argv);
     } catch (const marovex::cli::CliError& e) {

@@ -321,7 +321,9 @@ CheckResult CheckRealtimeSafety(const CheckEnv& env) {
     const auto disarm = reinterpret_cast<MarovexWatchDisarmFn>(dlsym(RTLD_DEFAULT, "marovex_watch_disarm"));
     gMark = reinterpret_cast<MarovexWatchThreadFn>(dlsym(RTLD_DEFAULT, "marovex_watch_thread"));
     if (arm == nullptr || disarm == nullptr || gMark == nullptr) {
-        return Fail("the interposer library libmarovex_rtwatch.so is not loaded (it belongs beside the program)");
+        const char* preload = std::getenv("LD_PRELOAD");
+        return Fail(fmt::format("the interposer library libmarovex_rtwatch.so is not loaded (looked for at {})",
+                                preload != nullptr ? preload : "nothing: LD_PRELOAD is not set"));
     }
     // The watch must see what it is meant to count, on this thread and on another one.
     MarovexWatchCounts self{}, other{};
@@ -634,8 +636,8 @@ CheckResult CheckGoldenRenders(const CheckEnv& env) {
     }
     const double neutralDb = worstNeutral > 0.0 ? 20.0 * std::log10(worstNeutral) : -999.0;
     const std::string figure =
-        fmt::format("{} of {} renders of 16-bit, 24-bit and float WAV input bit-identical{}; bypass null exact; neutral null peak {:.1f} dBFS (limit -100)",
-                    matched, std::size(kGolden), env.writeGolden ? " (written)" : "", neutralDb);
+        fmt::format("{} of {} renders of 16-bit, 24-bit and float WAV input bit-identical{} in {}; bypass null exact; neutral null peak {:.1f} dBFS (limit -100)",
+                    matched, std::size(kGolden), env.writeGolden ? " (written)" : "", env.goldenDir, neutralDb);
     return neutralDb <= -100.0 ? Pass(figure) : Fail(figure);
 }
 

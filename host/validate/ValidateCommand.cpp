@@ -32,10 +32,6 @@
 #include "Commands.h"
 #include "Text.h"
 
-#ifndef MAROVEX_GOLDEN_DIR
-#define MAROVEX_GOLDEN_DIR ""
-#endif
-
 namespace marovex::cli {
 
 namespace {
@@ -65,7 +61,7 @@ struct ValidateOptions {
     bool skipEditor = false;
     // Hidden.
     int child = 0;
-    std::string goldenDir = MAROVEX_GOLDEN_DIR;
+    std::string goldenDir;  // empty: the renders installed with the program
     bool writeGolden = false;
     double timeoutScale = 0.0;
 };
@@ -76,9 +72,16 @@ std::string SelfPath() {
     return ec ? std::string("/proc/self/exe") : self.string();
 }
 
-std::string WatchLibraryPath() {
-    return (std::filesystem::path(SelfPath()).parent_path() / "libmarovex_rtwatch.so").string();
+// The validator's own files sit at the same places relative to the program in the build tree and
+// in an installed prefix (which may move): bin/marovex, lib/marovex/libmarovex_rtwatch.so and
+// share/marovex/golden/.
+std::string BesideProgram(const char* relative) {
+    return (std::filesystem::path(SelfPath()).parent_path() / ".." / relative).lexically_normal().string();
 }
+
+std::string WatchLibraryPath() { return BesideProgram("lib/marovex/libmarovex_rtwatch.so"); }
+
+std::string DefaultGoldenDir() { return BesideProgram("share/marovex/golden"); }
 
 const CheckInfo* FindCheck(const std::string& nameOrNumber) {
     for (const CheckInfo& c : validate::Checks()) {
@@ -245,6 +248,12 @@ int RunValidate(const ValidateOptions& given, const std::string& plugin) {
     ValidateOptions o = given;
     if (o.child != 0) RunAsChild(o, plugin);
 
+    if (o.goldenDir.empty()) {
+        // Rewriting the renders is a developer's step: it names the folder they are kept in (the
+        // tests' own), not the copy that the build or an installation carries.
+        if (o.writeGolden) throw UsageError("--write-golden needs --golden-dir DIR (the renders are kept in tests/host/golden)");
+        o.goldenDir = DefaultGoldenDir();
+    }
     if (!o.seedGiven) o.seed = (uint64_t(std::random_device{}()) << 32 | std::random_device{}()) % 1000000000000ull;
     std::vector<const CheckInfo*> selected;
     for (const std::string& item : o.only) {

@@ -63,6 +63,54 @@ TEST_F(EditorTest, AltClickRestoresTheDefaultButAltShiftClickDoesNot) {
     EXPECT_EQ(container.offered.back(), "down Adj 4");  // the default click needs no release
 }
 
+TEST_F(EditorTest, DoubleClickWheelAndKeysEditThroughTheNormalPath) {
+    // A double click restores the default as the Option-click does: touch, set, release.
+    ASSERT_EQ(model->UpdateParameterNormalizedValue("InGain", 0.8, AAX_eUpdateSource_Parameter), AAX_SUCCESS);
+    gui->ParameterUpdated("InGain");
+    modelHost.automation.events.clear();
+    Down(34, 257, kLButton);
+    Up(34, 257, kLButton);
+    EXPECT_FLOAT_EQ(static_cast<float>(Value("InGain")), 0.8f) << "a single click changes nothing";
+    modelHost.automation.events.clear();
+    EXPECT_EQ(Down(34, 257, kLButton | kDoubleClick), kMouseDownEventHandledButDontNeedMovedOrUpEvents);
+    EXPECT_DOUBLE_EQ(Value("InGain"), 0.5);
+    EXPECT_EQ(Edits(), (std::vector<Event>{{Kind::Touch, "InGain", 0}, {Kind::Touch, "InGain", 0},
+                                           {Kind::SetRequest, "InGain", 0.5}, {Kind::Release, "InGain", 0},
+                                           {Kind::Release, "InGain", 0}}));
+    EXPECT_STREQ(view->MessageText(), "Input Gain 100.00 %");
+    // A double click with a modifier is no default click (Shift-double-click starts a fine drag).
+    gui->ParameterUpdated("InGain");
+    Down(34, 257, kLButton | kDoubleClick | kShift);
+    Up(34, 257, kLButton | kShift);
+    EXPECT_DOUBLE_EQ(Value("InGain"), 0.5);
+
+    // The wheel over FreqA: one notch up is a hundredth of the range, as one edit with its readout;
+    // Shift or Ctrl (the command key) a tenth of that.
+    modelHost.automation.events.clear();
+    EXPECT_TRUE(view->onWheel(CPoint(236, 152), kMouseWheelAxisY, 1.0f, CButtonState()));
+    EXPECT_NEAR(Value("FreqA"), 0.51, 1e-6);
+    EXPECT_EQ(Edits().size(), 5u);
+    EXPECT_EQ(Edits()[2].kind, Kind::SetRequest);
+    EXPECT_STREQ(view->MessageText(), "Xover Frequency 3550.00 Hz");
+    gui->ParameterUpdated("FreqA");
+    view->onWheel(CPoint(236, 152), kMouseWheelAxisY, -1.0f, CButtonState(kControl));
+    EXPECT_NEAR(Value("FreqA"), 0.509, 1e-6);
+    gui->ParameterUpdated("FreqA");
+
+    // Keys: the knob under the pointer, else the one last touched (FreqA, turned above).
+    VstKeyCode up;
+    up.virt = VKEY_UP;
+    Move(246, 277, 0);  // over Adj
+    EXPECT_EQ(view->onKeyDown(up), 1);
+    EXPECT_NEAR(Value("Adj"), 0.51, 1e-6);
+    Move(60, 100, 0);  // over the background
+    VstKeyCode end;
+    end.virt = VKEY_END;
+    EXPECT_EQ(view->onKeyDown(end), 1);
+    EXPECT_DOUBLE_EQ(Value("FreqA"), 1.0);
+    EXPECT_STREQ(view->MessageText(), "Xover Frequency 6000.00 Hz");
+}
+
 TEST_F(EditorTest, AGestureTheHostTakesLeavesTheValueAlone) {
     container.takeGestures = true;
     EXPECT_EQ(Down(364, 72, kLButton), kMouseEventHandled);

@@ -158,13 +158,14 @@ TEST_F(PresetTest, SaveAndLoadGoThroughTheDialogOnThePressOnly) {
     EXPECT_NE(saved.find("\nDyn 0.2500000000\n"), std::string::npos) << saved;
     EXPECT_EQ(saved.size(), std::strlen(view->presetText())) << "no NUL, nothing after the last line";
     EXPECT_FALSE(Exists(dir + "/a"));
-    EXPECT_STREQ(view->MessageText(), "---");
+    EXPECT_STREQ(view->MessageText(), "Saved a.mrv");
     // Saving replaced the clipboard: PASTE right after succeeds.
     EXPECT_EQ(platform.clipboard.text, saved);
     Click(3);
     EXPECT_STREQ(view->MessageText(), "Preset From Clipboard");
 
-    // ".mrv" anywhere in the path: no extension added; an existing file is replaced.
+    // ".mrv" anywhere in the path: no extension added; an existing file is replaced once the user
+    // says yes to the question about it.
     MakeDir(dir + "/set.mrv.d");
     Click(1);
     Choose(dir + "/set.mrv.d/b");
@@ -172,6 +173,8 @@ TEST_F(PresetTest, SaveAndLoadGoThroughTheDialogOnThePressOnly) {
     EXPECT_FALSE(Exists(dir + "/set.mrv.d/b.mrv"));
     Click(1);
     Choose(dir + "/a.mrv");
+    ASSERT_EQ(platform.chooser.requests.back().mode, FileChooserRequest::Mode::Question);
+    Choose("yes");
     EXPECT_EQ(testfiles::ReadAll(dir + "/a.mrv"), saved);
     EXPECT_FALSE(Exists(dir + "/a.mrv.mrv"));
 
@@ -181,7 +184,7 @@ TEST_F(PresetTest, SaveAndLoadGoThroughTheDialogOnThePressOnly) {
     }
     modelHost.automation.events.clear();
     Click(0);
-    ASSERT_EQ(platform.chooser.starts, 4);
+    ASSERT_EQ(platform.chooser.starts, 5);
     const FileChooserRequest& load = platform.chooser.requests.back();
     EXPECT_EQ(load.mode, FileChooserRequest::Mode::Open);
     EXPECT_EQ(load.title, "Choose A Preset File To Load");
@@ -191,7 +194,7 @@ TEST_F(PresetTest, SaveAndLoadGoThroughTheDialogOnThePressOnly) {
     Choose(dir + "/other.txt");
     EXPECT_EQ(Values(), std::vector<double>(8, 0.125));
     EXPECT_STREQ(view->presetPath(), (dir + "/other.txt").c_str()) << "no extension added for loading";
-    EXPECT_STREQ(view->MessageText(), "Preset From Clipboard") << "LOAD leaves the label alone";
+    EXPECT_STREQ(view->MessageText(), "Loaded other.txt");
 
     // Cancelled or missing dialogs, unreadable or invalid files: nothing changes, no file appears.
     SetAll(0.75);
@@ -200,21 +203,108 @@ TEST_F(PresetTest, SaveAndLoadGoThroughTheDialogOnThePressOnly) {
     gui->TimerWakeup();
     platform.reopen();
     EXPECT_EQ(view->presetDialog(), nullptr);
+    // Each failure says what failed in the label.
     Click(0);
     Choose(dir + "/missing.mrv");
+    EXPECT_STREQ(view->MessageText(), "Cannot Load missing.mrv");
     {
         std::ofstream(dir + "/seven.mrv") << Preset(std::vector<std::string>(7, "0.125"));
     }
     Click(0);
     Choose(dir + "/seven.mrv");
+    EXPECT_STREQ(view->MessageText(), "Not a Preset: seven.mrv");
+    Click(0);
+    Choose(dir);  // a folder
+    EXPECT_STREQ(view->MessageText(), ("Cannot Load " + folder.Dir().filename().string()).c_str());
+    platform.clipboard.put("the user's own text");
     Click(1);
     Choose(dir + "/no-such-folder/x");
+    EXPECT_STREQ(view->MessageText(), "Cannot Save x.mrv");
+    EXPECT_EQ(platform.clipboard.text, "the user's own text") << "a failed save leaves the clipboard alone";
     platform.chooser.installed = false;
     Click(1);
     EXPECT_EQ(view->presetDialog(), nullptr);
     EXPECT_EQ(Values(), std::vector<double>(8, 0.75));
     EXPECT_TRUE(modelHost.automation.events.empty());
     EXPECT_FALSE(Exists(dir + "/no-such-folder"));
+}
+
+TEST_F(PresetTest, TheReplaceQuestionIsAboutTheFileWritten) {
+    // A preset is there; the user types its name without ".mrv". The chooser asks nothing about the
+    // name as typed; the editor's selector asks about saved1.mrv, the file it would replace.
+    {
+        std::ofstream(dir + "/saved1.mrv") << DefaultPreset();
+    }
+    ASSERT_EQ(chmod((dir + "/saved1.mrv").c_str(), 0640), 0);
+    SetAll(0.25);
+    Click(1);
+    EXPECT_FALSE(platform.chooser.requests.back().confirmOverwrite);
+    Choose(dir + "/saved1");
+    ASSERT_EQ(platform.chooser.starts, 2);
+    const FileChooserRequest& question = platform.chooser.requests.back();
+    EXPECT_EQ(question.mode, FileChooserRequest::Mode::Question);
+    EXPECT_NE(question.question.find("\"saved1.mrv\" already exists"), std::string::npos) << question.question;
+    EXPECT_NE(question.question.find(dir + "/saved1.mrv"), std::string::npos) << question.question;
+    // No: nothing is written, and the chooser opens again; cancelling it ends the dialog.
+    platform.closeWith({});
+    gui->TimerWakeup();
+    platform.reopen();
+    ASSERT_EQ(platform.chooser.starts, 3);
+    EXPECT_EQ(platform.chooser.requests.back().mode, FileChooserRequest::Mode::Save);
+    EXPECT_EQ(testfiles::ReadAll(dir + "/saved1.mrv"), DefaultPreset());
+    platform.closeWith({});
+    gui->TimerWakeup();
+    platform.reopen();
+    EXPECT_EQ(view->presetDialog(), nullptr);
+    EXPECT_EQ(testfiles::ReadAll(dir + "/saved1.mrv"), DefaultPreset());
+    EXPECT_STREQ(view->MessageText(), "---");
+    // A new name is not asked about.
+    Click(1);
+    Choose(dir + "/fresh");
+    EXPECT_EQ(platform.chooser.requests.back().mode, FileChooserRequest::Mode::Save);
+    EXPECT_TRUE(Exists(dir + "/fresh.mrv"));
+    // Yes: the file is replaced whole and keeps its permissions; the label says so.
+    Click(1);
+    Choose(dir + "/saved1");
+    Choose("yes");
+    EXPECT_EQ(testfiles::ReadAll(dir + "/saved1.mrv"), testfiles::ReadAll(dir + "/fresh.mrv"));
+    struct stat st;
+    ASSERT_EQ(stat((dir + "/saved1.mrv").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    EXPECT_STREQ(view->MessageText(), "Saved saved1.mrv");
+    EXPECT_FALSE(Exists(dir + "/saved1")) << "the name as typed is not written";
+    // A link to a preset is followed: the file behind it is replaced and the link stays.
+    ASSERT_EQ(symlink((dir + "/fresh.mrv").c_str(), (dir + "/link.mrv").c_str()), 0);
+    SetAll(0.375);
+    Click(1);
+    Choose(dir + "/link.mrv");
+    Choose("yes");
+    struct stat link;
+    ASSERT_EQ(lstat((dir + "/link.mrv").c_str(), &link), 0);
+    EXPECT_TRUE(S_ISLNK(link.st_mode));
+    EXPECT_NE(testfiles::ReadAll(dir + "/fresh.mrv").find("Dyn 0.3750000000"), std::string::npos);
+}
+
+TEST_F(PresetTest, TheLabelTellsWhatLoadAndSaveDid) {
+    // COPY, then LOAD: the label no longer says "Preset to Clipboard" but what was loaded. Then SAVE shows the file saved, a failed LOAD what failed.
+    {
+        std::ofstream(dir + "/warm.mrv") << Preset(std::vector<std::string>(8, "0.625"));
+        std::ofstream(dir + "/notes.txt") << "shopping list\n";
+    }
+    Click(2);
+    EXPECT_STREQ(view->MessageText(), "Preset to Clipboard");
+    Click(0);
+    Choose(dir + "/warm.mrv");
+    EXPECT_STREQ(view->MessageText(), "Loaded warm.mrv");
+    EXPECT_EQ(view->MessageLabel()->getText(), "Loaded warm.mrv");
+    EXPECT_EQ(Values(), std::vector<double>(8, 0.625));
+    Click(0);
+    Choose(dir + "/notes.txt");
+    EXPECT_STREQ(view->MessageText(), "Not a Preset: notes.txt");
+    EXPECT_EQ(Values(), std::vector<double>(8, 0.625)) << "a failed load changes nothing";
+    Click(1);
+    Choose(dir + "/cool");
+    EXPECT_STREQ(view->MessageText(), "Saved cool.mrv");
 }
 
 TEST_F(PresetTest, LimitsAreKeptWithoutTouchingOtherFiles) {

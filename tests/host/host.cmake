@@ -41,3 +41,11 @@ marovex_add_test(test_host_misbehaviour
 target_compile_definitions(test_host_misbehaviour PRIVATE
   MAROVEX_BAD_MODULE_PATH="$<TARGET_FILE:test_host_misbehaving_module>")
 add_dependencies(test_host_misbehaviour test_host_misbehaving_module)
+
+# The module loads whatever the allocator answers: no static initialiser of it allocates.
+marovex_add_test(test_module_load_allocation
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_module_load_allocation.cpp ${CMAKE_SOURCE_DIR}/tests/GuiLeakSuppressions.cpp
+  LIBS marovex_host)
+target_compile_definitions(test_module_load_allocation PRIVATE MAROVEX_MODULE_PATH="$<TARGET_FILE:Marovex>")
+set_target_properties(test_module_load_allocation PROPERTIES ENABLE_EXPORTS ON)
+add_dependencies(test_module_load_allocation Marovex)

@@ -3,8 +3,11 @@
 // replays its run.
 #include <stdlib.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <regex>
 #include <string>
 
@@ -17,9 +20,9 @@ struct Outcome {
     std::string out;
 };
 
-Outcome Validate(const std::string& args) {
+// Runs a shell command and collects its standard output and exit status.
+Outcome RunCommand(const std::string& command) {
     Outcome run;
-    const std::string command = std::string(MAROVEX_CLI_PROGRAM) + " validate " + args + " 2>/dev/null";
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr) return run;
     char buffer[4096];
@@ -28,6 +31,10 @@ Outcome Validate(const std::string& args) {
     const int status = pclose(pipe);
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return run;
+}
+
+Outcome Validate(const std::string& args) {
+    return RunCommand(std::string(MAROVEX_CLI_PROGRAM) + " validate " + args + " 2>/dev/null");
 }
 
 std::string Broken(const std::string& variant) { return std::string(MAROVEX_BROKEN_DIR) + "/marovex_broken_" + variant + ".so"; }
@@ -64,6 +71,26 @@ TEST(Validate, RealModulePassesEveryCheck) {
     EXPECT_TRUE(std::regex_search(realtime, std::regex("caller's thread, 224 runs, ([0-9]+) blocks.*owned audio thread, "
                                                        "224 runs, \\1 blocks.*outputs bit-identical")))
         << realtime;
+}
+
+// Installed into a prefix that then moves, the program still finds its module, the real-time watch
+// library and the golden renders relative to itself, and passes the whole battery from there.
+TEST(Validate, AnInstalledProgramPassesEveryCheckWhereverThePrefixMoves) {
+    const std::filesystem::path root =
+        std::filesystem::temp_directory_path() / ("marovex-validate-install-" + std::to_string(getpid()));
+    std::filesystem::remove_all(root);
+    std::filesystem::create_directories(root);
+    const std::string install = std::string("'") + MAROVEX_CMAKE_COMMAND + "' --install '" + MAROVEX_BUILD_DIR +
+                                "' --prefix '" + (root / "prefix").string() + "' > /dev/null";
+    ASSERT_EQ(std::system(install.c_str()), 0) << install;
+    std::filesystem::rename(root / "prefix", root / "moved");
+    const std::string moved = (root / "moved").string();
+    const Outcome run = RunCommand("cd / && env -u MAROVEX_PLUGIN '" + moved + "/bin/marovex' validate --strictness 1 --seed 13 2>/dev/null");
+    EXPECT_EQ(run.status, 0) << run.out;
+    EXPECT_EQ(LastLine(run.out), "12 passed, 0 failed") << run.out;
+    EXPECT_NE(run.out.find("marovex validate: " + moved + "/lib/marovex/"), std::string::npos) << run.out;
+    EXPECT_NE(LineOf(run.out, "golden").find(" in " + moved + "/share/marovex/golden;"), std::string::npos) << run.out;
+    std::filesystem::remove_all(root);
 }
 
 TEST(Validate, EachBrokenVariantFailsTheCheckMeantForIt) {

@@ -41,6 +41,7 @@ if(TARGET marovex AND TARGET Marovex)
     LIBS marovex_warnings)
   target_compile_definitions(test_validate PRIVATE
     MAROVEX_CLI_PROGRAM="$<TARGET_FILE:marovex>"
-    MAROVEX_BROKEN_DIR="${_broken_dir}")
+    MAROVEX_BROKEN_DIR="${_broken_dir}"
+    MAROVEX_CMAKE_COMMAND="${CMAKE_COMMAND}" MAROVEX_BUILD_DIR="${CMAKE_BINARY_DIR}")
   add_dependencies(test_validate marovex ${_broken_targets})
 endif()

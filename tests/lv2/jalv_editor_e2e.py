@@ -298,6 +298,21 @@ def main():
             if not 0.25 < values[0] < 0.5 or not values[-1] > values[0]:
                 fail("the drag from the host's 0.25 sent OutGain %s" % values)
             gtk_note = "; from the host's 0.25 in jalv.gtk3: %.3f -> %.3f" % (values[0], values[-1])
+            # The wheel (three notches up), the Up key on the knob under the pointer and a double click
+            # (the default, 0.5) reach the port through the editor too.
+            geometry = subprocess.run(["xdotool", "getwindowgeometry", "--shell", win], env=env,
+                                      stdout=subprocess.PIPE).stdout.decode()
+            pos = dict(line.split("=", 1) for line in geometry.split() if "=" in line)
+            x, y = int(pos.get("X", 0)) + KNOB[0], int(pos.get("Y", 0)) + KNOB[1]
+            steps = []
+            for action, expected in ((["click", "--repeat", "3", "--delay", "60", "4"], values[-1] + 0.03),
+                                     (["key", "Up"], values[-1] + 0.04), (["click", "--repeat", "2", "--delay", "80", "1"], 0.5)):
+                subprocess.run(["xdotool", "mousemove", str(x), str(y)] + action, env=env,
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=10)
+                wait_for("OutGain %.3f after %s" % (expected, " ".join(action)),
+                         lambda: abs(port_values(gtk_path, True)[-1] - expected) < 1e-4, 15, lambda: text(gtk_path))
+                steps.append(expected)
+            gtk_note += "; wheel, Up and double click: " + ", ".join("%.3f" % v for v in steps)
         print("PASS: OutGain port 0.5 -> %.3f, output level %.1f -> %.1f after the drag (x%.2f)%s" %
               (port, before, after, after / before, gtk_note))
         return 0

@@ -94,6 +94,64 @@ TEST_F(ToolkitControls, AltClickRestoresTheDefaultOnlyWithAltAlone) {
     EXPECT_FLOAT_EQ(knob->getValue(), 0.25f);
 }
 
+TEST_F(ToolkitControls, WheelAndKeysStepTheKnobInWholeEdits) {
+    // One notch up over the knob: a hundredth of the range, as a whole edit; Shift a tenth of that.
+    EXPECT_TRUE(frame->onWheel(CPoint(35, 35), kMouseWheelAxisY, 1.0f, CButtonState()));
+    EXPECT_FLOAT_EQ(knob->getValue(), 0.51f);
+    EXPECT_EQ(listener.calls, (std::vector<std::string>{"begin", V(0.51f), "end"}));
+    frame->onWheel(CPoint(35, 35), kMouseWheelAxisY, -2.0f, CButtonState(kShift));
+    EXPECT_NEAR(knob->getValue(), 0.508, 1e-6);
+    // Sideways turns and turns over no control change nothing.
+    listener.calls.clear();
+    EXPECT_FALSE(frame->onWheel(CPoint(35, 35), kMouseWheelAxisX, 1.0f, CButtonState()));
+    EXPECT_FALSE(frame->onWheel(CPoint(200, 150), kMouseWheelAxisY, 1.0f, CButtonState()));
+    EXPECT_TRUE(listener.calls.empty());
+
+    // Keys go to the knob under the pointer (the last position the frame saw).
+    knob->setValue(0.5f);
+    auto key = [&](unsigned char virt, unsigned char modifier = 0) {
+        VstKeyCode k;
+        k.virt = virt;
+        k.modifier = modifier;
+        return frame->onKeyDown(k);
+    };
+    CPoint over(35, 35);
+    frame->onMouseMoved(over, CButtonState());
+    EXPECT_EQ(key(VKEY_UP), 1);
+    EXPECT_FLOAT_EQ(knob->getValue(), 0.51f);
+    key(VKEY_DOWN, MODIFIER_SHIFT);
+    EXPECT_NEAR(knob->getValue(), 0.509, 1e-6);
+    key(VKEY_PAGEDOWN);
+    EXPECT_NEAR(knob->getValue(), 0.409, 1e-6);
+    key(VKEY_END);
+    EXPECT_FLOAT_EQ(knob->getValue(), 1.0f);
+    listener.calls.clear();
+    key(VKEY_RIGHT);  // at the end already: a gesture without a value
+    EXPECT_EQ(listener.calls, (std::vector<std::string>{"begin", "end"}));
+    key(VKEY_HOME);
+    EXPECT_FLOAT_EQ(knob->getValue(), 0.0f);
+    EXPECT_EQ(key(VKEY_RETURN), -1);
+
+    // Away from every control, keys go to the control last touched: the knob (turned above), then
+    // the button once it was pressed (which takes no keys).
+    CPoint away(200, 150);
+    frame->onMouseMoved(away, CButtonState());
+    EXPECT_EQ(key(VKEY_UP), 1);
+    EXPECT_FLOAT_EQ(knob->getValue(), 0.01f);
+    Drag(CPoint(120, 20), {});
+    EXPECT_EQ(frame->getFocusView(), button);
+    frame->onMouseMoved(away, CButtonState());
+    EXPECT_EQ(key(VKEY_UP), -1);
+    EXPECT_FLOAT_EQ(knob->getValue(), 0.01f);
+    // A focus view that left the frame gets no keys.
+    frame->onWheel(CPoint(35, 35), kMouseWheelAxisY, 1.0f, CButtonState());
+    knob->remember();
+    frame->removeView(knob);
+    EXPECT_EQ(frame->getFocusView(), nullptr);
+    EXPECT_EQ(key(VKEY_UP), -1);
+    knob->forget();
+}
+
 TEST_F(ToolkitControls, KickButtonSendsPressThenRelease) {
     Drag(CPoint(120, 20), {{CPoint(125, 22), kLButton}});
     EXPECT_EQ(listener.calls, (std::vector<std::string>{"begin", V(1.0f), V(0.0f), "end"}));

@@ -4,6 +4,7 @@
 
 #include <cairo.h>
 
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
@@ -92,6 +93,46 @@ TEST(ToolkitFrame, OffscreenFrameDrawsBackgroundFilmStripAndText) {
     ASSERT_TRUE(frame->copyPixels(px.data(), 64 * 4, 64, 40));
     EXPECT_EQ(Pixel(px, 64, 10, 10), 0xff0000ffu);
     EXPECT_FALSE(frame->copyPixels(px.data(), 64 * 4, 65, 40));
+    frame->forget();
+}
+
+TEST(ToolkitFrame, AScaledFrameDrawsItsViewsLargerAndMapsTheMouseBack) {
+    // The strip again, at scale 2: the window is twice the size, the knob's image fills twice the
+    // pixels, and none of the strip's neighbouring images bleeds into its edges.
+    auto* strip = new CBitmap(10, 30);
+    cairo_t* cr = cairo_create(strip->getSurface());
+    const double colours[3][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
+    for (int i = 0; i < 3; ++i) {
+        cairo_rectangle(cr, 0, i * 10, 10, 10);
+        cairo_set_source_rgb(cr, colours[i][0], colours[i][1], colours[i][2]);
+        cairo_fill(cr);
+    }
+    cairo_destroy(cr);
+    auto* frame = new CFrame(CRect(0, 0, 40, 30), nullptr);
+    ASSERT_TRUE(frame->open(nullptr, PlatformType::kOffscreen));
+    frame->setBackgroundColor(CColor(30, 30, 30, 255));
+    auto* knob = new CAnimKnob(CRect(5, 5, 15, 15), nullptr, 0, 3, 10, strip, CPoint(5, 5));
+    knob->setValue(0.5f);
+    frame->addView(knob);
+    strip->forget();
+    frame->setScaleFactor(2);
+    EXPECT_EQ(frame->getPixelWidth(), 80);
+    EXPECT_EQ(frame->getPixelHeight(), 60);
+    EXPECT_EQ(frame->getViewSize(), CRect(0, 0, 40, 30)) << "the views keep their coordinates";
+    frame->idle();
+    std::vector<uint32_t> px(80 * 60);
+    ASSERT_TRUE(frame->copyPixels(px.data(), 80 * 4, 80, 60));
+    for (int y = 10; y < 30; ++y)
+        for (int x = 10; x < 30; ++x) ASSERT_EQ(Pixel(px, 80, x, y), 0xff00ff00u) << x << "," << y;
+    EXPECT_EQ(Pixel(px, 80, 9, 20), 0xff1e1e1eu);
+    EXPECT_EQ(Pixel(px, 80, 30, 20), 0xff1e1e1eu);
+    // Scale 1.5 rounds the pixel size; nonsense scales give 1.
+    frame->setScaleFactor(1.5);
+    EXPECT_EQ(frame->getPixelWidth(), 60);
+    frame->setScaleFactor(std::nan(""));
+    EXPECT_EQ(frame->getScaleFactor(), 1.0);
+    frame->setScaleFactor(9);
+    EXPECT_EQ(frame->getScaleFactor(), 4.0);
     frame->forget();
 }
 

@@ -7,6 +7,7 @@
 
 #include "vstgui/cbitmap.h"
 #include "vstgui/cdrawcontext.h"
+#include "vstgui/owned.h"
 
 namespace VSTGUI {
 
@@ -132,6 +133,40 @@ CMouseEventResult CKnob::onMouseUp(CPoint&, const CButtonState&) {
     return kMouseEventHandled;
 }
 
+void CKnob::editTo(float value) {
+    beginEdit();
+    const float before = getValue();
+    setValue(value);
+    bounceValue();
+    if (getValue() != before) {
+        valueChanged();
+        invalid();
+    }
+    endEdit();
+}
+
+bool CKnob::onWheel(const CPoint&, const CMouseWheelAxis& axis, const float& distance, const CButtonState& buttons) {
+    if (axis != kMouseWheelAxisY || distance == 0.0f) return false;
+    const float step = kStep * getRange() / ((buttons & kShift) ? static_cast<float>(kFineFactor) : 1.0f);
+    editTo(getValue() + distance * step);
+    return true;
+}
+
+int32_t CKnob::onKeyDown(VstKeyCode& keyCode) {
+    const float step = kStep * getRange() / ((keyCode.modifier & MODIFIER_SHIFT) ? static_cast<float>(kFineFactor) : 1.0f);
+    switch (keyCode.virt) {
+        case VKEY_UP:
+        case VKEY_RIGHT: editTo(getValue() + step); return 1;
+        case VKEY_DOWN:
+        case VKEY_LEFT: editTo(getValue() - step); return 1;
+        case VKEY_PAGEUP: editTo(getValue() + 10 * step); return 1;
+        case VKEY_PAGEDOWN: editTo(getValue() - 10 * step); return 1;
+        case VKEY_HOME: editTo(getMin()); return 1;
+        case VKEY_END: editTo(getMax()); return 1;
+        default: return -1;
+    }
+}
+
 // ---------------------------------------------------------------------------------------------
 // CAnimKnob
 
@@ -150,7 +185,7 @@ int32_t CAnimKnob::getImageIndex() const {
 
 void CAnimKnob::draw(CDrawContext* context) {
     if (getBackground() != nullptr) {
-        getBackground()->draw(context, getViewSize(), CPoint(0, getImageIndex() * mHeightOfOneImage));
+        getBackground()->drawPart(context, getViewSize(), CPoint(0, getImageIndex() * mHeightOfOneImage));
     }
     setDirty(false);
 }
@@ -205,15 +240,14 @@ void CTextButton::draw(CDrawContext* context) {
         cairo_close_path(cr);
     };
     if (CGradient* g = on ? mGradientHighlighted : mGradient) {
-        cairo_pattern_t* p = cairo_pattern_create_linear(0, r.top, 0, r.bottom);
+        const owned::Pattern p(cairo_pattern_create_linear(0, r.top, 0, r.bottom));
         const CColor& a = g->getTop();
         const CColor& b = g->getBottom();
-        cairo_pattern_add_color_stop_rgba(p, 0, a.red / 255.0, a.green / 255.0, a.blue / 255.0, a.alpha / 255.0);
-        cairo_pattern_add_color_stop_rgba(p, 1, b.red / 255.0, b.green / 255.0, b.blue / 255.0, b.alpha / 255.0);
+        cairo_pattern_add_color_stop_rgba(p.get(), 0, a.red / 255.0, a.green / 255.0, a.blue / 255.0, a.alpha / 255.0);
+        cairo_pattern_add_color_stop_rgba(p.get(), 1, b.red / 255.0, b.green / 255.0, b.blue / 255.0, b.alpha / 255.0);
         path(0);
-        cairo_set_source(cr, p);
+        cairo_set_source(cr, p.get());
         cairo_fill(cr);
-        cairo_pattern_destroy(p);
     }
     const CColor& frame = on ? mFrameColorHighlighted : mFrameColor;
     if (frame.alpha > 0) {

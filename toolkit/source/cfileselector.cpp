@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -44,7 +45,13 @@ public:
     }
 
     bool start(const FileChooserRequest& request) override {
-        std::vector<std::string> args = {"zenity", "--file-selection", "--title=" + request.title};
+        std::vector<std::string> args;
+        if (request.mode == FileChooserRequest::Mode::Question) {
+            mQuestion = true;
+            args = {"zenity", "--question", "--no-markup", "--title=" + request.title, "--text=" + request.question};
+            return spawn(args);
+        }
+        args = {"zenity", "--file-selection", "--title=" + request.title};
         // The default filter comes first: zenity preselects the first one.
         std::vector<const CFileExtension*> filters;
         if (request.defaultExtension >= 0 &&
@@ -61,7 +68,7 @@ public:
         }
         if (request.mode == FileChooserRequest::Mode::Save) {
             args.push_back("--save");
-            args.push_back("--confirm-overwrite");
+            if (request.confirmOverwrite) args.push_back("--confirm-overwrite");
         } else if (request.mode == FileChooserRequest::Mode::Directory) {
             args.push_back("--directory");
         }
@@ -69,6 +76,10 @@ public:
             args.push_back("--multiple");
             args.push_back("--separator=\n");
         }
+        return spawn(args);
+    }
+
+    bool spawn(std::vector<std::string>& args) {
         std::vector<char*> argv;
         for (std::string& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);
@@ -109,7 +120,9 @@ public:
         const bool confirmed = reaped > 0 ? (WIFEXITED(status) && WEXITSTATUS(status) == 0)
                                           : (!mOutput.empty() && mOutput.back() == '\n');
         selected.clear();
-        if (confirmed) {
+        if (mQuestion) {
+            if (reaped > 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0) selected.push_back("yes");
+        } else if (confirmed) {
             size_t start = 0;
             while (start < mOutput.size()) {
                 size_t end = mOutput.find('\n', start);
@@ -143,6 +156,7 @@ private:
 
     pid_t mPid = 0;
     int mOut = -1;
+    bool mQuestion = false;
     std::string mOutput;
 };
 
@@ -188,6 +202,11 @@ void CNewFileSelector::setDefaultExtension(const CFileExtension& extension) {
 
 void CNewFileSelector::setAllowMultiFileSelection(bool allow) { mRequest.allowMultiple = allow; }
 
+void CNewFileSelector::setSaveName(SaveNameFunc name) {
+    mSaveName = std::move(name);
+    mRequest.confirmOverwrite = !mSaveName;
+}
+
 const char* CNewFileSelector::getSelectedFile(uint32_t index) const {
     return index < mSelected.size() ? mSelected[index].c_str() : nullptr;
 }
@@ -195,21 +214,63 @@ const char* CNewFileSelector::getSelectedFile(uint32_t index) const {
 bool CNewFileSelector::startChooser() {
     if (mChooser) return false;
     mSelected.clear();
+    mAsking = false;
     std::unique_ptr<IFileChooser> chooser = Factory() ? Factory()() : createDesktopChooser();
     if (!chooser || !chooser->start(mRequest)) return false;
     mChooser = std::move(chooser);
     return true;
 }
 
-bool CNewFileSelector::runModal() {
-    if (!startChooser()) return false;
-    std::vector<std::string> selected;
-    while (mChooser->poll(selected) == IFileChooser::State::Running) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+bool CNewFileSelector::startQuestion(const std::string& written) {
+    FileChooserRequest question;
+    question.mode = FileChooserRequest::Mode::Question;
+    question.title = mRequest.title;
+    const size_t slash = written.find_last_of('/');
+    const std::string name = slash == std::string::npos ? written : written.substr(slash + 1);
+    question.question = "A file named \"" + name + "\" already exists. Do you want to replace it?\n\n" + written;
+    std::unique_ptr<IFileChooser> chooser = Factory() ? Factory()() : createDesktopChooser();
+    if (!chooser || !chooser->start(question)) return false;
+    mChooser = std::move(chooser);
+    mAsking = true;
+    return true;
+}
+
+bool CNewFileSelector::advance(std::vector<std::string>& selected) {
     mChooser.reset();
+    if (mAsking) {
+        mAsking = false;
+        if (!selected.empty()) {  // yes: replace it
+            mSelected = {mPendingPath};
+            return true;
+        }
+        // No: choose again (nothing is selected when the chooser cannot be opened again).
+        return !startChooser();
+    }
+    if (mStyle == kSelectSaveFile && mSaveName && !selected.empty()) {
+        const std::string written = mSaveName(selected.front());
+        struct stat st;
+        if (!written.empty() && lstat(written.c_str(), &st) == 0) {
+            mPendingPath = selected.front();
+            if (startQuestion(written)) return false;
+            // A question that cannot be asked is not a yes.
+            mSelected.clear();
+            return true;
+        }
+    }
     mSelected = std::move(selected);
     if (!mRequest.allowMultiple && mSelected.size() > 1) mSelected.resize(1);
+    return true;
+}
+
+bool CNewFileSelector::runModal() {
+    if (!startChooser()) return false;
+    for (;;) {
+        std::vector<std::string> selected;
+        while (mChooser->poll(selected) == IFileChooser::State::Running) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        if (advance(selected)) break;
+    }
     return !mSelected.empty();
 }
 
@@ -223,9 +284,7 @@ void CNewFileSelector::poll() {
     if (!mChooser) return;
     std::vector<std::string> selected;
     if (mChooser->poll(selected) == IFileChooser::State::Running) return;
-    mChooser.reset();
-    mSelected = std::move(selected);
-    if (!mRequest.allowMultiple && mSelected.size() > 1) mSelected.resize(1);
+    if (!advance(selected)) return;
     // The callback may release the selector: keep it alive until the callback has returned.
     SharedPointer<CNewFileSelector> keep(this);
     CallbackFunc callback = std::move(mCallback);

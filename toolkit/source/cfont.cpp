@@ -1,16 +1,28 @@
 // The toolkit's standard fonts.
 #include "vstgui/cfont.h"
 
+#include <mutex>
+
 namespace VSTGUI {
 
 namespace {
 // The standard fonts live as long as the code that holds them: the process, or a plug-in module until
-// it is unloaded. Each is remembered here and released when the module's statics go.
+// it is unloaded. Each is made on its first use, remembered here and released when the module's
+// statics go. Nothing here runs while the statics are set up (the table is constant-initialised), so
+// loading the module cannot fail on it.
 class StandardFonts {
 public:
-    CFontRef make(const char* name, CCoord size) {
-        CFontRef font = new CFontDesc(name, size, kNormalFace);
-        if (mCount < kMax) mFonts[mCount++] = font;
+    constexpr StandardFonts() = default;
+    CFontRef get(const CStandardFont* which, const char* name, CCoord size) {
+        std::lock_guard<std::mutex> lock(mMutex);
+        for (int i = 0; i < mCount; ++i) {
+            if (mKeys[i] == which) return mFonts[i];
+        }
+        CFontRef font = new CFontDesc(name, size, kNormalFace);  // may throw: the table stays as it was
+        if (mCount < kMax) {
+            mKeys[mCount] = which;
+            mFonts[mCount++] = font;
+        }
         return font;
     }
     ~StandardFonts() {
@@ -19,21 +31,23 @@ public:
 
 private:
     static constexpr int kMax = 8;
+    std::mutex mMutex;
+    const CStandardFont* mKeys[kMax] = {};
     CFontRef mFonts[kMax] = {};
     int mCount = 0;
 };
-StandardFonts gStandardFonts;  // defined before the fonts below, so it is destroyed after their users
-
-CFontRef MakeFont(const char* name, CCoord size) { return gStandardFonts.make(name, size); }
+StandardFonts gStandardFonts;
 }  // namespace
 
-const CFontRef kSystemFont = MakeFont("Sans", 12);
-const CFontRef kNormalFontVeryBig = MakeFont("Arial", 18);
-const CFontRef kNormalFontBig = MakeFont("Arial", 14);
-const CFontRef kNormalFont = MakeFont("Arial", 12);
-const CFontRef kNormalFontSmall = MakeFont("Arial", 11);
-const CFontRef kNormalFontSmaller = MakeFont("Arial", 10);
-const CFontRef kNormalFontVerySmall = MakeFont("Arial", 9);
-const CFontRef kSymbolFont = MakeFont("Symbol", 12);
+CStandardFont::operator CFontRef() const { return gStandardFonts.get(this, mName, mSize); }
+
+constexpr CStandardFont kSystemFont("Sans", 12);
+constexpr CStandardFont kNormalFontVeryBig("Arial", 18);
+constexpr CStandardFont kNormalFontBig("Arial", 14);
+constexpr CStandardFont kNormalFont("Arial", 12);
+constexpr CStandardFont kNormalFontSmall("Arial", 11);
+constexpr CStandardFont kNormalFontSmaller("Arial", 10);
+constexpr CStandardFont kNormalFontVerySmall("Arial", 9);
+constexpr CStandardFont kSymbolFont("Symbol", 12);
 
 }  // namespace VSTGUI

@@ -47,6 +47,9 @@ void CView::onDragMove(IDataPackage*, const CPoint&) {}
 
 bool CView::hitTest(const CPoint& where, const CButtonState&) { return mSize.pointInside(where); }
 
+bool CView::onWheel(const CPoint&, const CMouseWheelAxis&, const float&, const CButtonState&) { return false; }
+int32_t CView::onKeyDown(VstKeyCode&) { return -1; }
+
 void CView::invalid() {
     setDirty(true);
     invalidRect(mSize);
@@ -284,6 +287,18 @@ CMouseEventResult CViewContainer::onMouseExited(CPoint& where, const CButtonStat
         mHoverView = nullptr;
     }
     return kMouseEventHandled;
+}
+
+bool CViewContainer::onWheel(const CPoint& where, const CMouseWheelAxis& axis, const float& distance,
+                             const CButtonState& buttons) {
+    CPoint local = where;
+    local.offset(-mSize.left, -mSize.top);
+    for (auto it = mChildren.rbegin(); it != mChildren.rend(); ++it) {
+        CView* view = *it;
+        if (!view->isVisible() || !view->getMouseEnabled() || !view->hitTest(local, buttons)) continue;
+        if (view->onWheel(local, axis, distance, buttons)) return true;
+    }
+    return false;
 }
 
 bool CViewContainer::onDrop(IDataPackage* drag, const CPoint& where) {

@@ -12,6 +12,7 @@ namespace VSTGUI {
 class IPlatformFrame {
 public:
     virtual ~IPlatformFrame() = default;
+    // Sizes and positions are in pixels; the frame converts its own coordinates.
     virtual void setSize(int width, int height) = 0;
     virtual void setPosition(int x, int y) = 0;
     virtual bool getMouseLocation(CPoint& where) const = 0;
@@ -21,6 +22,8 @@ public:
     virtual void present(cairo_surface_t* image, const CRect& area) = 0;
     // Delivers pending window-system events to the frame.
     virtual void handleEvents() = 0;
+    // The desktop's scale factor (1 when it says nothing).
+    virtual double desktopScaleFactor() const = 0;
 };
 
 // A child window of the X11 window `parent` on a display connection of its own; null (and nothing

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -18,6 +19,7 @@
 #include <vector>
 
 #include "vstgui/cclipboard.h"
+#include "vstgui/owned.h"
 
 namespace VSTGUI {
 
@@ -48,14 +50,19 @@ public:
     explicit X11Clipboard(int timeoutMs) : mTimeout(std::chrono::milliseconds(timeoutMs > 0 ? timeoutMs : 1)) {}
 
     bool open() {
-        mDisplay = XOpenDisplay(nullptr);
+        mDisplayOwner.reset(XOpenDisplay(nullptr));
+        mDisplay = mDisplayOwner.get();
         if (mDisplay == nullptr) return false;
+        // A broken connection ends the clipboard's service, not the process.
+        XSetIOErrorExitHandler(mDisplay, &X11Clipboard::ConnectionBroke, this);
         {
             std::lock_guard<std::mutex> lock(gDisplaysMutex);
             if (gDisplays.empty()) gPreviousHandler = XSetErrorHandler(IgnoreClipboardErrors);
             gDisplays.push_back(mDisplay);
         }
-        mWindow = XCreateSimpleWindow(mDisplay, DefaultRootWindow(mDisplay), 0, 0, 1, 1, 0, 0, 0);
+        mWindowOwner = owned::XWindow(mDisplay, XCreateSimpleWindow(mDisplay, DefaultRootWindow(mDisplay), 0, 0, 1, 1,
+                                                                   0, 0, 0));
+        mWindow = mWindowOwner.get();
         XSelectInput(mDisplay, mWindow, PropertyChangeMask);
         mClipboard = XInternAtom(mDisplay, "CLIPBOARD", False);
         mUtf8 = XInternAtom(mDisplay, "UTF8_STRING", False);
@@ -81,8 +88,9 @@ public:
             mThread.join();
         }
         if (mDisplay != nullptr) {
-            if (mWindow != 0) XDestroyWindow(mDisplay, mWindow);  // gives up the selection
-            XCloseDisplay(mDisplay);
+            if (mBroken) mWindowOwner.release();  // nothing reaches the server any more
+            mWindowOwner.reset();                 // gives up the selection
+            mDisplayOwner.reset();
             std::lock_guard<std::mutex> lock(gDisplaysMutex);
             gDisplays.erase(std::remove(gDisplays.begin(), gDisplays.end(), mDisplay), gDisplays.end());
             if (gDisplays.empty()) {
@@ -134,22 +142,43 @@ private:
                 ownWanted = mOwnWanted;
                 requestWanted = mRequestWanted;
             }
-            if (ownWanted > mOwnHandled) takeOwnership(ownWanted);
-            if (requestWanted > mRequestSent) startRequest(requestWanted);
-            // XPending sends what is buffered and reads what has arrived; when it finds nothing, every
-            // later event is still on the socket, so poll sees it. (XFlush here would read events into
-            // Xlib's queue, where poll cannot see them, and the thread would sleep on them.)
-            while (XPending(mDisplay) > 0) {
-                XEvent event;
-                XNextEvent(mDisplay, &event);
-                handle(event);
+            if (mBroken) {
+                // The connection is gone: every wish fails at once, and only the wake-up pipe is watched.
+                failWishes(ownWanted, requestWanted);
+            } else {
+                if (ownWanted > mOwnHandled) takeOwnership(ownWanted);
+                if (requestWanted > mRequestSent) startRequest(requestWanted);
+                // XPending sends what is buffered and reads what has arrived; when it finds nothing,
+                // every later event is still on the socket, so poll sees it. (XFlush here would read
+                // events into Xlib's queue, where poll cannot see them, and the thread would sleep on
+                // them.)
+                while (!mBroken && XPending(mDisplay) > 0) {
+                    XEvent event;
+                    XNextEvent(mDisplay, &event);
+                    handle(event);
+                }
+                if (mBroken) continue;
             }
-            pollfd fds[2] = {{xfd, POLLIN, 0}, {mWake[0], POLLIN, 0}};
+            pollfd fds[2] = {{mBroken ? -1 : xfd, POLLIN, 0}, {mWake[0], POLLIN, 0}};
             poll(fds, 2, -1);
             char drain[64];
             while (read(mWake[0], drain, sizeof drain) > 0) {
             }
         }
+    }
+
+    static void ConnectionBroke(Display*, void* self) { static_cast<X11Clipboard*>(self)->mBroken = true; }
+
+    void failWishes(uint64_t ownWanted, uint64_t requestWanted) {
+        mOwnHandled = ownWanted;
+        mRequestSent = requestWanted;
+        std::lock_guard<std::mutex> lock(mMutex);
+        mOwned = false;
+        mOwnDone = ownWanted;
+        mRequestOk = false;
+        mRequestText.clear();
+        mRequestDone = requestWanted;
+        mCond.notify_all();
     }
 
     void takeOwnership(uint64_t serial) {
@@ -252,6 +281,7 @@ private:
         const long longs = static_cast<long>(requestMax() / 4 + 1);
         const int status = XGetWindowProperty(mDisplay, mWindow, mProperty, 0, longs, False, AnyPropertyType, &type,
                                               &format, &count, &after, &data);
+        const owned::XMemory<unsigned char> held(data);
         if (status != Success) {
             finish(false);
             return;
@@ -259,14 +289,12 @@ private:
         if (type == mIncr) {
             // The owner sends a large text in pieces, each announced by a new value of the property;
             // deleting the property asks for the first piece.
-            if (data != nullptr) XFree(data);
             mIncrActive = true;
             XDeleteProperty(mDisplay, mWindow, mProperty);
             return;
         }
         XDeleteProperty(mDisplay, mWindow, mProperty);
         if (format == 8 && data != nullptr) mIncoming.assign(reinterpret_cast<const char*>(data), count);
-        if (data != nullptr) XFree(data);
         finish(format == 8);
     }
 
@@ -280,18 +308,15 @@ private:
         const long longs = static_cast<long>(room / 4 + 1);
         const int status = XGetWindowProperty(mDisplay, mWindow, mProperty, 0, longs, False, AnyPropertyType, &type,
                                               &format, &count, &after, &data);
+        const owned::XMemory<unsigned char> held(data);
         // Deleting the property (whether or not we kept all of it) asks for the next piece.
         XDeleteProperty(mDisplay, mWindow, mProperty);
         if (status != Success || format != 8) {
-            if (data != nullptr) XFree(data);
             finish(false);
             return;
         }
         const bool last = count == 0 && after == 0;
-        if (data != nullptr) {
-            mIncoming.append(reinterpret_cast<const char*>(data), std::min<size_t>(count, room));
-            XFree(data);
-        }
+        if (data != nullptr) mIncoming.append(reinterpret_cast<const char*>(data), std::min<size_t>(count, room));
         if (last) finish(true);
     }
 
@@ -332,8 +357,11 @@ private:
     }
 
     const std::chrono::milliseconds mTimeout;
-    Display* mDisplay = nullptr;
+    owned::XDisplay mDisplayOwner;  // declared before the window: it goes after it
+    owned::XWindow mWindowOwner;
+    Display* mDisplay = nullptr;    // the two above, as Xlib takes them
     Window mWindow = 0;
+    std::atomic<bool> mBroken{false};  // set by Xlib on the service thread (or the caller's, at open)
     Atom mClipboard = None, mUtf8 = None, mTextAtom = None, mTargets = None, mIncr = None, mProperty = None;
     size_t mMaxServed = 0;
     int mWake[2] = {-1, -1};

@@ -3,9 +3,8 @@
 
 #include <string>
 
+#include "vstgui/owned.h"
 #include "vstgui/vstguibase.h"
-
-typedef struct _cairo_surface cairo_surface_t;
 
 namespace VSTGUI {
 
@@ -39,18 +38,23 @@ public:
     bool isLoaded() const { return mSurface != nullptr; }
     const CResourceDescription& getResourceDescription() const { return mDesc; }
 
-    // Draws the part of the bitmap that starts at `offset` into `dest` (no scaling).
+    // Draws the part of the bitmap that starts at `offset` into `dest` (at the context's scale).
     void draw(CDrawContext* context, const CRect& dest, const CPoint& offset = CPoint(), float alpha = 1.0f);
+    // The same, for a bitmap made of separate images (a film strip): only the dest-sized part at
+    // `offset` is read, so at a scale the images beside it never blend in.
+    void drawPart(CDrawContext* context, const CRect& dest, const CPoint& offset, float alpha = 1.0f);
 
     // The image (32-bit premultiplied ARGB), or null when nothing was loaded.
-    cairo_surface_t* getSurface() const { return mSurface; }
+    cairo_surface_t* getSurface() const { return mSurface.get(); }
 
 protected:
     ~CBitmap() override;
 
 private:
+    void paint(CDrawContext* context, const CRect& dest, const CPoint& offset, float alpha, bool partOnly);
+
     CResourceDescription mDesc;
-    cairo_surface_t* mSurface = nullptr;
+    owned::Surface mSurface;
 };
 
 }  // namespace VSTGUI

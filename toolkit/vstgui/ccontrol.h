@@ -79,12 +79,15 @@ protected:
 };
 
 // A rotary control: a vertical drag changes the value (a drag of kCoarseRange pixels sweeps the whole
-// range, kFineFactor times slower while Shift is held); up raises it. It draws a simple dial unless a
-// subclass draws a bitmap.
+// range, kFineFactor times slower while Shift is held); up raises it. Each wheel notch and each
+// arrow key moves it one step (a hundredth of the range, kFineFactor times less with Shift), Page Up
+// and Page Down ten steps, Home and End to the minimum and maximum; each such change is a whole
+// edit (begin, value, notify, end). It draws a simple dial unless a subclass draws a bitmap.
 class CKnob : public CControl {
 public:
     static constexpr CCoord kCoarseRange = 200.0;
     static constexpr CCoord kFineFactor = 10.0;
+    static constexpr float kStep = 0.01f;  // of the range
 
     CKnob(const CRect& size, IControlListener* listener, int32_t tag, CBitmap* background, CBitmap* handle,
           const CPoint& offset = CPoint());
@@ -93,11 +96,16 @@ public:
     CMouseEventResult onMouseDown(CPoint& where, const CButtonState& buttons) override;
     CMouseEventResult onMouseUp(CPoint& where, const CButtonState& buttons) override;
     CMouseEventResult onMouseMoved(CPoint& where, const CButtonState& buttons) override;
+    bool onWheel(const CPoint& where, const CMouseWheelAxis& axis, const float& distance,
+                 const CButtonState& buttons) override;
+    int32_t onKeyDown(VstKeyCode& keyCode) override;
 
     const CPoint& getOffset() const { return mOffset; }
 
 protected:
     ~CKnob() override = default;
+    // Sets the value as one whole edit, clamped to the range; the listener hears of it when it changed.
+    void editTo(float value);
 
     CPoint mOffset;
 

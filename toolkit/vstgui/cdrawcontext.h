@@ -5,10 +5,8 @@
 #include <string>
 
 #include "vstgui/cfont.h"
+#include "vstgui/owned.h"
 #include "vstgui/vstguibase.h"
-
-typedef struct _cairo cairo_t;
-typedef struct _cairo_surface cairo_surface_t;
 
 namespace VSTGUI {
 
@@ -16,8 +14,9 @@ class CBitmap;
 
 class CDrawContext {
 public:
-    // Draws onto `surface` (which stays the caller's).
-    explicit CDrawContext(cairo_surface_t* surface);
+    // Draws onto `surface` (which stays the caller's). With a `scale`, coordinates are those of the
+    // surface's pixels divided by it: the drawing is scaled up (or down) on its way to the pixels.
+    explicit CDrawContext(cairo_surface_t* surface, double scale = 1.0);
     ~CDrawContext();
     CDrawContext(const CDrawContext&) = delete;
     CDrawContext& operator=(const CDrawContext&) = delete;
@@ -52,15 +51,17 @@ public:
     CCoord getStringWidth(const std::string& text);
     void drawBitmap(CBitmap* bitmap, const CRect& dest, const CPoint& offset = CPoint(), float alpha = 1.0f);
 
-    cairo_t* getCairo() const { return mCairo; }
+    cairo_t* getCairo() const { return mCairo.get(); }
     cairo_surface_t* getSurface() const { return mSurface; }
+    double getScale() const { return mScale; }
 
 private:
     void applyClip();
     void setSource(const CColor& color);
 
     cairo_surface_t* mSurface;
-    cairo_t* mCairo;
+    owned::Cairo mCairo;
+    double mScale;
     CColor mFillColor = kWhiteCColor;
     CColor mFrameColor = kBlackCColor;
     CColor mFontColor = kBlackCColor;

@@ -45,14 +45,18 @@ private:
     std::string mUTI;
 };
 
-// What a chooser is asked to show.
+// What a chooser is asked to show: a file chooser, or (Mode::Question) a yes-or-no question.
 struct FileChooserRequest {
-    enum class Mode { Open, Save, Directory };
+    enum class Mode { Open, Save, Directory, Question };
     Mode mode = Mode::Open;
     std::string title;
     std::vector<CFileExtension> extensions;
     int32_t defaultExtension = -1;  // index into extensions, or -1
     bool allowMultiple = false;
+    // Save: the chooser itself asks before a file of the name typed is replaced.
+    bool confirmOverwrite = true;
+    // Question: the text asked (plain text, shown as it is).
+    std::string question;
 };
 
 // A file chooser the selector drives: started once, then polled until it is done. Destroying a
@@ -64,6 +68,7 @@ public:
     // Opens the chooser. False when it cannot be opened (then nothing is selected).
     virtual bool start(const FileChooserRequest& request) = 0;
     // Done once the chooser has closed; `selected` then holds the chosen paths (none when cancelled).
+    // For a question: one entry when the user said yes, none for no.
     virtual State poll(std::vector<std::string>& selected) = 0;
 };
 
@@ -84,6 +89,11 @@ public:
     // Makes `extension` the preselected filter (added first when it is not yet in the list).
     void setDefaultExtension(const CFileExtension& extension);
     void setAllowMultiFileSelection(bool allow);
+    // Save dialogs: the name the owner will really write for a chosen path (say, with an extension
+    // added). Once set, the selector itself asks before that file is replaced (the question names
+    // it), the chooser no longer asks about the name as typed, and declining opens the chooser again.
+    using SaveNameFunc = std::function<std::string(const std::string& chosen)>;
+    void setSaveName(SaveNameFunc name);
 
     // Shows the dialog and waits until it closes. True when at least one file was selected.
     bool runModal();
@@ -115,12 +125,19 @@ protected:
 
 private:
     bool startChooser();
+    bool startQuestion(const std::string& written);
+    // The open chooser has closed with `selected`: true when the dialog is over (mSelected holds its
+    // answer), false when the replace question or the chooser again is open now.
+    bool advance(std::vector<std::string>& selected);
 
     CFrame* mFrame;
     Style mStyle;
     FileChooserRequest mRequest;
-    std::unique_ptr<IFileChooser> mChooser;  // set while a dialog is open
+    std::unique_ptr<IFileChooser> mChooser;  // set while a dialog (or its question) is open
     CallbackFunc mCallback;
+    SaveNameFunc mSaveName;
+    bool mAsking = false;      // the open chooser is the replace question
+    std::string mPendingPath;  // the path the question is about
     std::vector<std::string> mSelected;
 };
 

@@ -38,14 +38,28 @@ private:
 
 using CFontRef = CFontDesc*;
 
-// The toolkit's standard fonts; they live as long as the process.
-extern const CFontRef kSystemFont;
-extern const CFontRef kNormalFontVeryBig;
-extern const CFontRef kNormalFontBig;
-extern const CFontRef kNormalFont;
-extern const CFontRef kNormalFontSmall;
-extern const CFontRef kNormalFontSmaller;
-extern const CFontRef kNormalFontVerySmall;
-extern const CFontRef kSymbolFont;
+// One of the toolkit's standard fonts, used wherever a CFontRef is. Its description is made when it is
+// first used, not while the module's statics are set up, where a failure could not be reported (a
+// failed allocation then throws from the use, inside the code that can answer with an error code);
+// afterwards it lives until the module's statics go.
+class CStandardFont {
+public:
+    constexpr CStandardFont(const char* name, CCoord size) : mName(name), mSize(size) {}
+    operator CFontRef() const;
+    CFontRef operator->() const { return *this; }
+
+private:
+    const char* mName;
+    CCoord mSize;
+};
+
+extern const CStandardFont kSystemFont;
+extern const CStandardFont kNormalFontVeryBig;
+extern const CStandardFont kNormalFontBig;
+extern const CStandardFont kNormalFont;
+extern const CStandardFont kNormalFontSmall;
+extern const CStandardFont kNormalFontSmaller;
+extern const CStandardFont kNormalFontVerySmall;
+extern const CStandardFont kSymbolFont;
 
 }  // namespace VSTGUI

@@ -3,8 +3,16 @@
 // On X11 the frame opens as a child window of a native parent window (its window id passed as the
 // parent pointer), on a display connection of its own. The host owns the event loop: the frame
 // registers its connection's file descriptor with the run loop given in X11::FrameConfig and handles
-// its events (mouse, exposure) whenever the run loop reports the descriptor readable. Without a run
-// loop the owner calls idle() instead. Offscreen, the frame draws into an image of its own size.
+// its events (mouse, wheel, keys, exposure) whenever the run loop reports the descriptor readable.
+// Without a run loop the owner calls idle() instead. Offscreen, the frame draws into an image of its
+// own size.
+//
+// Scale: a frame has a scale factor (1 by default; on X11 the desktop's unless the config names one).
+// Its window and its pixels are its size times the factor; the views keep their coordinates, draw in
+// them (scaled on the way to the pixels) and get mouse events in them.
+//
+// Keys go to the view under the pointer, and when it takes none, to the focus view: the view that
+// last took a mouse press or a wheel turn.
 #pragma once
 
 #include <cstdint>
@@ -13,8 +21,10 @@
 #include <string>
 
 #include "vstgui/cview.h"
+#include "vstgui/owned.h"
 
 typedef struct _cairo_surface cairo_surface_t;
+typedef struct _XDisplay Display;
 
 namespace VSTGUI {
 
@@ -63,7 +73,12 @@ public:
 
 struct FrameConfig : IPlatformFrameConfig {
     IRunLoop* runLoop = nullptr;  // not owned; must outlive the open frame
+    // The frame's scale factor; 0: the desktop's (GDK_SCALE when set, else the X resource Xft.dpi / 96).
+    double scaleFactor = 0;
 };
+
+// The desktop's scale factor on this display connection, from 1 to 4 (1 when it says nothing).
+double desktopScaleFactor(Display* display);
 
 }  // namespace X11
 
@@ -76,12 +91,6 @@ public:
 };
 
 enum class DragOperation : int32_t { kNone = 0, kCopy, kMove };
-
-struct VstKeyCode {
-    int32_t character = 0;
-    unsigned char virt = 0;
-    unsigned char modifier = 0;
-};
 
 class IPlatformFrame;
 class IPlatformClipboard;
@@ -107,6 +116,13 @@ public:
     virtual bool getSize(CRect* size) const;
     void setViewSize(const CRect& rect, bool invalidate = true) override;
 
+    // The scale factor (clamped to 0.5 to 4): the window and the pixels follow at once.
+    void setScaleFactor(double scale);
+    double getScaleFactor() const { return mScale; }
+    // The frame's size in pixels: its size times the scale factor, rounded.
+    int32_t getPixelWidth() const;
+    int32_t getPixelHeight() const;
+
     // Draws `updateRect` of the tree. With a context, onto that context; without one, onto the
     // frame's own surface (the window, or the offscreen image) and shows it.
     void drawRect(CDrawContext* context, const CRect& updateRect) override;
@@ -122,9 +138,15 @@ public:
     CMouseEventResult onMouseUp(CPoint& where, const CButtonState& buttons) override;
     CMouseEventResult onMouseMoved(CPoint& where, const CButtonState& buttons) override;
     CMouseEventResult onMouseExited(CPoint& where, const CButtonState& buttons) override;
+    // A wheel turn goes to the view under the pointer, which becomes the focus view when it takes it.
+    bool onWheel(const CPoint& where, const CMouseWheelAxis& axis, const float& distance,
+                 const CButtonState& buttons) override;
 
-    virtual int32_t onKeyDown(VstKeyCode& keyCode);
+    // A key: to the view under the pointer, else to the focus view. 1 when a view took it, else -1.
+    int32_t onKeyDown(VstKeyCode& keyCode) override;
     virtual bool platformOnKeyDown(VstKeyCode& keyCode);
+    void setFocusView(CView* view) { mFocusView = view; }
+    CView* getFocusView() const;
 
     // The frame's own drag handling: it remembers the pointer, then hands the drag to the
     // container handling.
@@ -137,8 +159,8 @@ public:
     void idle();
 
     // The offscreen image (or the window's back buffer) as 32-bit premultiplied ARGB in native byte
-    // order: copies width x height pixels from the frame's top-left into `pixels` (rows of `stride`
-    // bytes). False when the frame has no image yet or the sizes do not fit.
+    // order: copies width x height pixels (of the scaled image) from the frame's top-left into
+    // `pixels` (rows of `stride` bytes). False when the frame has no image yet or the sizes do not fit.
     bool copyPixels(void* pixels, int32_t stride, int32_t width, int32_t height) const;
 
     // The system text clipboard (see vstgui/cclipboard.h). The frame opens it on first use and keeps
@@ -158,9 +180,11 @@ private:
     PlatformType mPlatformType = PlatformType::kDefaultNative;
     std::unique_ptr<IPlatformFrame> mPlatform;
     std::unique_ptr<IPlatformClipboard> mClipboard;
-    cairo_surface_t* mImage = nullptr;  // back buffer, frame-sized
+    owned::Surface mImage;  // back buffer, the frame's pixel size
+    double mScale = 1.0;
     CRect mInvalid;
     CPoint mLastMouse;
+    SharedPointer<CView> mFocusView;
     bool mInPaint = false;
     friend class IPlatformFrame;
 };

@@ -32,6 +32,11 @@ public:
     virtual CMouseEventResult onMouseEntered(CPoint& where, const CButtonState& buttons);
     virtual CMouseEventResult onMouseExited(CPoint& where, const CButtonState& buttons);
     virtual bool hitTest(const CPoint& where, const CButtonState& buttons = CButtonState());
+    // A mouse wheel turn over the view: `distance` notches, positive up (or right). True when taken.
+    virtual bool onWheel(const CPoint& where, const CMouseWheelAxis& axis, const float& distance,
+                         const CButtonState& buttons);
+    // A key press meant for this view: 1 when it took the key, -1 when not. The base takes none.
+    virtual int32_t onKeyDown(VstKeyCode& keyCode);
 
     // Drag and drop, `where` in the parent's coordinates. The base takes nothing.
     virtual bool onDrop(IDataPackage* drag, const CPoint& where);
@@ -129,6 +134,9 @@ public:
     CMouseEventResult onMouseUp(CPoint& where, const CButtonState& buttons) override;
     CMouseEventResult onMouseMoved(CPoint& where, const CButtonState& buttons) override;
     CMouseEventResult onMouseExited(CPoint& where, const CButtonState& buttons) override;
+    // A wheel turn goes to the topmost child under the pointer that takes mouse events.
+    bool onWheel(const CPoint& where, const CMouseWheelAxis& axis, const float& distance,
+                 const CButtonState& buttons) override;
 
     // Drags go to the child under the pointer (entered / left as the pointer crosses children).
     bool onDrop(IDataPackage* drag, const CPoint& where) override;

@@ -195,6 +195,38 @@ enum CMouseEventResult : int32_t {
     kMouseMoveEventHandledButDontNeedMoreEvents = 4,
 };
 
+enum CMouseWheelAxis : int32_t { kMouseWheelAxisX = 0, kMouseWheelAxisY };
+
+// ---------------------------------------------------------------------------------------------
+// Keys, as the platform layer delivers them: the character typed (0 for none), the virtual key of
+// a key that types none, and the modifiers held.
+enum VirtualKey : unsigned char {
+    VKEY_NONE = 0,
+    VKEY_LEFT,
+    VKEY_UP,
+    VKEY_RIGHT,
+    VKEY_DOWN,
+    VKEY_PAGEUP,
+    VKEY_PAGEDOWN,
+    VKEY_HOME,
+    VKEY_END,
+    VKEY_RETURN,
+    VKEY_ESCAPE,
+};
+
+enum KeyModifier : unsigned char {
+    MODIFIER_SHIFT = 1 << 0,
+    MODIFIER_ALTERNATE = 1 << 1,  // Alt (option)
+    MODIFIER_COMMAND = 1 << 2,    // the platform's command key (Ctrl on X11 keyboards)
+    MODIFIER_CONTROL = 1 << 3,    // the secondary control key (Super on X11 keyboards)
+};
+
+struct VstKeyCode {
+    int32_t character = 0;
+    unsigned char virt = VKEY_NONE;
+    unsigned char modifier = 0;
+};
+
 enum CHoriTxtAlign : int32_t { kLeftText = 0, kCenterText, kRightText };
 
 enum CDrawStyle : int32_t { kDrawStroked = 0, kDrawFilled, kDrawFilledAndStroked };
