@@ -240,7 +240,7 @@ TEST_F(Headless, WithoutTheEditorLibraryOnlyTheEditorIsMissing) {
 }
 
 // Installed, the program finds its drawing library and the module its editor library, wherever the
-// prefix moves.
+// prefix moves; without the drawing library only drawing fails.
 TEST_F(Headless, AnInstalledProgramDrawsTheEditor) {
     const fs::path prefix = mRoot / "prefix";
     const Ran install = Shell(std::string("'") + MAROVEX_CMAKE_COMMAND + "' --install '" + MAROVEX_BUILD_DIR +
@@ -251,6 +251,18 @@ TEST_F(Headless, AnInstalledProgramDrawsTheEditor) {
                                Quoted(mRoot / "panel.png"));
     EXPECT_EQ(snapshot.status, 0) << snapshot.out;
     EXPECT_TRUE(fs::exists(mRoot / "panel.png"));
+
+    // Without its drawing library the program still renders; drawing exits 1 naming the library.
+    const fs::path drawing = mRoot / "moved" / "lib" / "marovex" / "libmarovex_graphics.so";
+    ASSERT_TRUE(fs::remove(drawing));
+    const fs::path program = mRoot / "moved" / "bin" / "marovex";
+    const Ran render = Shell(Quoted(program) + " process -q " + Quoted(ShortWav()) + " " + Quoted(mRoot / "out.wav"));
+    EXPECT_EQ(render.status, 0) << render.out;
+    const Ran picture = Shell(Quoted(program) + " editor --snapshot " + Quoted(mRoot / "again.png"));
+    EXPECT_EQ(picture.status, 1) << picture.out;
+    EXPECT_NE(picture.out.find("libmarovex_graphics.so: cannot open shared object file"), std::string::npos)
+        << picture.out;
+    EXPECT_FALSE(fs::exists(mRoot / "again.png"));
 }
 
 }  // namespace
