@@ -20,6 +20,15 @@ public:
     // Returns the host's result, or 0 when no wrapper exists.
     static AAX_Result Trace(int32_t priority, const char* format, ...) __attribute__((format(printf, 2, 3)));
 
+    // Where a copy of this class in a library the module loads sends its finished text: the module's
+    // TraceText, so that the library's traces reach the host the module was started with.
+    using TraceRoute = AAX_Result (*)(int32_t priority, const char* text);
+    // Sends this copy's traces through `route` instead of a wrapper of its own (null: its own again).
+    // Threading: while no Trace of this copy runs (before the library traces anything).
+    static void RouteTracesTo(TraceRoute route);
+    // Hands finished text (no formatting) to the host as Trace does; 0 when no wrapper exists.
+    static AAX_Result TraceText(int32_t priority, const char* text);
+
     // The longest text handed to the host, without its terminating NUL.
     static constexpr int kMaxTraceLength = 511;
 };

@@ -38,6 +38,11 @@ public:
 
     // Number of live CACFUnknown objects (0 means the module may be unloaded). Threading: any thread.
     static int32_t GetActiveObjectCount();
+    // Makes this copy of the component base count its objects in `counter` (null: in its own
+    // m_ActiveObjects again). A library the module loads, which carries a copy of its own, is handed
+    // the module's count this way, so that the one count the host reads covers every object of the
+    // plug-in. Threading: while no object of this copy exists (before the library makes any).
+    static void CountObjectsIn(std::atomic<int32_t>* counter);
 
     // Number of live CACFUnknown objects in the process.
     static std::atomic<int32_t> m_ActiveObjects;

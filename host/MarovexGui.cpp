@@ -66,8 +66,9 @@ void MarovexGui::OverrideMeters(float value) {
 
 IACFUnknown* MarovexGui::HostObject() const { return mImpl->host != nullptr ? mImpl->host->Unknown() : nullptr; }
 
-std::unique_ptr<MarovexGui> MarovexInstance::CreateGui(std::string* error) {
+std::unique_ptr<MarovexGui> MarovexInstance::CreateGui(std::string* error, AAX_Result* initResult) {
     InstanceCore& c = *mCore;
+    if (initResult != nullptr) *initResult = AAX_SUCCESS;
     std::unique_ptr<MarovexGui> gui;
     const bool ok = Guarded(error, "editor creation", [&] {
         void* factory = c.module->Effect()->FindProcPtr(1);
@@ -93,6 +94,7 @@ std::unique_ptr<MarovexGui> MarovexInstance::CreateGui(std::string* error) {
         g.gui = static_cast<AAX_IACFEffectGUI*>(iface);
         g.host = new InstanceHost(&c, true);
         g.initResult = g.gui->Initialize(g.host->Unknown());
+        if (initResult != nullptr) *initResult = g.initResult;
         if (g.initResult != AAX_SUCCESS) {
             SetError(error, "the editor's Initialize returned " + Code(g.initResult));
             return false;

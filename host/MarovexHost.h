@@ -415,7 +415,9 @@ public:
     static bool CheckStateRecord(const uint8_t* data, size_t size, std::string* error);
 
     // The editor object made through procedure 1 and initialised; null (and *error) on failure.
-    std::unique_ptr<MarovexGui> CreateGui(std::string* error);
+    // `initResult`, when given, gets what the editor's Initialize answered (0 when it was not called),
+    // so that a caller can tell an editor that says a needed object is missing (-20004) from others.
+    std::unique_ptr<MarovexGui> CreateGui(std::string* error, AAX_Result* initResult = nullptr);
 
     // Diagnostics.
     AAX_IACFEffectParameters* EffectParameters() const;  // the data model (one reference held)

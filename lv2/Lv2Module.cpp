@@ -33,4 +33,9 @@ std::shared_ptr<MarovexModule> SharedModule(const char* bundlePath, std::string*
     return module;
 }
 
+const Lv2ModuleSharing* ModuleSharing() {
+    static const Lv2ModuleSharing sharing = {&SharedModule};
+    return &sharing;
+}
+
 }  // namespace marovex_lv2

@@ -57,7 +57,6 @@
 #include "Lv2Features.h"
 #include "Lv2Module.h"
 #include "Lv2Ports.h"
-#include "Lv2Ui.h"
 #include "MarovexHost.h"
 
 namespace {
@@ -495,9 +494,9 @@ const void* ExtensionData(const char* uri) {
     if (uri == nullptr) return nullptr;
     if (std::strcmp(uri, LV2_STATE__interface) == 0) return &kStateInterface;
     if (std::strcmp(uri, LV2_WORKER__interface) == 0) return &kWorkerInterface;
-    // For the user-interface library of this bundle: the user interface lives here, so that the
-    // plug-in and its user interface share one loaded module in a process.
-    if (std::strcmp(uri, kUiInProcessUri) == 0) return UiDescriptor();
+    // For the user-interface library of this bundle: this library's module, so that the plug-in
+    // and its user interface share one loaded module in a process.
+    if (std::strcmp(uri, kSharedModuleUri) == 0) return ModuleSharing();
     return nullptr;
 }
 

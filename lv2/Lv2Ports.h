@@ -17,8 +17,9 @@ namespace marovex_lv2 {
 constexpr const char kStereoUri[] = "urn:halvik:marovex:stereo";
 constexpr const char kMonoUri[] = "urn:halvik:marovex:mono";
 constexpr const char kUiUri[] = "urn:halvik:marovex:ui";
-// What the user-interface library asks this library's extension_data for (not a host interface).
-constexpr const char kUiInProcessUri[] = "urn:halvik:marovex:ui-in-process";
+// What the user-interface library asks the plug-in library's extension_data for (not a host
+// interface): the plug-in library's SharedModule (Lv2Module.h).
+constexpr const char kSharedModuleUri[] = "urn:halvik:marovex:shared-module";
 // The state property that carries the saved chunk record (the bytes `marovex process --save-state`
 // writes), stored as an atom:Chunk.
 constexpr const char kChunkKeyUri[] = "urn:halvik:marovex:chunk";

@@ -35,6 +35,7 @@
 #include "CliError.h"
 #include "Commands.h"
 #include "DemoSignal.h"
+#include "Graphics.h"
 #include "Messages.h"
 #include "MarovexViewContainer.h"
 #include "PluginSession.h"
@@ -336,7 +337,7 @@ Command AddEditor(CLI::App& app, const Common& common) {
         ->type_name("auto|jack|default|none");
     return {cmd, [options, &common] {
                 options->plugin = common.plugin;
-                return RunEditor(*options);
+                return Graphics().runEditor(*options);
             }};
 }
 

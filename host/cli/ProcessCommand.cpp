@@ -31,6 +31,7 @@
 #include "Commands.h"
 #include "DemoSignal.h"
 #include "Envelope.h"
+#include "Graphics.h"
 #include "Interrupt.h"
 #include "MarovexPresetText.h"
 #include "MarovexReadout.h"
@@ -602,7 +603,7 @@ Summary ProcessOne(const ProcessOptions& o, Plan& plan, const std::string& input
     }
     if (plotFile) {
         const std::string title = demo ? "Demo signal" : fs::path(inputPath).filename().string();
-        plotFile->WriteAll(RenderLevelPlot(*history, plan.plotSize, EscapeText(title)));
+        plotFile->WriteAll(Graphics().renderLevelPlot(*history, plan.plotSize, EscapeText(title)));
     }
 
     if (StopSignal() != 0) throw Interrupted(!audioFile.IsStream());

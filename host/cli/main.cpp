@@ -18,6 +18,7 @@
 #include "CliError.h"
 #include "Commands.h"
 #include "EditorCommand.h"
+#include "Graphics.h"
 #include "MarovexHost.h"
 #include "Messages.h"
 #include "PlotResponse.h"
@@ -151,7 +152,7 @@ Command AddPlotResponse(CLI::App& app, const Common& common) {
     cmd->add_flag("--overwrite", o->overwrite, "Replace an existing picture");
     return {cmd, [o, &common] {
                 o->plugin = common.plugin;
-                return RunPlotResponse(*o);
+                return Graphics().runPlotResponse(*o);
             }};
 }
 

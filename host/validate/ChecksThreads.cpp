@@ -21,6 +21,25 @@ bool ClaimsEditor(MarovexModule& module) {
     return module.Effect() != nullptr && module.Effect()->FindProcPtr(1) != nullptr;
 }
 
+// Whether the module's editor can be opened on this machine: it registers one, and a first one made
+// does not refuse with -20004, which says a needed object is missing (its editor library cannot be
+// loaded, for example). Otherwise *why says what is missing, with what the module traced about it.
+// Any other failure is left for the checks to find.
+bool EditorAvailable(Rig& rig, std::string* why) {
+    if (!ClaimsEditor(rig.Module())) {
+        *why = "the module registers no editor";
+        return false;
+    }
+    const size_t tracesBefore = rig.Module().Traces().size();
+    std::string error;
+    AAX_Result initResult = AAX_SUCCESS;
+    if (rig.Instance().CreateGui(&error, &initResult) != nullptr || initResult != AAX_ERROR_NULL_OBJECT) return true;
+    *why = "the module's editor cannot be opened here: " + error;
+    const std::vector<std::string> traces = rig.Module().Traces();
+    if (traces.size() > tracesBefore) *why += " (the module traced: " + traces.back() + ")";
+    return false;
+}
+
 // Opens an editor, drives it a little (timer, a parameter notice, its size) and closes it.
 bool DriveEditor(MarovexInstance& instance, const std::string& id, std::string* error) {
     std::unique_ptr<MarovexGui> gui = instance.CreateGui(error);
@@ -41,7 +60,12 @@ bool DriveEditor(MarovexInstance& instance, const std::string& id, std::string* 
 CheckResult CheckConcurrency(const CheckEnv& env) {
     Rig rig(env.plugin, kStereo, 48000.0f, 256);
     if (!rig.Ok()) return Fail(rig.Error());
-    const bool editor = !env.skipEditor && ClaimsEditor(rig.Module());
+    std::string noEditor = env.skipEditor ? "editor left out" : "no editor claimed", why;
+    bool editor = !env.skipEditor && ClaimsEditor(rig.Module());
+    if (editor && !EditorAvailable(rig, &why)) {
+        editor = false;
+        noEditor = "the editor cannot be opened here";  // the editor check says why
+    }
     const int blocks = Scaled(env, 500, 50);
     std::atomic<bool> stop{false};
     std::atomic<int> failures{0};
@@ -107,7 +131,7 @@ CheckResult CheckConcurrency(const CheckEnv& env) {
     opener.join();
     const std::string figure =
         fmt::format("{} blocks while {} parameter sets, {} state round trips and {} editor openings{}: {}",
-                    processed.load(), sets.load(), states.load(), editors.load(), editor ? "" : env.skipEditor ? " (editor left out)" : " (no editor claimed)",
+                    processed.load(), sets.load(), states.load(), editors.load(), editor ? "" : " (" + noEditor + ")",
                     counts.Text());
     if (failures != 0) {
         return Fail(figure + "; failed: " + audioError + paramError + stateError + editorError);
@@ -188,10 +212,11 @@ std::string Sweep(MarovexInstance& instance, const std::vector<MarovexParameterI
 CheckResult CheckEditor(const CheckEnv& env) {
     Rig rig(env.plugin, kStereo, 48000.0f, 256);
     if (!rig.Ok()) return Fail(rig.Error());
-    if (!ClaimsEditor(rig.Module())) {
+    std::string noEditor;
+    if (!EditorAvailable(rig, &noEditor)) {
         CheckResult r;
         r.notApplicable = true;
-        r.figure = "the module registers no editor";
+        r.figure = noEditor;
         return r;
     }
     std::string error;

@@ -3,7 +3,10 @@
 // process-wide host services and the data model's interface queries.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "AAX_CEffectParameters.h"
 #include "AAX_CHostServices.h"
@@ -13,6 +16,7 @@
 #include "AAX_VController.h"
 #include "AAX_VHostServices.h"
 #include "AAX_VTransport.h"
+#include "CACFUnknown.h"
 #include "Libs/test_model_fake_host.h"
 
 TEST(ControllerWrapper, ForwardsBothVersionsAndReleasesThem) {
@@ -156,6 +160,45 @@ TEST(ProcessHostServices, TraceFormatsTruncatesAndFollowsSetAndClear) {
     EXPECT_EQ(first.OutstandingReferences(), 0);
     EXPECT_EQ(AAX_CHostServices::Trace(1, "after"), AAX_SUCCESS);
     EXPECT_EQ(first.hostServices.traces.size(), 2u);
+}
+
+// A library the module loads carries copies of the component base and the trace route; pointed at
+// the module's count and route, its objects and traces are the module's.
+std::vector<std::pair<int32_t, std::string>> gRouted;
+AAX_Result RouteToModule(int32_t priority, const char* text) {
+    gRouted.emplace_back(priority, text);
+    return 17;
+}
+
+TEST(ProcessHostServices, ACopyCanCountAndTraceThroughAnotherCopysState) {
+    std::atomic<int32_t> moduleCount{100};
+    const int32_t own = CACFUnknown::m_ActiveObjects.load();
+    CACFUnknown::CountObjectsIn(&moduleCount);
+    auto* model = new AAX_CEffectParameters();
+    EXPECT_EQ(moduleCount.load(), 101);
+    EXPECT_EQ(CACFUnknown::GetActiveObjectCount(), 101);
+    EXPECT_EQ(CACFUnknown::m_ActiveObjects.load(), own);
+    model->GetInnerUnknown()->AddRef();
+    model->GetInnerUnknown()->Release();
+    EXPECT_EQ(moduleCount.load(), 100);
+    CACFUnknown::CountObjectsIn(nullptr);
+    EXPECT_EQ(CACFUnknown::GetActiveObjectCount(), own);
+
+    fakehost::Host host;
+    AAX_CHostServices::RouteTracesTo(&RouteToModule);
+    AAX_CHostServices::Set(&host);  // the copy's own wrapper is passed by
+    EXPECT_EQ(AAX_CHostServices::Trace(3, "value %d of %s", 7, "y"), 17);
+    AAX_CHostServices::RouteTracesTo(nullptr);
+    ASSERT_EQ(gRouted.size(), 1u);
+    EXPECT_EQ(gRouted[0].first, 3);
+    EXPECT_EQ(gRouted[0].second, "value 7 of y");
+    EXPECT_TRUE(host.hostServices.traces.empty());
+    // What a route hands on: finished text, unformatted, to this copy's host.
+    EXPECT_EQ(AAX_CHostServices::TraceText(4, "100% done"), 5);
+    ASSERT_EQ(host.hostServices.traces.size(), 1u);
+    EXPECT_EQ(host.hostServices.traces[0].text, "100% done");
+    AAX_CHostServices::Set(nullptr);
+    EXPECT_EQ(AAX_CHostServices::TraceText(4, "after"), AAX_SUCCESS);
 }
 
 TEST(EffectParametersObject, AnswersVersions1To3AndCountsReferences) {

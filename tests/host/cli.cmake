@@ -3,7 +3,7 @@ find_package(nlohmann_json REQUIRED)
 if(TARGET marovex)
   marovex_add_test(test_cli_units
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_cli_units.cpp
-    LIBS marovex_cli_core PkgConfig::CLI_SNDFILE)
+    LIBS marovex_cli_drawing PkgConfig::CLI_SNDFILE)
 
   marovex_add_test(test_cli_program
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_cli_program.cpp
@@ -25,7 +25,7 @@ endif()
 if(TARGET marovex_cli_core)
   marovex_add_test(test_cli_plots
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_cli_plots.cpp ${CMAKE_SOURCE_DIR}/tests/GuiLeakSuppressions.cpp
-    LIBS marovex_cli_core PkgConfig::CLI_SNDFILE)
+    LIBS marovex_cli_drawing PkgConfig::CLI_SNDFILE)
   target_compile_definitions(test_cli_plots PRIVATE MAROVEX_MODULE_PATH="$<TARGET_FILE:Marovex>")
   add_dependencies(test_cli_plots Marovex)
 endif()

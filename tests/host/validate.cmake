@@ -1,6 +1,8 @@
 # `marovex validate` against the real module and against deliberately broken variants of it. The
 # variants are test-only modules: the module's own sources and libraries, with its description
-# source replaced by broken/BrokenModule.cpp and one MAROVEX_BROKEN_* definition.
+# source replaced by broken/BrokenModule.cpp and one MAROVEX_BROKEN_* definition. Their broken
+# editors derive from the real one, so they carry the editor inside (linked in, instead of the
+# module's loader of the editor library).
 if(TARGET marovex AND TARGET Marovex)
   get_target_property(_module_dir Marovex SOURCE_DIR)
   get_target_property(_module_sources Marovex SOURCES)
@@ -9,7 +11,7 @@ if(TARGET marovex AND TARGET Marovex)
     if(NOT IS_ABSOLUTE ${_src})
       set(_src ${_module_dir}/${_src})
     endif()
-    if(NOT _src MATCHES "Tandrel_Describe\\.cpp$")
+    if(NOT _src MATCHES "(Tandrel_Describe|Tandrel_EditorLoader)\\.cpp$")
       list(APPEND _shared_sources ${_src})
     endif()
   endforeach()
@@ -25,7 +27,7 @@ if(TARGET marovex AND TARGET Marovex)
     set(_t marovex_broken_${_lower})
     add_library(${_t} MODULE ${CMAKE_CURRENT_LIST_DIR}/broken/BrokenModule.cpp ${_shared_sources})
     target_include_directories(${_t} PRIVATE ${_module_includes} ${_module_dir} ${CMAKE_SOURCE_DIR}/editor)
-    target_link_libraries(${_t} PRIVATE ${_module_libs})
+    target_link_libraries(${_t} PRIVATE ${_module_libs} tandrel_editor)
     if(_module_link_options)
       target_link_options(${_t} PRIVATE ${_module_link_options})
     endif()

@@ -4,11 +4,16 @@
 
 std::atomic<int32_t> CACFUnknown::m_ActiveObjects{0};
 
+namespace {
+// Where this copy counts its objects: its own count unless CountObjectsIn named another.
+std::atomic<std::atomic<int32_t>*> gActiveObjects{&CACFUnknown::m_ActiveObjects};
+}  // namespace
+
 CACFUnknown::CACFUnknown() : mRefCount(0), mOuterUnknown(&mInnerUnknown), mInnerUnknown(this) {
-    m_ActiveObjects.fetch_add(1, std::memory_order_relaxed);
+    gActiveObjects.load(std::memory_order_acquire)->fetch_add(1, std::memory_order_relaxed);
 }
 
-CACFUnknown::~CACFUnknown() { m_ActiveObjects.fetch_sub(1, std::memory_order_acq_rel); }
+CACFUnknown::~CACFUnknown() { gActiveObjects.load(std::memory_order_acquire)->fetch_sub(1, std::memory_order_acq_rel); }
 
 ACFRESULT CACFUnknown::InitializeInstance(IACFUnknown* /*outer*/) { return ACF_OK; }
 
@@ -42,4 +47,10 @@ uint32_t CACFUnknown::InternalRelease() {
     return static_cast<uint32_t>(count);
 }
 
-int32_t CACFUnknown::GetActiveObjectCount() { return m_ActiveObjects.load(std::memory_order_acquire); }
+int32_t CACFUnknown::GetActiveObjectCount() {
+    return gActiveObjects.load(std::memory_order_acquire)->load(std::memory_order_acquire);
+}
+
+void CACFUnknown::CountObjectsIn(std::atomic<int32_t>* counter) {
+    gActiveObjects.store(counter != nullptr ? counter : &m_ActiveObjects, std::memory_order_release);
+}

@@ -8,6 +8,7 @@
 
 namespace {
 std::atomic<AAX_VHostServices*> gHostServices{nullptr};
+std::atomic<AAX_CHostServices::TraceRoute> gRoute{nullptr};
 }  // namespace
 
 void AAX_CHostServices::Set(IACFUnknown* host) {
@@ -24,9 +25,20 @@ void AAX_CHostServices::Set(IACFUnknown* host) {
     }
 }
 
-AAX_Result AAX_CHostServices::Trace(int32_t priority, const char* format, ...) {
+void AAX_CHostServices::RouteTracesTo(TraceRoute route) { gRoute.store(route); }
+
+AAX_Result AAX_CHostServices::TraceText(int32_t priority, const char* text) {
     AAX_VHostServices* services = gHostServices.load();
-    if (services == nullptr || format == nullptr) {
+    if (services == nullptr || text == nullptr) {
+        return AAX_SUCCESS;
+    }
+    return services->Trace(priority, text);
+}
+
+AAX_Result AAX_CHostServices::Trace(int32_t priority, const char* format, ...) {
+    const TraceRoute route = gRoute.load();
+    AAX_VHostServices* services = gHostServices.load();
+    if ((route == nullptr && services == nullptr) || format == nullptr) {
         return AAX_SUCCESS;
     }
     char message[kMaxTraceLength + 1];
@@ -37,5 +49,5 @@ AAX_Result AAX_CHostServices::Trace(int32_t priority, const char* format, ...) {
     if (written < 0) {
         message[0] = '\0';
     }
-    return services->Trace(priority, message);
+    return route != nullptr ? route(priority, message) : services->Trace(priority, message);
 }
