@@ -34,7 +34,7 @@ endif()
 if(TARGET MarovexLv2 AND TARGET marovex)
   marovex_add_test(test_lv2_tools
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_lv2_tools.cpp
-    LIBS PkgConfig::CLI_SNDFILE)
+    LIBS PkgConfig::SNDFILE)
   target_compile_definitions(test_lv2_tools PRIVATE
     MAROVEX_LV2_BUNDLE="${MAROVEX_LV2_DIR}" MAROVEX_CLI_PROGRAM="$<TARGET_FILE:marovex>"
     MAROVEX_TOOL_ENV="${_lv2_tool_env}" MAROVEX_CMAKE="${CMAKE_COMMAND}" MAROVEX_BUILD_DIR="${CMAKE_BINARY_DIR}")
@@ -78,7 +78,7 @@ find_package(X11)
 if(TARGET MarovexLv2 AND TARGET MarovexLv2UI AND TARGET marovex AND TARGET X11::X11)
   marovex_add_test(test_lv2_host_misbehaviour
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_lv2_host_misbehaviour.cpp ${CMAKE_SOURCE_DIR}/tests/GuiLeakSuppressions.cpp
-    LIBS marovex_host PkgConfig::LV2 PkgConfig::CLI_SNDFILE X11::X11 ${CMAKE_DL_LIBS})
+    LIBS marovex_host PkgConfig::LV2 PkgConfig::SNDFILE X11::X11 ${CMAKE_DL_LIBS})
   target_compile_definitions(test_lv2_host_misbehaviour PRIVATE
     MAROVEX_LV2_BUNDLE="${MAROVEX_LV2_DIR}" MAROVEX_CLI_PROGRAM="$<TARGET_FILE:marovex>"
     MAROVEX_MODULE_PATH="$<TARGET_FILE:Marovex>")

@@ -23,7 +23,7 @@
 #include <vector>
 
 #include "MarovexHost.h"
-#include "host/validate/RealtimeWatch.h"
+#include "validate/RealtimeWatch.h"
 #include "lv2/Lv2Ports.h"
 
 using namespace marovex_lv2;

@@ -1,8 +1,8 @@
-// `marovex validate`: runs each check in a child process of its own (this program again, with the
-// hidden option --child), with a time limit, so that a crash or a hang of the module is one failed
+// The validation battery: runs each check in a child process of its own (this program again, with
+// the hidden option --child), with a time limit, so that a crash or a hang of the module is one failed
 // check with its signal, never the end of the run. One line per check with its figures, then
 // "N passed, N failed". The seed is printed; the same seed replays the same run.
-#include "ValidateCommand.h"
+#include "Battery.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -22,14 +22,11 @@
 #include <string>
 #include <vector>
 
-#include <CLI/CLI.hpp>
 #include <fmt/core.h>
 
-#include "Arguments.h"
 #include "CliError.h"
 #include "Checks.h"
 #include "MarovexReport.h"
-#include "Commands.h"
 #include "Text.h"
 
 namespace marovex::cli {
@@ -51,32 +48,21 @@ constexpr double kBuildSlowness = 8.0;  // sanitizer builds run several times sl
 constexpr double kBuildSlowness = 1.0;
 #endif
 
-struct ValidateOptions {
-    int strictness = 10;
-    uint64_t seed = 0;
-    bool seedGiven = false;
-    int repeat = 1;
-    bool randomise = false;
-    std::vector<std::string> only;
-    bool skipEditor = false;
-    // Hidden.
-    int child = 0;
-    std::string goldenDir;  // empty: the renders installed with the program
-    bool writeGolden = false;
-    double timeoutScale = 0.0;
-};
+}  // namespace
 
-std::string SelfPath() {
+std::string ProgramPath() {
     std::error_code ec;
     const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
     return ec ? std::string("/proc/self/exe") : self.string();
 }
 
+namespace {
+
 // The validator's own files sit at the same places relative to the program in the build tree and
 // in an installed prefix (which may move): bin/marovex, lib/marovex/libmarovex_rtwatch.so and
 // share/marovex/golden/.
 std::string BesideProgram(const char* relative) {
-    return (std::filesystem::path(SelfPath()).parent_path() / ".." / relative).lexically_normal().string();
+    return (std::filesystem::path(ProgramPath()).parent_path() / ".." / relative).lexically_normal().string();
 }
 
 std::string WatchLibraryPath() { return BesideProgram("lib/marovex/libmarovex_rtwatch.so"); }
@@ -103,12 +89,16 @@ struct ChildOutcome {
 };
 
 // Runs one check in a child process and waits for it at most `limit` seconds.
-ChildOutcome RunChild(const CheckInfo& check, const std::string& plugin, const ValidateOptions& o, uint64_t seed,
+ChildOutcome RunChild(const CheckInfo& check, const std::string& plugin, const BatteryOptions& o, uint64_t seed,
                       double limit) {
     ChildOutcome outcome;
-    std::vector<std::string> args = {SelfPath(),  "validate",     "--plugin", plugin,
-                                     "--child",   std::to_string(check.number), "--seed", std::to_string(seed),
-                                     "--strictness", std::to_string(o.strictness), "--golden-dir", o.goldenDir};
+    std::vector<std::string> args = o.childCommand;
+    for (const char* a : {"--plugin", plugin.c_str(), "--child"}) args.push_back(a);
+    for (const std::string& a : {std::to_string(check.number), std::string("--seed"), std::to_string(seed),
+                                 std::string("--strictness"), std::to_string(o.strictness), std::string("--golden-dir"),
+                                 o.goldenDir}) {
+        args.push_back(a);
+    }
     if (o.writeGolden) args.push_back("--write-golden");
     if (o.skipEditor) args.push_back("--skip-editor");
     std::vector<char*> argv;
@@ -217,7 +207,7 @@ ChildOutcome RunChild(const CheckInfo& check, const std::string& plugin, const V
 }
 
 // The child: runs one check and answers with its exit status.
-[[noreturn]] void RunAsChild(const ValidateOptions& o, const std::string& plugin) {
+[[noreturn]] void RunAsChild(const BatteryOptions& o, const std::string& plugin) {
     const CheckInfo* check = FindCheck(std::to_string(o.child));
     int status = kChildFailed;
     if (check == nullptr) {
@@ -244,14 +234,16 @@ ChildOutcome RunChild(const CheckInfo& check, const std::string& plugin, const V
     std::exit(status);
 }
 
-int RunValidate(const ValidateOptions& given, const std::string& plugin) {
-    ValidateOptions o = given;
+}  // namespace
+
+int RunBattery(const BatteryOptions& given, const std::string& plugin) {
+    BatteryOptions o = given;
     if (o.child != 0) RunAsChild(o, plugin);
 
     if (o.goldenDir.empty()) {
         // Rewriting the renders is a developer's step: it names the folder they are kept in (the
         // tests' own), not the copy that the build or an installation carries.
-        if (o.writeGolden) throw UsageError("--write-golden needs --golden-dir DIR (the renders are kept in tests/host/golden)");
+        if (o.writeGolden) throw UsageError("--write-golden needs --golden-dir DIR (the renders are kept in validate/golden)");
         o.goldenDir = DefaultGoldenDir();
     }
     if (!o.seedGiven) o.seed = (uint64_t(std::random_device{}()) << 32 | std::random_device{}()) % 1000000000000ull;
@@ -333,50 +325,6 @@ int RunValidate(const ValidateOptions& given, const std::string& plugin) {
         throw Failure(failed > 0 ? fmt::format("{} check(s) failed (seed {})", failed, o.seed) : "no check ran");
     }
     return kExitSuccess;
-}
-
-}  // namespace
-
-Command AddValidate(CLI::App& app, const Common& common) {
-    auto options = std::make_shared<ValidateOptions>();
-    CLI::App* cmd = app.add_subcommand(
-        "validate",
-        "Run the validation battery against the plug-in: every check in a child process with a time limit,\n"
-        "one line per check with its figures, then \"N passed, N failed\". Exit status 0 only when all passed.");
-    cmd->add_option_function<std::string>(
-           "--strictness",
-           [options](const std::string& text) {
-               options->strictness = int(ReadWholeNumber("--strictness", text, 1, 10));
-           },
-           "1 to 10: repetitions per check (lower runs fewer)")
-        ->type_name("N")
-        ->default_str(std::to_string(options->strictness));
-    cmd->add_option_function<std::string>(
-           "--seed",
-           [options](const std::string& text) {
-               options->seed = ReadWholeNumber("--seed", text, 0, UINT64_MAX);
-               options->seedGiven = true;
-           },
-           "Seed of every random choice (0 to 18446744073709551615); the same seed replays the same run")
-        ->type_name("N");
-    cmd->add_option_function<std::string>(
-           "--repeat",
-           [options](const std::string& text) { options->repeat = int(ReadWholeNumber("--repeat", text, 1, 1000)); },
-           "Run the battery N times (seeds N, N+1, ...)")
-        ->type_name("N")
-        ->default_str(std::to_string(options->repeat));
-    cmd->add_flag("--randomise", options->randomise, "Run the checks in an order drawn from the seed");
-    cmd->add_option("--only", options->only, "Run only these checks (names or numbers, comma-separated)")
-        ->type_name("NAME")
-        ->expected(1)
-        ->allow_extra_args(false)
-        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
-    cmd->add_flag("--skip-editor", options->skipEditor, "Leave out the editor checks");
-    cmd->add_option("--child", options->child)->group("");
-    cmd->add_option("--golden-dir", options->goldenDir, "Where the golden renders are kept")->group("");
-    cmd->add_flag("--write-golden", options->writeGolden, "Write the golden renders instead of comparing")->group("");
-    cmd->add_option("--timeout-scale", options->timeoutScale)->group("");
-    return {cmd, [options, &common] { return RunValidate(*options, common.plugin); }};
 }
 
 }  // namespace marovex::cli

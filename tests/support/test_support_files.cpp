@@ -1,6 +1,6 @@
-// The marovex program's own formats and files, in-process: envelopes, the state-file reader, the
-// output-format choice, the command line's value readers, message escaping, integer quantization of
-// written audio, and outputs that appear only on commit.
+// What the program and the battery share, in-process: the state-file reader, the output-format
+// choice, the command line's value readers, message escaping, integer quantization of written audio,
+// and outputs that appear only on commit.
 #include <gtest/gtest.h>
 
 #include <sndfile.h>
@@ -18,29 +18,18 @@
 #include "Arguments.h"
 #include "AudioFiles.h"
 #include "CliError.h"
-#include "Envelope.h"
 #include "MarovexReport.h"
 #include "StateFile.h"
 #include "Text.h"
 #include "tests/TestFiles.h"
+#include "tests/support/ErrorOf.h"
 
 using namespace marovex::cli;
+using testfiles::ErrorOf;
 using testfiles::ReadAll;
 namespace fs = std::filesystem;
 
 namespace {
-
-// Runs `f`, which must throw a CliError with the status; returns its message.
-std::string ErrorOf(const std::function<void()>& f, int status) {
-    try {
-        f();
-    } catch (const CliError& e) {
-        EXPECT_EQ(e.ExitStatus(), status) << e.what();
-        return e.what();
-    }
-    ADD_FAILURE() << "no error";
-    return {};
-}
 
 class CliFiles : public ::testing::Test {
 protected:
@@ -55,43 +44,6 @@ protected:
 };
 
 }  // namespace
-
-// ---------------------------------------------------------------------------------------------------
-// Envelopes
-
-TEST(CliEnvelope, HoldsOutsideThePointsAndMovesLinearlyBetween) {
-    const Envelope e = Envelope::Parse("0.5:0.2,1.5:0.6,3:0");
-    EXPECT_EQ(e.ValueAt(0.0), 0.2);
-    EXPECT_EQ(e.ValueAt(0.5), 0.2);
-    EXPECT_DOUBLE_EQ(e.ValueAt(1.0), 0.4);
-    EXPECT_DOUBLE_EQ(e.ValueAt(1.25), 0.5);
-    EXPECT_EQ(e.ValueAt(1.5), 0.6);
-    EXPECT_DOUBLE_EQ(e.ValueAt(2.25), 0.3);
-    EXPECT_EQ(e.ValueAt(3.0), 0.0);
-    EXPECT_EQ(e.ValueAt(100.0), 0.0);
-}
-
-TEST(CliEnvelope, TwoPointsAtOneTimeMakeAStep) {
-    const Envelope e = Envelope::Parse("0:0,1:0,1:1,+2:1e0");
-    EXPECT_EQ(e.ValueAt(0.999), 0.0);
-    EXPECT_EQ(e.ValueAt(1.0), 1.0);
-    EXPECT_EQ(e.ValueAt(1.5), 1.0);
-    EXPECT_EQ(Envelope::Parse("7:0.5").ValueAt(0.0), 0.5);
-}
-
-TEST(CliEnvelope, MalformedTextIsAUsageError) {
-    EXPECT_NE(ErrorOf([] { Envelope::Parse(""); }, kExitUsage).find("is not TIME:VALUE"), std::string::npos);
-    ErrorOf([] { Envelope::Parse("0:0.5,"); }, kExitUsage);
-    ErrorOf([] { Envelope::Parse("0;0.5"); }, kExitUsage);
-    ErrorOf([] { Envelope::Parse("x:0.5"); }, kExitUsage);
-    ErrorOf([] { Envelope::Parse("-1:0.5"); }, kExitUsage);
-    ErrorOf([] { Envelope::Parse("inf:0.5"); }, kExitUsage);
-    ErrorOf([] { Envelope::Parse("0:1.5"); }, kExitUsage);
-    ErrorOf([] { Envelope::Parse("0:nan"); }, kExitUsage);
-    ErrorOf([] { Envelope::Parse("0:0.5x"); }, kExitUsage);
-    EXPECT_NE(ErrorOf([] { Envelope::Parse("2:0,1:1"); }, kExitUsage).find("must not go backwards"),
-              std::string::npos);
-}
 
 // ---------------------------------------------------------------------------------------------------
 // State files
@@ -358,9 +310,6 @@ TEST(CliArguments, EveryValueIsItsWholeTextOrAUsageError) {
         EXPECT_NO_THROW(CheckPictureName("--plot", path)) << path;
     }
     for (const char* path : {"p.jpg", "p.png.gz", "p.svg"}) ErrorOf([&] { CheckPictureName("--plot", path); }, kExitUsage);
-    // A decimal comma in an envelope splits a point in two; the message says so.
-    EXPECT_NE(ErrorOf([] { Envelope::Parse("0:0,5"); }, kExitUsage).find("the decimal separator is a point"),
-              std::string::npos);
 }
 
 // ---------------------------------------------------------------------------------------------------

@@ -1,13 +1,13 @@
-# The marovex program: its file formats in-process, and the built program run as a user would.
+# The marovex program: its envelopes in-process, and the built program run as a user would.
 find_package(nlohmann_json REQUIRED)
 if(TARGET marovex)
-  marovex_add_test(test_cli_units
-    SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_cli_units.cpp
-    LIBS marovex_cli_drawing PkgConfig::CLI_SNDFILE)
+  marovex_add_test(test_cli_envelope
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_cli_envelope.cpp
+    LIBS marovex_cli_core)
 
   marovex_add_test(test_cli_program
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_cli_program.cpp
-    LIBS tandrel_kernel marovex_preset PkgConfig::CLI_SNDFILE nlohmann_json::nlohmann_json)
+    LIBS tandrel_kernel marovex_preset PkgConfig::SNDFILE nlohmann_json::nlohmann_json)
   target_compile_definitions(test_cli_program PRIVATE MAROVEX_CLI_PROGRAM="$<TARGET_FILE:marovex>"
     MAROVEX_CMAKE_COMMAND="${CMAKE_COMMAND}" MAROVEX_BUILD_DIR="${CMAKE_BINARY_DIR}")
   add_dependencies(test_cli_program marovex)
@@ -15,7 +15,7 @@ if(TARGET marovex)
   # The command line run through the built program: value readers, option order, escaped messages.
   marovex_add_test(test_cli_arguments
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_cli_arguments.cpp
-    LIBS PkgConfig::CLI_SNDFILE)
+    LIBS PkgConfig::SNDFILE)
   target_compile_definitions(test_cli_arguments PRIVATE MAROVEX_CLI_PROGRAM="$<TARGET_FILE:marovex>"
     MAROVEX_GUI_LEAKS_SUPPRESSIONS="${CMAKE_SOURCE_DIR}/tests/gui-leaks.supp")
   add_dependencies(test_cli_arguments marovex)
@@ -25,7 +25,7 @@ endif()
 if(TARGET marovex_cli_core)
   marovex_add_test(test_cli_plots
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_cli_plots.cpp ${CMAKE_SOURCE_DIR}/tests/GuiLeakSuppressions.cpp
-    LIBS marovex_cli_drawing PkgConfig::CLI_SNDFILE)
+    LIBS marovex_cli_drawing PkgConfig::SNDFILE)
   target_compile_definitions(test_cli_plots PRIVATE MAROVEX_MODULE_PATH="$<TARGET_FILE:Marovex>")
   add_dependencies(test_cli_plots Marovex)
 endif()
@@ -35,7 +35,7 @@ endif()
 if(TARGET marovex)
   marovex_add_test(test_cli_hostile
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_cli_hostile.cpp
-    LIBS PkgConfig::CLI_SNDFILE nlohmann_json::nlohmann_json)
+    LIBS PkgConfig::SNDFILE nlohmann_json::nlohmann_json)
   target_compile_definitions(test_cli_hostile PRIVATE MAROVEX_CLI_PROGRAM="$<TARGET_FILE:marovex>"
     MAROVEX_GUI_LEAKS_SUPPRESSIONS="${CMAKE_SOURCE_DIR}/tests/gui-leaks.supp")
   add_dependencies(test_cli_hostile marovex)

@@ -1,5 +1,5 @@
 // The checks of `marovex validate` and what they share. Each check runs in a child process of its
-// own (see ValidateCommand.cpp); it loads the module itself, does its work and answers passed or
+// own (see Battery.cpp); it loads the module itself, does its work and answers passed or
 // failed with one line of figures.
 #pragma once
 
