@@ -7,8 +7,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "AudioFiles.h"
 #include "CliError.h"
+#include "OutputPlace.h"
+#include "PendingFile.h"
 #include "PluginSession.h"
 #include "Text.h"
 

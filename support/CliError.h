@@ -1,6 +1,8 @@
 // How the marovex program reports a failure: a message for standard error and the exit status.
 #pragma once
 
+#include <cerrno>
+#include <cstring>
 #include <stdexcept>
 #include <string>
 
@@ -24,5 +26,8 @@ private:
 
 inline CliError UsageError(const std::string& message) { return CliError(kExitUsage, message); }
 inline CliError Failure(const std::string& message) { return CliError(kExitFailure, message); }
+
+// Why the last system call failed (errno), for a message.
+inline std::string SystemError() { return std::strerror(errno); }
 
 }  // namespace marovex::cli

@@ -1,5 +1,8 @@
 #include "Interrupt.h"
 
+#include <poll.h>
+
+#include <cerrno>
 #include <cstring>
 
 namespace marovex::cli {
@@ -17,6 +20,15 @@ extern "C" void OnStopSignal(int signal) {
 }  // namespace
 
 int StopSignal() noexcept { return gStopSignal; }
+
+bool WaitForDescriptor(int fd, short events) {
+    for (;;) {
+        if (StopSignal() != 0) return false;
+        pollfd p = {fd, events, 0};
+        const int ready = ::poll(&p, 1, 200);
+        if (ready > 0 || (ready < 0 && errno != EINTR)) return StopSignal() == 0;
+    }
+}
 
 CliError Interrupted(bool wroteNothing) {
     const int signal = gStopSignal != 0 ? int(gStopSignal) : SIGINT;

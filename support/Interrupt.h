@@ -20,6 +20,10 @@ int StopSignal() noexcept;
 // already carries part of the output).
 CliError Interrupted(bool wroteNothing = true);
 
+// Waits until `fd` is ready for `events` (a pipe may stay silent for as long as its writer likes);
+// false when a stop signal came first.
+bool WaitForDescriptor(int fd, short events);
+
 // Whether a failure is an interruption, which ends a batch rather than one of its inputs.
 inline bool IsInterruption(const CliError& e) { return e.ExitStatus() > 128; }
 

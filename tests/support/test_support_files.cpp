@@ -16,9 +16,12 @@
 #include <vector>
 
 #include "Arguments.h"
-#include "AudioFiles.h"
+#include "AudioFormat.h"
+#include "AudioReader.h"
+#include "AudioWriter.h"
 #include "CliError.h"
 #include "MarovexReport.h"
+#include "PendingFile.h"
 #include "StateFile.h"
 #include "Text.h"
 #include "tests/TestFiles.h"
