@@ -1,6 +1,6 @@
 // Pieces the host library's own sources share: reference counting of host objects, the private
-// identifiers through which the host recognises its own objects, the host's string type and the
-// misbehaviour report. Not part of the public API.
+// identifiers through which the host recognises its own objects, the answers of their queries, the
+// host's string type and the misbehaviour report. Not part of the public API.
 #pragma once
 
 #include <atomic>
@@ -35,6 +35,33 @@ public:
 private:
     std::atomic<uint32_t> mCount{1};
 };
+
+// Answers a query with `self` for the listed identifiers, adding a reference.
+template <class T>
+ACFRESULT Answer(T* self, void** out) {
+    *out = self;
+    self->AddRef();
+    return ACF_OK;
+}
+
+inline ACFRESULT NoInterface(void** out) {
+    *out = nullptr;
+    return ACF_E_NOINTERFACE;
+}
+
+// The host implementation behind an IACFUnknown the plug-in handed back, or null when it is not one
+// of ours. The caller owns the added reference.
+template <class T>
+T* ImplOf(IACFUnknown* unknown, const _acfUID& implID) {
+    if (unknown == nullptr) {
+        return nullptr;
+    }
+    void* impl = nullptr;
+    if (unknown->QueryInterface(implID, &impl) != ACF_OK || impl == nullptr) {
+        return nullptr;
+    }
+    return static_cast<T*>(impl);
+}
 
 // Reports misbehaviour through the one reporter (MarovexReport.h): where it happened (one of
 // marovex_where), what the host does about it (may be empty) and, printf-style, what happened. Never

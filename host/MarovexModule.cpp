@@ -6,8 +6,10 @@
 #include <new>
 
 #include "AAX_UIDs.h"
-#include "HostDescription.h"
+#include "HostCollection.h"
+#include "HostServices.h"
 #include "MarovexHost.h"
+#include "MarovexHostFactory.h"
 
 using namespace marovex_host;
 

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <mutex>
 
+#include "HostInternal.h"
+
 namespace {
 
 std::mutex& SinkMutex() {
@@ -107,3 +109,20 @@ std::function<void(const MarovexReport&)> MarovexSetReportSink(std::function<voi
     Sink() = std::move(sink);
     return previous;
 }
+
+namespace marovex_host {
+
+void ReportV(const char* where, const char* action, const char* format, va_list args) {
+    char text[1024];
+    std::vsnprintf(text, sizeof text, format, args);
+    MarovexReportProblem(where, text, action);
+}
+
+void Report(const char* where, const char* action, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    ReportV(where, action, format, args);
+    va_end(args);
+}
+
+}  // namespace marovex_host

@@ -1,4 +1,5 @@
-// What the checks share: the registry, seeds, sample counts, the rig around one instance, signals.
+// What the checks share: the registry, the layouts, the answers, seeds, sample counts, the rig around
+// one instance, signals.
 #include <malloc.h>
 
 #include <cmath>
@@ -26,6 +27,22 @@ const std::vector<CheckInfo>& Checks() {
         {12, "golden", "golden renders and nulls", false, false, 60, CheckGoldenRenders},
     };
     return checks;
+}
+
+const char* LayoutName(int32_t stem) { return stem == kMono ? "mono" : "stereo"; }
+
+CheckResult Fail(std::string figure) {
+    CheckResult r;
+    r.passed = false;
+    r.figure = std::move(figure);
+    return r;
+}
+
+CheckResult Pass(std::string figure) {
+    CheckResult r;
+    r.passed = true;
+    r.figure = std::move(figure);
+    return r;
 }
 
 int Scaled(const CheckEnv& env, int full, int least) {

@@ -46,6 +46,15 @@ struct CheckInfo {
 // Every check, in number order.
 const std::vector<CheckInfo>& Checks();
 
+// The two layouts the checks run.
+inline constexpr int32_t kMono = AAX_eStemFormat_Mono;
+inline constexpr int32_t kStereo = AAX_eStemFormat_Stereo;
+const char* LayoutName(int32_t stem);  // "mono" or "stereo"
+
+// A failed or passed answer with its figure.
+CheckResult Fail(std::string figure);
+CheckResult Pass(std::string figure);
+
 // Repetitions at a strictness: `full` at 10, in proportion below, never fewer than `least`.
 int Scaled(const CheckEnv& env, int full, int least = 1);
 

@@ -16,12 +16,6 @@ namespace marovex::validate {
 
 namespace {
 
-constexpr int32_t kMono = AAX_eStemFormat_Mono;
-constexpr int32_t kStereo = AAX_eStemFormat_Stereo;
-
-CheckResult Fail(std::string figure) { return CheckResult{false, false, std::move(figure)}; }
-CheckResult Pass(std::string figure) { return CheckResult{true, false, std::move(figure)}; }
-
 double Clamp01(double v) { return v < 0.0 ? 0.0 : v > 1.0 ? 1.0 : v; }
 
 // A discrete parameter reads back one of its steps, and the step it takes does not go against the

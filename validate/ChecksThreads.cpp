@@ -12,11 +12,6 @@ namespace marovex::validate {
 
 namespace {
 
-constexpr int32_t kStereo = AAX_eStemFormat_Stereo;
-
-CheckResult Fail(std::string figure) { return CheckResult{false, false, std::move(figure)}; }
-CheckResult Pass(std::string figure) { return CheckResult{true, false, std::move(figure)}; }
-
 bool ClaimsEditor(MarovexModule& module) {
     return module.Effect() != nullptr && module.Effect()->FindProcPtr(1) != nullptr;
 }

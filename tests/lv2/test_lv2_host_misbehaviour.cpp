@@ -30,6 +30,7 @@
 #include "MarovexHost.h"
 #include "lv2/Lv2Ports.h"
 #include "tests/TestFiles.h"
+#include "tests/lv2/lv2_urid_map.h"
 #include "tests/toolkit/xvfb_server.h"
 
 // Last: its macros (None, Status ...) clash with names in the headers above.
@@ -49,19 +50,7 @@ const LV2_Descriptor* Descriptor(uint32_t index) {
     return entry != nullptr ? entry(index) : nullptr;
 }
 
-struct UridMap {
-    std::vector<std::string> uris;
-    LV2_URID_Map map{this, &UridMap::Map};
-    LV2_Feature feature{LV2_URID__map, &map};
-    static LV2_URID Map(LV2_URID_Map_Handle h, const char* uri) {
-        auto* self = static_cast<UridMap*>(h);
-        for (size_t i = 0; i < self->uris.size(); ++i) {
-            if (self->uris[i] == uri) return LV2_URID(i + 1);
-        }
-        self->uris.emplace_back(uri);
-        return LV2_URID(self->uris.size());
-    }
-};
+using lv2test::UridMap;
 
 // A worker that keeps the messages and never makes them itself: their edits stay in flight.
 struct HeldWorker {

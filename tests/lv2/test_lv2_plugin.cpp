@@ -20,6 +20,7 @@
 
 #include "MarovexHost.h"
 #include "lv2/Lv2Ports.h"
+#include "tests/lv2/lv2_urid_map.h"
 
 using namespace marovex_lv2;
 
@@ -55,19 +56,7 @@ namespace {
 constexpr double kRate = 48000.0;
 
 // A URID map for the state tests (lv2apply-like hosts offer none).
-struct UridMap {
-    std::vector<std::string> uris;
-    LV2_URID_Map map{this, &UridMap::Map};
-    LV2_Feature feature{LV2_URID__map, &map};
-    static LV2_URID Map(LV2_URID_Map_Handle h, const char* uri) {
-        auto* self = static_cast<UridMap*>(h);
-        for (size_t i = 0; i < self->uris.size(); ++i) {
-            if (self->uris[i] == uri) return LV2_URID(i + 1);
-        }
-        self->uris.emplace_back(uri);
-        return LV2_URID(self->uris.size());
-    }
-};
+using lv2test::UridMap;
 
 struct World {
     LilvWorld* world = lilv_world_new();

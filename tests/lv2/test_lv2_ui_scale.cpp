@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "toolkit/xvfb_server.h"
+#include "tests/lv2/lv2_urid_map.h"
 
 // Last: Xlib's macros (None, Status ...) clash with names in the headers above.
 #include <X11/Xlib.h>
@@ -20,18 +21,7 @@
 
 namespace {
 
-struct UridMap {
-    std::vector<std::string> uris;
-    LV2_URID_Map map{this, &UridMap::Map};
-    static LV2_URID Map(LV2_URID_Map_Handle handle, const char* uri) {
-        auto* self = static_cast<UridMap*>(handle);
-        for (size_t i = 0; i < self->uris.size(); ++i) {
-            if (self->uris[i] == uri) return LV2_URID(i + 1);
-        }
-        self->uris.push_back(uri);
-        return LV2_URID(self->uris.size());
-    }
-};
+using lv2test::UridMap;
 
 class Lv2UiScale : public ::testing::Test {
 protected:
