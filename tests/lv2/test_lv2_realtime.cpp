@@ -34,7 +34,9 @@ constexpr double kRate = 48000.0;
 
 // The host's worker as a test stands it in: schedule_work copies the message into a ring of
 // `capacity` slots (no allocation, lock or system call on the audio thread); a thread calls work
-// for each message in order.
+// for each message in order, once Drain has released it. Releasing only after run has returned
+// makes the block an edit lands in certain: a worker that ran while run was still processing could
+// make the edit in time for that run's own block.
 struct FakeWorker {
     struct Slot {
         uint32_t size;
@@ -61,7 +63,7 @@ struct FakeWorker {
         thread = std::thread([this, plugin, iface] {
             while (!stop) {
                 const uint32_t at = tail.load(std::memory_order_relaxed);
-                if (at == head.load(std::memory_order_acquire)) {
+                if (at == released.load(std::memory_order_acquire)) {
                     std::this_thread::sleep_for(std::chrono::microseconds(50));
                     continue;
                 }
@@ -71,8 +73,9 @@ struct FakeWorker {
             }
         });
     }
-    // Waits (10 s at most) until work has seen every message scheduled so far.
-    bool Drain() const {
+    // Releases every message scheduled so far and waits (10 s at most) until work has seen them.
+    bool Drain() {
+        released.store(head.load(std::memory_order_acquire), std::memory_order_release);
         const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
         while (tail.load(std::memory_order_acquire) != head.load(std::memory_order_relaxed)) {
             if (std::chrono::steady_clock::now() > end) return false;
@@ -82,7 +85,7 @@ struct FakeWorker {
     }
 
     std::vector<Slot> slots;
-    std::atomic<uint32_t> head{0}, tail{0};
+    std::atomic<uint32_t> head{0}, tail{0}, released{0};
     std::atomic<int> failures{0};
     std::atomic<bool> stop{false};
     std::thread thread;
