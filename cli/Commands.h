@@ -75,6 +75,8 @@ constexpr int kExitStrict = 3;
 std::string DefaultPluginPath();
 
 int RunInfo(const InfoOptions& options);
+// Adds the `process` subcommand to the program; its run is RunProcess.
+Command AddProcess(CLI::App& app, const Common& common);
 int RunProcess(const ProcessOptions& options);
 int RunStateShow(const StateShowOptions& options);
 

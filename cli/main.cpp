@@ -62,63 +62,6 @@ Command AddInfo(CLI::App& app, const Common& common) {
             }};
 }
 
-Command AddProcess(CLI::App& app, const Common& common) {
-    auto o = std::make_shared<ProcessOptions>();
-    CLI::App* cmd = app.add_subcommand(
-        "process",
-        "Process an audio file into OUT ('-' is standard input or output), several files with -o DIR, or\n"
-        "without IN the built-in demo signal into marovex-demo.wav. OUT's extension chooses its container\n"
-        "(.wav .flac .ogg .aiff .aif .caf .w64 .rf64; --format overrides); OUT defaults to <stem>-marovex.<ext>\n"
-        "beside IN. Integer input keeps its bit depth, float input stays float, unless --bits says otherwise.\n"
-        "Order: --load-state, --preset, --set, --bypass, processing with --automate, then --save-state and\n"
-        "--save-preset.");
-    cmd->add_option("FILES", o->files, "IN [OUT], or with -o the inputs")->type_name("FILE");
-    cmd->add_option("-o,--output-dir", o->outputDir, "Process every FILE into this folder under its own name")
-        ->type_name("DIR");
-    cmd->add_option("--format", o->format, "Output container: wav, flac, ogg, aiff, caf, w64 or rf64")
-        ->type_name("NAME");
-    cmd->add_option("--set", o->sets,
-                    "Set a parameter (identifier or index) to a normalized value 0..1 or to its value text, "
-                    "e.g. --set FreqA=0.25 --set MasterBypassID=on")
-        ->type_name("ID=VALUE")
-        ->expected(1)
-        ->allow_extra_args(false)
-        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
-    cmd->add_option("--automate", o->automations,
-                    "Piecewise-linear envelope in seconds, each point at its exact frame, updated at least every "
-                    "64 frames along a ramp, e.g. --automate OutGain=0:0.5,2:0.25 --automate MasterBypassID=0:bypass,1:on")
-        ->type_name("ID=T:V,...")
-        ->expected(1)
-        ->allow_extra_args(false)
-        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
-    cmd->add_flag("--bypass", o->bypass, "Bypass the effect (the master bypass on)");
-    cmd->add_option("--preset", o->preset, "Apply a preset file (.mrv) as the editor's LOAD does")->type_name("FILE");
-    cmd->add_option("--save-preset", o->savePreset, "Save the settings after processing as a preset")->type_name("FILE");
-    cmd->add_option("--load-state", o->loadState, "Load a saved state first")->type_name("FILE");
-    cmd->add_option("--save-state", o->saveState, "Save the state after processing")->type_name("FILE");
-    cmd->add_option("--bits", o->bits, "Output sample format: 8, 16, 24, 32 (integer), 32f or 64f (float)")
-        ->type_name("BITS");
-    cmd->add_flag("--dither", o->dither, "Add TPDF dither when writing 8, 16 or 24-bit integer samples");
-    cmd->add_option_function<std::string>(
-           "--block",
-           [o](const std::string& text) { o->block = int(ReadWholeNumber("--block", text, 1, kMaxBlock)); },
-           "Frames per processing block (1 to 1048576)")
-        ->type_name("N")
-        ->default_str(std::to_string(o->block));
-    cmd->add_flag("--overwrite", o->overwrite, "Replace existing output files");
-    cmd->add_flag("--json", o->json, "Print a summary as JSON on standard output");
-    cmd->add_option("--plot", o->plot, "Draw input and output level and the gain reduction over time (PNG)")
-        ->type_name("FILE.png")
-        ->each([](const std::string& path) { CheckPictureName("--plot", path); });
-    cmd->add_option("--plot-size", o->plotSize, "The picture's size in pixels")->type_name("WxH")->capture_default_str();
-    cmd->add_flag("--strict", o->strict, "Exit with status 3 when the output clips or holds NaN or infinity");
-    cmd->add_flag("--quiet,-q", o->quiet, "No progress and no summary (warnings stay)");
-    return {cmd, [o, &common] {
-                o->plugin = common.plugin;
-                return RunProcess(*o);
-            }};
-}
-
 Command AddState(CLI::App& app, const Common&) {
     auto options = std::make_shared<StateShowOptions>();
     CLI::App* cmd = app.add_subcommand("state", "Inspect saved state files");

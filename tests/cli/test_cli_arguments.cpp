@@ -3,10 +3,7 @@
 // every command; every message shows text from the user with its control characters escaped.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <sndfile.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -16,18 +13,14 @@
 #include <string>
 #include <vector>
 
+#include "RunProgram.h"
 #include "tests/TestFiles.h"
-
-extern char** environ;
 
 namespace fs = std::filesystem;
 
 namespace {
 
-struct RunResult {
-    int status = -1;
-    std::string out, err;
-};
+using runprogram::RunResult;
 
 class CliArguments : public ::testing::Test {
 protected:
@@ -50,43 +43,12 @@ protected:
     // Runs the program in the work folder; standard output and error are kept outside it.
     RunResult Marovex(std::vector<std::string> args) {
         args.insert(args.begin(), MAROVEX_CLI_PROGRAM);
-        std::vector<char*> argv;
-        for (std::string& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
         const std::string outPath = mOutside.Path("stdout"), errPath = mOutside.Path("stderr");
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addchdir_np(&actions, mFolder.Dir().c_str());
-        // In the sanitizer build: the font and text libraries behind the pictures keep caches they
-        // never free, which are not our leaks (full unwinding lets the suppressions see the callers).
-        std::vector<std::string> env;
-        for (char** e = environ; *e != nullptr; ++e) {
-            const std::string entry = *e;
-            if (entry.rfind("LSAN_OPTIONS=", 0) != 0 && entry.rfind("ASAN_OPTIONS=", 0) != 0) env.push_back(entry);
-        }
-        const char* lsan = std::getenv("LSAN_OPTIONS");
-        const char* asan = std::getenv("ASAN_OPTIONS");
-        env.push_back(std::string("LSAN_OPTIONS=suppressions=") + MAROVEX_GUI_LEAKS_SUPPRESSIONS +
-                      (lsan ? std::string(":") + lsan : std::string()));
-        env.push_back(std::string("ASAN_OPTIONS=") + (asan ? std::string(asan) + ":" : std::string()) +
-                      "fast_unwind_on_malloc=0");
-        std::vector<char*> envp;
-        for (std::string& e : env) envp.push_back(e.data());
-        envp.push_back(nullptr);
-        pid_t pid = -1;
         RunResult run;
-        const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
-        posix_spawn_file_actions_destroy(&actions);
-        if (spawned != 0) {
-            ADD_FAILURE() << "cannot start " << argv[0];
-            return run;
-        }
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        run.status = runprogram::SpawnAndWait(
+            args, runprogram::EnvironmentWithLeakSuppressions(MAROVEX_GUI_LEAKS_SUPPRESSIONS), mFolder.Dir().string(),
+            "/dev/null", outPath, errPath);
+        if (run.status < 0) return run;
         run.out = testfiles::ReadAll(outPath);
         run.err = testfiles::ReadAll(errPath);
         return run;

@@ -26,9 +26,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "RunProgram.h"
 #include "TestFiles.h"
-
-extern char** environ;
 
 namespace fs = std::filesystem;
 
@@ -122,19 +121,7 @@ protected:
         all.insert(all.end(), args.begin(), args.end());
         const std::string err = ErrPath();
         const std::string in = o.stdinFile.empty() || o.stdinAsPipe ? "/dev/null" : P(o.stdinFile);
-        // In the sanitizer build: the font and text libraries behind the pictures keep caches they
-        // never free, which are not our leaks (full unwinding lets the suppressions see the callers).
-        std::vector<std::string> env;
-        for (char** e = environ; *e != nullptr; ++e) {
-            const std::string entry = *e;
-            if (entry.rfind("LSAN_OPTIONS=", 0) != 0 && entry.rfind("ASAN_OPTIONS=", 0) != 0) env.push_back(entry);
-        }
-        const char* lsan = std::getenv("LSAN_OPTIONS");
-        const char* asan = std::getenv("ASAN_OPTIONS");
-        env.push_back(std::string("LSAN_OPTIONS=suppressions=") + MAROVEX_GUI_LEAKS_SUPPRESSIONS +
-                      (lsan ? std::string(":") + lsan : std::string()));
-        env.push_back(std::string("ASAN_OPTIONS=") + (asan ? std::string(asan) + ":" : std::string()) +
-                      "fast_unwind_on_malloc=0");
+        std::vector<std::string> env = runprogram::EnvironmentWithLeakSuppressions(MAROVEX_GUI_LEAKS_SUPPRESSIONS);
         std::vector<char*> argv, envp;
         for (std::string& a : all) argv.push_back(a.data());
         argv.push_back(nullptr);

@@ -5,9 +5,7 @@
 
 #include <fcntl.h>
 #include <sndfile.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <xmmintrin.h>
 
@@ -25,9 +23,8 @@
 #include <nlohmann/json.hpp>
 
 #include "MarovexPresetText.h"
+#include "RunProgram.h"
 #include "Tandrel_Alg.h"
-
-extern char** environ;
 
 namespace fs = std::filesystem;
 
@@ -185,11 +182,7 @@ std::vector<float> Reference(const Audio& in, int block, const Settings& setting
 // ---------------------------------------------------------------------------------------------------
 // Running the program
 
-struct RunResult {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
+using runprogram::RunResult;
 
 std::string ReadText(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -217,35 +210,15 @@ protected:
                       const std::string& input = "", const std::string& output = "") {
         std::vector<std::string> all = {MAROVEX_CLI_PROGRAM};
         all.insert(all.end(), args.begin(), args.end());
-        std::vector<char*> argv;
-        for (std::string& a : all) argv.push_back(a.data());
-        argv.push_back(nullptr);
         const std::string outPath = output.empty() ? (mRoot / "stdout").string() : P(output);
         const std::string errPath = (mRoot / "stderr").string();
         std::vector<std::string> env;
         for (char** e = environ; *e != nullptr; ++e) env.push_back(*e);
         env.insert(env.end(), environment.begin(), environment.end());
-        std::vector<char*> envp;
-        for (std::string& e : env) envp.push_back(e.data());
-        envp.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
         const std::string inPath = input.empty() ? std::string("/dev/null") : P(input);
-        posix_spawn_file_actions_addopen(&actions, 0, inPath.c_str(), O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addchdir_np(&actions, mDir.c_str());
-        pid_t pid = -1;
         RunResult run;
-        const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
-        posix_spawn_file_actions_destroy(&actions);
-        if (spawned != 0) {
-            ADD_FAILURE() << "cannot start " << argv[0];
-            return run;
-        }
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        run.status = runprogram::SpawnAndWait(all, env, mDir.string(), inPath, outPath, errPath);
+        if (run.status < 0) return run;
         run.out = output.empty() ? ReadText(outPath) : std::string();
         run.err = ReadText(errPath);
         return run;
