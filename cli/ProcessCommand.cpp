@@ -20,7 +20,7 @@
 #include <nlohmann/json.hpp>
 
 #include "Arguments.h"
-#include "AudioFiles.h"
+#include "AudioFormat.h"
 #include "CliError.h"
 #include "Commands.h"
 #include "Envelope.h"

@@ -5,7 +5,7 @@
 
 #include <fmt/core.h>
 
-#include "AudioFiles.h"
+#include "AudioFormat.h"
 #include "Messages.h"
 #include "Text.h"
 

@@ -17,7 +17,9 @@
 #include <fmt/core.h>
 #include <nlohmann/json.hpp>
 
-#include "AudioFiles.h"
+#include "AudioFormat.h"
+#include "AudioReader.h"
+#include "AudioWriter.h"
 #include "ChunkPipeline.h"
 #include "CliError.h"
 #include "DemoSignal.h"
@@ -26,6 +28,8 @@
 #include "Interrupt.h"
 #include "MarovexReadout.h"
 #include "Messages.h"
+#include "OutputPlace.h"
+#include "PendingFile.h"
 #include "PlotLevels.h"
 #include "PluginSession.h"
 #include "Progress.h"
@@ -192,7 +196,8 @@ Summary ProcessOne(const ProcessOptions& o, Plan& plan, const std::string& input
     const int outFormat = ChooseOutputFormat(container, inputFormat, plan.bits, channels, sampleRate);
     const OutputPlace outPlace = ClassifyOutput(outPath);
     if (outPlace.kind == OutputKind::Stream && !ContainerStreams(container)) {
-        throw UsageError("cannot write " + std::string(ContainerName(container)) + " to a stream (" + NameOf(outPath) +
+        throw UsageError("cannot write " + std::string(ContainerName(container)) + " to a stream (" +
+                         (outPath == "-" ? std::string("standard output") : Quote(outPath)) +
                          "); use wav, flac or ogg there");
     }
     if (outPlace.kind == OutputKind::Stream && outPath == "-" && ::isatty(STDOUT_FILENO) == 1) {

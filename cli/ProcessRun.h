@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "Arguments.h"
-#include "AudioFiles.h"
+#include "AudioFormat.h"
 #include "Commands.h"
 #include "Envelope.h"
 #include "MarovexPresetText.h"

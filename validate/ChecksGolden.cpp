@@ -12,7 +12,7 @@
 
 #include <sndfile.h>
 
-#include "AudioFiles.h"
+#include "AudioReader.h"
 #include "Checks.h"
 #include "CliError.h"
 

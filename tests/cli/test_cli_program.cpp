@@ -1117,8 +1117,10 @@ TEST_F(CliProgram, PipesCarryWavFlacAndOgg) {
     EXPECT_TRUE(SameBits(ReadAudio(P("back.wav")).samples, ReadAudio(P("in.wav")).samples));
     EXPECT_RUN(Marovex({"process", "in.wav", "-", "--format", "ogg", "-q"}, {}, "", "stream.ogg"), 0);
     EXPECT_EQ(ReadAudio(P("stream.ogg")).Frames(), 5000);
-    // Containers that cannot stream are refused on a stream.
-    EXPECT_RUN(Marovex({"process", "in.wav", "-", "--format", "aiff"}), 2);
+    // Containers that cannot stream are refused on a stream, which the message names rightly.
+    const RunResult aiff = Marovex({"process", "in.wav", "-", "--format", "aiff"});
+    EXPECT_RUN(aiff, 2);
+    EXPECT_NE(aiff.err.find("to a stream (standard output)"), std::string::npos) << aiff.err;
 }
 
 TEST_F(CliProgram, BatchGoesOnPastABadInputAndSaysSo) {
