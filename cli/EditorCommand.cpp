@@ -365,6 +365,7 @@ int RunEditor(const EditorOptions& o) {
     {
         std::vector<FileUse> inputs;
         if (!o.input.empty()) inputs.push_back({"input audio", o.input});
+        inputs.push_back({"plug-in module", o.plugin});
         if (!o.loadState.empty() && !savesLoadedState) inputs.push_back({"state loaded", o.loadState});
         std::vector<OutputTarget> outputs;
         if (snapshot) outputs.push_back({"snapshot", ClassifyOutput(o.snapshot), o.overwrite});

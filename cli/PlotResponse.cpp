@@ -12,6 +12,7 @@
 
 #include "CliError.h"
 #include "MarovexReadout.h"
+#include "OutputPlace.h"
 #include "PluginSession.h"
 #include "Text.h"
 
@@ -223,6 +224,7 @@ int RunPlotResponse(const PlotResponseOptions& o) {
     const PlotSize size = ParsePlotSize(o.size);
     std::vector<Assignment> sets;
     for (const std::string& text : o.sets) sets.push_back(ParseAssignment("--set", text));
+    CheckOutputs({{"picture", ClassifyOutput(o.output), o.overwrite}}, {{"plug-in module", o.plugin}}, nullptr);
     PluginSession session(o.plugin, AAX_eStemFormat_Stereo, float(o.rate), 64);
     for (const Assignment& a : sets) session.SetFromText(session.Resolve(a.key), a.value);
     const MarovexEffectDescription* effect = session.Module().Effect();

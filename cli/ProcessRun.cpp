@@ -211,6 +211,7 @@ Summary ProcessOne(const ProcessOptions& o, Plan& plan, const std::string& input
     // Outputs.
     std::vector<FileUse> inputs;
     if (!demo) inputs.push_back({"input audio", inputPath});
+    inputs.push_back({"plug-in module", o.plugin});
     if (!o.loadState.empty()) inputs.push_back({"state loaded", o.loadState});
     if (!o.preset.empty()) inputs.push_back({"preset loaded", o.preset});
     std::vector<OutputTarget> outputs = {{"output", outPlace, outMayReplace}};

@@ -37,6 +37,7 @@ if(TARGET marovex)
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_cli_hostile.cpp
     LIBS PkgConfig::SNDFILE nlohmann_json::nlohmann_json)
   target_compile_definitions(test_cli_hostile PRIVATE MAROVEX_CLI_PROGRAM="$<TARGET_FILE:marovex>"
+    MAROVEX_MODULE_PATH="$<TARGET_FILE:Marovex>"
     MAROVEX_GUI_LEAKS_SUPPRESSIONS="${CMAKE_SOURCE_DIR}/tests/gui-leaks.supp")
   add_dependencies(test_cli_hostile marovex)
 endif()

@@ -264,6 +264,34 @@ TEST_F(Hostile, TheEditorsSnapshotAndSavedStateFollowTheOutputRulesOfProcess) {
     EXPECT_FALSE(AnyTemporary());
 }
 
+// The module the program loads is an input too: even --overwrite never writes an output over it, by
+// its own name or through a link, in any command that writes files.
+TEST_F(Hostile, NoOutputReplacesThePlugInModuleItLoads) {
+    WriteSignal(P("in.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, 2000);
+    const std::string module = ReadText(MAROVEX_MODULE_PATH);
+    for (const char* name : {"mod.wav", "mod.png", "mod.state"}) fs::copy_file(MAROVEX_MODULE_PATH, P(name));
+    fs::create_symlink("mod.wav", P("link.wav"));
+    const std::vector<std::vector<std::string>> runs = {
+        {"process", "in.wav", "mod.wav", "--plugin", "mod.wav", "--overwrite", "-q"},
+        {"process", "in.wav", "link.wav", "--plugin", "mod.wav", "--overwrite", "-q"},
+        {"process", "in.wav", "out.wav", "--plot", "mod.png", "--plugin", "mod.png", "--overwrite", "-q"},
+        {"editor", "--snapshot", "mod.png", "--plugin", "mod.png", "--overwrite"},
+        {"editor", "--snapshot", "p.png", "--save-state", "mod.state", "--plugin", "mod.state", "--overwrite"},
+        {"plot-response", "mod.png", "--plugin", "mod.png", "--overwrite"},
+    };
+    for (const std::vector<std::string>& args : runs) {
+        const Result r = Run(args);
+        EXPECT_STATUS(r, 2);
+        EXPECT_NE(r.err.find("is the plug-in module; nothing was written"), std::string::npos) << r.err;
+    }
+    for (const char* name : {"mod.wav", "mod.png", "mod.state"}) EXPECT_EQ(ReadText(P(name)), module) << name;
+    EXPECT_FALSE(fs::exists(P("out.wav")));
+    EXPECT_FALSE(fs::exists(P("p.png")));
+    // The same copy still serves as the module where it is not written over.
+    EXPECT_STATUS(Run({"process", "in.wav", "out.wav", "--plugin", "mod.wav", "-q"}), 0);
+    EXPECT_FALSE(AnyTemporary());
+}
+
 TEST_F(Hostile, OverwriteKeepsModeAndOwnerAndLeavesAReadOnlyFileAlone) {
     WriteSignal(P("in.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, 2000);
     std::ofstream(P("private.wav")) << "old";
