@@ -194,6 +194,9 @@ int Run(int argc, char** argv) {
         return kExitUsage;
     }
     RefuseEmptyValues(app);
+    // A module is a file: a bare name is the one in the current folder, never a library of that name
+    // found through the search path (which dlopen would try).
+    if (common.plugin.find('/') == std::string::npos) common.plugin = "./" + common.plugin;
     if (version) {
         PrintVersion(common.plugin);
         return kExitSuccess;

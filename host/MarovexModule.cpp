@@ -75,10 +75,7 @@ std::shared_ptr<MarovexModule> MarovexModule::Open(const std::string& path, std:
         d.shared = std::make_shared<ModuleShared>();
         d.shared->options = options;
         dlerror();
-        // A module is a file: a bare name means the one in the current folder, never a library of
-        // that name found through the search path (which dlopen would try instead).
-        const std::string file = path.find('/') == std::string::npos ? "./" + path : path;
-        d.handle = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+        d.handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
         if (d.handle == nullptr) {
             const char* why = dlerror();
             SetError(error, "cannot load module " + path + ": " + (why ? why : "unknown reason"));
