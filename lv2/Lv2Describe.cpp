@@ -241,7 +241,8 @@ int main(int argc, char** argv) {
     if (!uiBinary.empty()) {
         plugins << "<" << kUiUri << ">\n    a ui:X11UI ;\n"
                 << "    lv2:requiredFeature ui:idleInterface ;\n"
-                << "    lv2:optionalFeature ui:parent, ui:resize ;\n"
+                << "    lv2:optionalFeature ui:parent, ui:resize, urid:map, opts:options ;\n"
+                << "    opts:supportedOption ui:scaleFactor ;\n"
                 << "    lv2:extensionData ui:idleInterface, ui:showInterface .\n";
     }
 
