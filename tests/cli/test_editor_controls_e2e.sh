@@ -90,15 +90,19 @@ export PATH="$work/bin:$PATH"
 window=""
 editor_pid=""
 find_window() { window="$(xdotool search --onlyvisible --name '^Marovex$' 2>/dev/null | head -1 || true)"; [ -n "$window" ]; }
+give_focus() {
+  xdotool windowactivate "$window" 2>/dev/null || xdotool windowfocus "$window" 2>/dev/null || true
+  [ "$(xdotool getwindowfocus 2>/dev/null)" = "$window" ]
+}
 start_editor() {  # start_editor NAME ARGS...: runs the editor, waits for its window
   local name="$1"; shift
   "$marovex" editor --audio none "$@" 2>"$work/$name.err" &
   editor_pid=$!
   pids+=("$editor_pid")
   wait_for 20 find_window || fail "no editor window appeared"
-  # Keys go to the focused window: wait until the window manager has given it the focus (a slow
-  # start, as under the sanitizers, can otherwise lose the first key presses).
-  xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus --sync "$window" 2>/dev/null || true
+  # Keys go to the focused window: ask for the focus until the server says the window has it (the
+  # window manager may hand it over late, as under the sanitizers, and the first keys would be lost).
+  wait_for 10 give_focus || fail "the editor's window never got the keyboard focus"
   settle
 }
 stop_editor() {  # stop_editor EXPECTED-STATUS: SIGTERM (unless it has ended), then its exit status
