@@ -33,26 +33,8 @@ wait_for() {  # wait_for SECONDS COMMAND...: until the command succeeds
   return 1
 }
 
-# A display number of our own, drawn from a range no server choosing the first free number reaches.
-xvfb_pid=""
-for _ in $(seq 20); do
-  number=$((200 + RANDOM % 29800))
-  : >"$work/display"
-  exec 3>"$work/display"
-  Xvfb ":$number" -displayfd 3 -noreset -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-  xvfb_pid=$!
-  exec 3>&-
-  for _ in $(seq 200); do
-    [ -s "$work/display" ] && break
-    kill -0 "$xvfb_pid" 2>/dev/null || break
-    sleep 0.05
-  done
-  [ "$(head -1 "$work/display")" = "$number" ] && break
-  kill "$xvfb_pid" 2>/dev/null || true
-  wait "$xvfb_pid" 2>/dev/null || true
-  xvfb_pid=""
-done
-[ -n "$xvfb_pid" ] || fail "Xvfb did not start"
+. "$(dirname "$0")/xvfb.sh"
+start_xvfb 1024x768 || fail "Xvfb did not start"
 pids+=("$xvfb_pid")
 export DISPLAY=":$number"
 wm="none"

@@ -42,27 +42,8 @@ if ! command -v Xvfb >/dev/null || ! command -v xdotool >/dev/null; then
   echo "Xvfb or xdotool not installed: window test skipped"
   exit 77
 fi
-# A display number of our own, drawn from a range that servers choosing the first free number never
-# reach; Xvfb's lock refuses a number in use and the next draw is tried. -noreset: a client connecting
-# as the last one leaves would otherwise meet a server in the middle of its reset.
-for _ in $(seq 20); do
-  number=$((200 + RANDOM % 29800))
-  : >"$work/display"
-  exec 3>"$work/display"
-  Xvfb ":$number" -displayfd 3 -noreset -screen 0 640x480x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-  xvfb_pid=$!
-  exec 3>&-
-  for _ in $(seq 200); do
-    [ -s "$work/display" ] && break
-    kill -0 "$xvfb_pid" 2>/dev/null || break
-    sleep 0.05
-  done
-  [ "$(head -1 "$work/display")" = "$number" ] && break
-  kill "$xvfb_pid" 2>/dev/null || true
-  wait "$xvfb_pid" 2>/dev/null || true
-  xvfb_pid=""
-done
-[ -n "$xvfb_pid" ] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
+. "$(dirname "$0")/xvfb.sh"
+start_xvfb 640x480 || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
 export DISPLAY=":$number"
 
 "$marovex" editor --save-state "$work/state" 2>"$work/editor.err" &
