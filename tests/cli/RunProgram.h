@@ -8,6 +8,7 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -22,6 +23,20 @@ struct RunResult {
     int status = -1;
     std::string out, err;
 };
+
+// Runs a shell command; its exit status (-1 when it did not exit) and what it wrote on standard
+// output (`err` stays empty: redirect inside the command to keep standard error).
+inline RunResult RunShell(const std::string& command) {
+    RunResult run;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) return run;
+    char buffer[4096];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) run.out.append(buffer, n);
+    const int status = pclose(pipe);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
 
 // This process's environment for the program. In the sanitizer build the font and text libraries
 // behind the pictures keep caches they never free, which are not our leaks: `suppressions` (a leak

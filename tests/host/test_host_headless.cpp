@@ -14,6 +14,8 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+
+#include "cli/RunProgram.h"
 #include <sndfile.h>
 
 #include "AAX_IACFEffectGUI.h"
@@ -27,26 +29,15 @@ namespace {
 const std::regex kGraphics("lib(cairo|pango|X11|Xext|Xrender|xcb|fontconfig|freetype|harfbuzz|glib|gobject|gio|"
                            "pixman|png16|fribidi|thai)[-.a-z0-9]*\\.so");
 
-struct Ran {
-    int status = -1;
-    std::string out;  // standard output and standard error
-};
+using Ran = runprogram::RunResult;  // out: standard output and standard error
 
 // Runs `command` with standard error joined to standard output. Under the sanitizers the font and
 // text libraries' caches are excused, as for every program that draws text.
 Ran Shell(const std::string& command) {
-    Ran run;
     const char* lsan = std::getenv("LSAN_OPTIONS");
     const std::string environment = std::string("LSAN_OPTIONS='suppressions=") + MAROVEX_GUI_LEAKS_SUPPRESSIONS +
                                     (lsan != nullptr ? std::string(":") + lsan : std::string()) + "' ";
-    FILE* pipe = popen(("export " + environment + "; " + command + " 2>&1").c_str(), "r");
-    if (pipe == nullptr) return run;
-    char buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) run.out.append(buffer, n);
-    const int status = pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
+    return runprogram::RunShell("export " + environment + "; " + command + " 2>&1");
 }
 
 std::string Quoted(const fs::path& p) { return "'" + p.string() + "'"; }

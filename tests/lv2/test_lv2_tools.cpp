@@ -4,6 +4,8 @@
 // plug-ins, and the library exports nothing but its entry point. A tool that is not installed skips
 // its case.
 #include <gtest/gtest.h>
+
+#include "cli/RunProgram.h"
 #include <sndfile.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -45,15 +47,9 @@ protected:
     static std::string Run(const std::string& command, int* status = nullptr, bool withErrors = false) {
         std::string full = "LV2_PATH='" + sDir.string() + "' " + std::string(MAROVEX_TOOL_ENV) + " " + command +
                            (withErrors ? " 2>&1" : " 2>/dev/null");
-        FILE* pipe = popen(full.c_str(), "r");
-        std::string out;
-        if (pipe == nullptr) return out;
-        char buffer[4096];
-        size_t n;
-        while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-        const int s = pclose(pipe);
-        if (status != nullptr) *status = WIFEXITED(s) ? WEXITSTATUS(s) : -1;
-        return out;
+        const runprogram::RunResult run = runprogram::RunShell(full);
+        if (status != nullptr) *status = run.status;
+        return run.out;
     }
     static bool Have(const char* tool) {
         int status = 0;

@@ -13,25 +13,14 @@
 
 #include <gtest/gtest.h>
 
+#include "cli/RunProgram.h"
+
 namespace {
 
-struct Outcome {
-    int status = -1;
-    std::string out;
-};
+using Outcome = runprogram::RunResult;
 
 // Runs a shell command and collects its standard output and exit status.
-Outcome RunCommand(const std::string& command) {
-    Outcome run;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) return run;
-    char buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) run.out.append(buffer, n);
-    const int status = pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
-}
+Outcome RunCommand(const std::string& command) { return runprogram::RunShell(command); }
 
 Outcome Validate(const std::string& args) {
     return RunCommand(std::string(MAROVEX_CLI_PROGRAM) + " validate " + args + " 2>/dev/null");
